@@ -1,0 +1,25 @@
+#!/bin/sh
+# Installs the Debian packages a build needs, when they are missing.
+#   scripts/deps.sh build   compiler, CMake, Ninja, GoogleTest, CLI11, nlohmann-json
+#   scripts/deps.sh ci      all of the above plus what CI's extra checks use
+set -eu
+build="cmake ninja-build g++ libgtest-dev libgmock-dev libcli11-dev nlohmann-json3-dev pkg-config"
+ci="$build clang libclang-rt-14-dev gcovr valgrind cppcheck clang-tidy libbenchmark-dev libboost-dev dpkg-dev file man-db"
+case "${1:-build}" in
+  build) want=$build ;;
+  ci) want=$ci ;;
+  *) echo "usage: $0 [build|ci]" >&2; exit 2 ;;
+esac
+
+missing=""
+for p in $want; do
+  dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed" || missing="$missing $p"
+done
+[ -z "$missing" ] && exit 0
+
+echo "installing missing packages:$missing" >&2
+if [ "$(id -u)" -eq 0 ]; then sudo=""; else sudo="sudo"; fi
+export DEBIAN_FRONTEND=noninteractive
+$sudo apt-get update -qq >&2
+# shellcheck disable=SC2086
+$sudo apt-get install -y -qq --no-install-recommends $missing >&2

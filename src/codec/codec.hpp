@@ -1,0 +1,88 @@
+// Internal interface of the image codec: not part of the public API.
+//
+// Entry header:  [0x00 ...] type [len | len_hi len_lo] value...
+//                 extension  one   one byte below 0xF0,
+//                 bytes      byte  two bytes from 0xF0 on (variable class only)
+#pragma once
+
+#include <cstdint>
+
+#include "idprom.h"
+
+namespace idprom::codec {
+
+inline constexpr uint8_t kEndMarker = 0xFF;
+inline constexpr uint8_t kExtensionByte = 0x00;
+
+// Class of a type code: its bits 7-6, which are the type byte's top bits.
+inline constexpr uint32_t kClassMask = 0xC0;
+inline constexpr uint32_t kClass1 = 0x00;
+inline constexpr uint32_t kClass2 = 0x40;
+inline constexpr uint32_t kClass4 = 0x80;
+inline constexpr uint32_t kClassVariable = 0xC0;
+
+// Type codes from this one on carry a two-byte length field.
+inline constexpr uint32_t kTwoByteLengthFrom = 0xF0;
+
+// Length-word layouts: one-byte field (attribute 7-6, length 5-0) and
+// two-byte field (attribute 15-14, length 13-0).
+inline constexpr uint32_t kShortLengthMask = 0x3F;
+inline constexpr uint32_t kLongLengthMask = 0x3FFF;
+inline constexpr uint32_t kAttributeMask = 0xC0;
+
+constexpr uint32_t type_class(uint32_t type) { return type & kClassMask; }
+constexpr bool is_variable(uint32_t type) { return type_class(type) == kClassVariable; }
+constexpr bool has_long_length(uint32_t type) { return type >= kTwoByteLengthFrom; }
+
+// Value width of the fixed classes (0 for the variable class).
+constexpr uint32_t fixed_width(uint32_t type) {
+  switch (type_class(type)) {
+    case kClass1: return 1;
+    case kClass2: return 2;
+    case kClass4: return 4;
+    default: return 0;
+  }
+}
+
+// Length bits of a length word, in the layout the type's length field uses.
+constexpr uint32_t length_of_word(uint32_t type, uint32_t length_word) {
+  return length_word & (has_long_length(type) ? kLongLengthMask : kShortLengthMask);
+}
+
+// Bytes of the length field of a type code (0 for the fixed classes).
+constexpr uint32_t length_field_size(uint32_t type) {
+  if (!is_variable(type)) return 0;
+  return has_long_length(type) ? 2U : 1U;
+}
+
+// A type code has an encoding when its low byte is a valid type byte
+// (0x01..0xFE): 0x00 is an extension byte, 0xFF the end marker.
+constexpr bool has_encoding(uint32_t type) {
+  const uint32_t low = type & 0xFF;
+  return low != kExtensionByte && low != kEndMarker;
+}
+
+// Returns the end marker closing the list that continues at pos, or null
+// when the list is malformed or runs to end without a marker.
+const uint8_t *idprom_find_end_marker(const uint8_t *pos, const uint8_t *end) noexcept;
+
+// False for the fixed-size types whose values are byte strings (0x42, 0x82,
+// 0x85, 0x87, 0x89, 0x8A, 0x8D), true for every other code.
+bool idprom_type_is_numeric(uint32_t type) noexcept;
+
+// One decoded entry: where its header starts, where its value starts, and
+// what the header says.  next() is where the following entry would start.
+struct Entry {
+  const uint8_t *start = nullptr;
+  const uint8_t *value = nullptr;
+  uint32_t type = 0;
+  uint32_t length = 0;
+  uint32_t attribute = 0;
+
+  const uint8_t *next() const { return value + length; }
+};
+
+// Decodes the entry at pos into *out; false when none valid starts there.
+bool decode(const uint8_t *pos, const uint8_t *end, Entry *out) noexcept;
+
+}  // namespace idprom::codec
