@@ -1,0 +1,4 @@
+#!/usr/bin/env bash
+# Every unit test under AddressSanitizer and UndefinedBehaviorSanitizer.
+set -euo pipefail
+make asan

@@ -1,0 +1,50 @@
+// The output sink: printf to standard output, or append to a bounded
+// buffer through an 80-byte scratch.
+//
+//   buf: [ text already written | piece, cut to fit | \0 ]   size
+//                              ^ *pos                          ^
+//
+// *pos advances by the whole (scratch-limited) piece even where the buffer
+// cut it, so it counts what was formatted; once it reaches size nothing
+// more is written.
+#include "print/sink.hpp"
+
+#include <cstdio>
+#include <cstring>
+
+namespace idprom::print {
+
+void sink_write(char *buf, uint32_t *pos, uint32_t size, const char *text, uint32_t len) noexcept {
+  if (*pos >= size) return;
+  const uint32_t room = size - *pos - 1;  // leave space for the zero byte
+  const uint32_t n = len < room ? len : room;
+  std::memcpy(buf + *pos, text, n);
+  buf[*pos + n] = '\0';
+  // Saturate rather than wrap: a position past size writes nothing anyway.
+  *pos = len > UINT32_MAX - *pos ? UINT32_MAX : *pos + len;
+}
+
+void sink_vprintf(char *buf, uint32_t *pos, uint32_t size, const char *format,
+                  va_list args) noexcept {
+  if (buf == nullptr) {
+    std::vprintf(format, args);
+    return;
+  }
+  if (*pos >= size) return;
+  char scratch[kScratchSize];
+  int n = std::vsnprintf(scratch, sizeof scratch, format, args);
+  if (n < 0) n = 0;  // an encoding error writes an empty piece
+  const uint32_t len = static_cast<uint32_t>(n) < kScratchSize ? static_cast<uint32_t>(n)
+                                                                 : kScratchSize - 1;
+  sink_write(buf, pos, size, scratch, len);
+}
+
+}  // namespace idprom::print
+
+extern "C" IDPROM_API void idprom_printf(char *buf, uint32_t *pos, uint32_t size,
+                                         const char *format, ...) noexcept {
+  va_list args;
+  va_start(args, format);
+  idprom::print::sink_vprintf(buf, pos, size, format, args);
+  va_end(args);
+}

@@ -1,0 +1,33 @@
+// Internal interface of the output sink.  Every text the library produces
+// goes through it: to standard output when buf is null, otherwise appended
+// to the caller's bounded buffer at *pos.
+#pragma once
+
+#include <cstdarg>
+#include <cstdint>
+
+#include "idprom.h"
+
+namespace idprom::print {
+
+// A piece written to a buffer is formatted into a scratch of this size, so
+// at most kScratchSize - 1 characters of it reach the buffer.
+inline constexpr uint32_t kScratchSize = 80;
+
+// The caller's sink: buffer (or null for standard output), write position
+// and capacity.  Passed around by value; pos points at the caller's counter.
+struct Sink {
+  char *buf;
+  uint32_t *pos;
+  uint32_t size;
+};
+
+// vprintf-style core of idprom_printf.
+void sink_vprintf(char *buf, uint32_t *pos, uint32_t size, const char *format,
+                  va_list args) noexcept IDPROM_PRINTF_FORMAT(4, 0);
+
+// Appends text of len characters (len <= kScratchSize - 1 for a buffer) by
+// the sink's rules, without formatting.
+void sink_write(char *buf, uint32_t *pos, uint32_t size, const char *text, uint32_t len) noexcept;
+
+}  // namespace idprom::print
