@@ -286,17 +286,60 @@ IDPROM_API extern const idprom_filter idprom_basic_filter;
 /* ---- hex dumps --------------------------------------------------------- */
 
 /*
- * Plain dump of the used part of an image (up to its end marker, rounded up
- * to a 16-byte row, never past image_length) to standard output.
+ * Rows of 16 bytes.  Lengths and offsets are 16-bit quantities: keep the
+ * dumped length at or below 65520 (0xFFF0).  The length is rounded up to a
+ * row as (n + 15) & 0xFFF0, which wraps above 65520: n from 65521 to 65535
+ * shows nothing, and a larger n shows only the first (n + 15) & 0xFFF0
+ * bytes, in full rows.  No dump reads beyond the bytes it is given and
+ * none reports anything.  A NULL image or data pointer shows nothing (the
+ * buffer variant still stores its newline); other invalid pointers are not
+ * detected.
+ */
+
+/*
+ * Plain dump of the used part of an image to standard output.  The extent
+ * is the offset of the end marker (idprom_find_end_marker from image[0]),
+ * or image_length when there is none (empty image, malformed list, or a
+ * list that runs to the last byte).  The extent is rounded up to a whole
+ * row but never past image_length, so a marker inside a row is shown with
+ * the filler after it and a marker at a multiple of 16 is not shown.
+ * Each row is "\n\t  0x%02x:" with the row's offset, then " %02x" per byte:
+ *
+ *   \n\t  0x00: c1 03 61 62 63 ff ff ff ff ff ff ff ff ff ff ff
+ *
+ * Offsets take three digits from 0x100 on.  The text starts with a newline
+ * and has no final one; an image whose first byte is 0xFF prints nothing.
+ * There is no buffer form.
  */
 IDPROM_API void idprom_dump(const uint8_t *image, uint32_t image_length) IDPROM_NOEXCEPT;
 
-/* Hex dump with a text column of length bytes (at most 65520) to standard output. */
+/*
+ * Dump of length bytes of data (any bytes) to standard output, with a text
+ * column.  Each row is "  %03X:" with the row's offset, " %02X" per byte,
+ * "   " for each byte a short last row lacks, a four-space separator, one
+ * character per byte (the byte itself in 0x20..0x7E, whatever the locale,
+ * otherwise '.') and "\n":
+ *
+ *     000: 41 42 43 44 45 46 47 48 49 4A 4B 4C 4D 4E 4F 50    ABCDEFGHIJKLMNOP
+ *     010: 51 52 53 54                                        QRST
+ *
+ * A full row is 74 characters and a newline, a short row of m bytes 58 + m
+ * and a newline; offsets take four digits from 0x1000 on, one character
+ * wider.  A length of 0 (or 65521 to 65535) prints nothing.
+ */
 IDPROM_API void idprom_enhanced_dump(const uint8_t *data, uint32_t length) IDPROM_NOEXCEPT;
 
 /*
- * The same rows into buf, after a leading newline stored in buf[0]; buf must
- * be valid and size at least 1.
+ * The rows of idprom_enhanced_dump into buf, a caller's buffer of size
+ * bytes.  With buf NULL or size 0 nothing at all is written.  Otherwise a
+ * newline is stored in buf[0] first, whatever length is; the rows follow from buf[1], each piece
+ * appended through idprom_printf, so the text is cut where the buffer ends
+ * and closed by a zero byte.  Nothing is written at or past buf[size].
+ * A length that shows nothing (0, 65521 to 65535), or a size of 1, leaves
+ * only the newline in buf[0], with no zero byte after it.  The whole text
+ * of n bytes below 0x1000 is 1 + 75 * (n / 16) characters, plus 59 + n % 16
+ * for a short last row; 256 bytes need a size of 1202.  The caller is not
+ * told how much was written or cut.
  */
 IDPROM_API void idprom_enhanced_dump_to_buf(const uint8_t *data, uint32_t length, char *buf,
                                             uint32_t size) IDPROM_NOEXCEPT;
