@@ -364,8 +364,8 @@ IDPROM_API int32_t actoh(char ch) IDPROM_NOEXCEPT;
  * each pair counted from that pair's place, not of the whole text, and 3 or
  * more formats every pair whole.
  *
- * Nothing is ever written at or past place + size for any pair, nor past
- * place + 3, so nothing lands outside the room above whatever size says.  A
+ * Nothing is ever written at or past place + size, nor at or past place + 3,
+ * for any pair, so nothing lands outside the room above whatever size says.  A
  * size too small for a pair cuts every pair short the way the bounded
  * formatting does, and stores no dot (the dot's byte lies past the bound):
  * size 2 writes the first digit and a terminator at each place, size 1 only

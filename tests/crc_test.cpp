@@ -92,7 +92,8 @@ uint16_t crc16_bitwise(uint16_t crc, uint8_t byte) {
 // crc ^ byte << 8, so it is tabulated over those 2^16 values first.
 TEST(Crc16, FiveStepUpdateEqualsBitwiseDefinitionEverywhere) {
   std::vector<uint16_t> reference(0x10000);
-  for (uint32_t x = 0; x < 0x10000; ++x) reference[x] = crc16_bitwise(static_cast<uint16_t>(x), 0);
+  for (uint32_t x = 0; x < 0x10000; ++x)
+    reference[x] = crc16_bitwise(static_cast<uint16_t>(x), 0);
   uint32_t mismatches = 0, first_crc = 0, first_byte = 0;
   for (uint32_t crc = 0; crc < 0x10000; ++crc) {
     for (uint32_t byte = 0; byte < 0x100; ++byte) {
@@ -127,7 +128,8 @@ TEST(Crc16Buf, PublishedXmodemValues) {
 }
 
 TEST(Crc16Buf, NothingReadForLengthZeroOrLess) {
-  for (const int32_t length : {0, -1, -9, INT32_MIN}) EXPECT_EQ(crc_16_buf(nullptr, length), 0) << length;
+  for (const int32_t length : {0, -1, -9, INT32_MIN})
+    EXPECT_EQ(crc_16_buf(nullptr, length), 0) << length;
 }
 
 // Feeding bytes one at a time carries the CRC over: after every byte the

@@ -50,9 +50,10 @@ TEST(Actoh, EveryCharacter) {
 // Lengths 1 to 8 into buffers of exactly 2*length + (length-1)/2 + 1 bytes.
 TEST(Macstring, DotAfterEverySecondByteButTheLast) {
   const uint8_t bytes[] = {0x00, 0x1A, 0x2B, 0x3C, 0x4D, 0x5E, 0x6F, 0x70};
-  const char *const expected[] = {"00",     "001a",         "001a.2b",         "001a.2b3c",
-                                  "001a.2b3c.4d", "001a.2b3c.4d5e", "001a.2b3c.4d5e.6f",
-                                  "001a.2b3c.4d5e.6f70"};
+  const char *const expected[] = {
+      "00", "001a", "001a.2b", "001a.2b3c", "001a.2b3c.4d", "001a.2b3c.4d5e",
+      "001a.2b3c.4d5e.6f", "001a.2b3c.4d5e.6f70",
+  };
   for (int32_t length = 1; length <= 8; ++length) {
     const std::string want = expected[length - 1];
     const auto buf = std::make_unique<char[]>(want.size() + 1);
