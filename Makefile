@@ -1,6 +1,6 @@
 # Thin wrappers over the CMake presets.  `make demo` and `make test` work on
 # a fresh machine: they install missing build packages first.
-.PHONY: demo test asan clang deps clean
+.PHONY: demo test asan clang deps clean fuzz coverage lint
 
 deps:
 	@scripts/deps.sh build
@@ -24,6 +24,22 @@ clang: deps
 	cmake --preset clang
 	cmake --build --preset clang
 	ctest --preset clang
+
+# Hardening: libFuzzer harnesses (FUZZ_SECONDS per harness), coverage of
+# src/ with gcovr, clang-tidy and cppcheck.  They need the CI packages.
+FUZZ_SECONDS ?= 60
+
+fuzz:
+	@scripts/deps.sh ci
+	scripts/fuzz.sh $(FUZZ_SECONDS)
+
+coverage:
+	@scripts/deps.sh ci
+	scripts/coverage.sh
+
+lint:
+	@scripts/deps.sh ci
+	scripts/static-analysis.sh
 
 clean:
 	rm -rf build

@@ -1,0 +1,49 @@
+#!/usr/bin/env bash
+# Builds the libFuzzer harnesses (CMake preset `fuzz`: clang++, AddressSanitizer,
+# UndefinedBehaviorSanitizer) and runs each for a while.
+#
+#   scripts/fuzz.sh [SECONDS] [HARNESS...]   each harness for SECONDS (default 60)
+#   FUZZ_RUNS=N scripts/fuzz.sh 0 [HARNESS...]   each harness for N executions
+#
+# HARNESS is decode, edit, print, dump or util (default: every one built).  The
+# seeds in fuzz/corpus/<harness>/ are only read; new inputs go to
+# build/fuzz/corpus/<harness>/ and any crashing input to
+# build/fuzz/artifacts/.  Exits non-zero on the first finding: a crash, a
+# sanitizer report, a failed property, a timeout or a leak.  To turn a finding
+# into a regression input, copy it to fuzz/corpus/<harness>/ (CTest replays
+# the corpora) and add a unit test.
+set -euo pipefail
+cd "$(dirname "$0")/.."
+
+seconds=${1:-60}
+shift || true
+runs=${FUZZ_RUNS:-}
+
+cmake --preset fuzz >/dev/null
+cmake --build --preset fuzz -j2 >/dev/null
+
+out=build/fuzz
+harnesses=${*:-$(cd "$out/fuzz" && ls fuzz_* | sed 's/^fuzz_//')}
+mkdir -p "$out/artifacts"
+for h in $harnesses; do
+  exe=$out/fuzz/fuzz_$h
+  [ -x "$exe" ] || { echo "no harness fuzz_$h" >&2; exit 2; }
+  case $h in
+    util) dict=fuzz/dict/util.dict max_len=512 ;;
+    print | dump) dict=fuzz/dict/image.dict max_len=1024 ;;
+    *) dict=fuzz/dict/image.dict max_len=4096 ;;
+  esac
+  mkdir -p "$out/corpus/$h"
+  limit=(-max_total_time="$seconds")
+  [ -n "$runs" ] && limit=(-runs="$runs")
+  log=$out/fuzz_$h.log
+  echo "fuzz_$h: ${runs:+$runs runs}${runs:-${seconds}s} (log $log)"
+  if ! "$exe" "${limit[@]}" -dict="$dict" -max_len="$max_len" -timeout=10 -rss_limit_mb=2048 \
+       -print_final_stats=1 -artifact_prefix="$out/artifacts/${h}-" \
+       "$out/corpus/$h" "fuzz/corpus/$h" >"$log" 2>&1; then
+    tail -n 40 "$log" >&2
+    echo "fuzz_$h: FINDING (input in $out/artifacts/)" >&2
+    exit 1
+  fi
+  grep -E '^stat::(number_of_executed_units|average_exec_per_sec)' "$log" | sed 's/^/  /' || true
+done
