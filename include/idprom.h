@@ -129,8 +129,10 @@ typedef struct idprom_filter {
 /*
  * Decodes the entry header at pos; end is one past the image's last byte.
  * Writes the type code to *type and the value length to *length (both are
- * always written, 0 on failure) and, when attribute is not NULL, the display
- * attribute (0x00, 0x40, 0x80 or 0xC0; 0x00 for fixed-class entries).
+ * always written; after a failure they hold what was decoded before the
+ * fault, e.g. type 0x200 for two extension bytes that run to end, and are
+ * not to be used) and, when attribute is not NULL, the display attribute
+ * (0x00, 0x40, 0x80 or 0xC0; 0x00 for fixed-class entries).
  * Returns a pointer to the value's first byte, or NULL when no valid entry
  * starts at pos: extension bytes up to end, a header or value that runs past
  * end, or a variable-class length of 0.  Never reads at or beyond end and
