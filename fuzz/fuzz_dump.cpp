@@ -1,10 +1,11 @@
 // The hex dumps on arbitrary bytes.
 //
 // Input:  mode  size_hi  size_lo  data...
-//   mode bits 1-0  length: the data's size (0, 1); 65521 + bits 5-2, where
-//                  the rows wrap to nothing (2); 65536 + bits 7-2, where
-//                  they wrap to a few (3); the data then fills a zeroed
-//                  block of exactly that length
+//   mode bits 1-0  length: the data's size (0); the data's size + 4080, so
+//                  that rows pass offset 0x1000 (1, with bit 4 set; else
+//                  as 0); 65521 + bits 5-2, where the rows wrap to nothing
+//                  (2); 65536 + bits 7-2, where they wrap to a few (3); the
+//                  data then starts a zeroed block of exactly that length
 //        bits 6-5  size of the second, bounded buffer: from size (0, 1),
 //                  one byte short of the whole text (2), two short (3)
 //        bit  7    also dump to standard output (/dev/null)
@@ -81,6 +82,7 @@ void check_to_buf(const Block &data, const std::string &rows, size_t size) {
 Block make_data(Input &in, uint8_t mode) {
   const size_t n = in.rest_size();
   size_t length = n;
+  if ((mode & 0x13U) == 0x11) length = n + 4080U;
   if ((mode & 3U) == 2) length = 65521U + ((mode >> 2) & 15U);
   if ((mode & 3U) == 3) length = 65536U + ((mode >> 2) & 63U);
   if (length == n) return Block(in.rest(), n);
