@@ -182,7 +182,8 @@ IDPROM_API idprom_status idprom_get_field_data(const uint8_t *image, uint32_t im
  * code into the image, in place, and reports the bytes to write back.
  *
  *   image         the caller's image, read and (on success) modified; the
- *                 library keeps no pointer to it.
+ *                 library keeps no pointer to it.  May be NULL when
+ *                 image_length is 0.
  *   image_length  its length in bytes.  Offsets are counted in 32 bits, so
  *                 every edit of an image of up to 65535 bytes is exact.
  *   create        allow appending the entry when it is absent.
@@ -193,16 +194,20 @@ IDPROM_API idprom_status idprom_get_field_data(const uint8_t *image, uint32_t im
  *                 idprom_type_to_len(type) gives the standard one
  *                 (0xFFFFFFFF: attribute 0xC0, length 16383).  The attribute
  *                 is written only by a resize or an append.
- *   data          the new value, only read; it must not point into image.
- *                 Integer-valued fixed-size types are given as a host-order
- *                 uint8_t, uint16_t or uint32_t and stored big-endian: on an
- *                 overwrite for codes below 0xC0 (as idprom_get_field_data
- *                 reads them), on an append by the type byte alone, so an
- *                 appended 0x143 is stored big-endian.  Everything else is
- *                 copied as given.
+ *   data          the new value (1, 2 or 4 bytes for the fixed classes,
+ *                 the new length for the variable class), only read; it
+ *                 must not point into image.  Integer-valued fixed-size
+ *                 types are given as a host-order uint8_t, uint16_t or
+ *                 uint32_t and stored big-endian.  Which codes count: on an
+ *                 overwrite, codes below 0xC0 (as idprom_get_field_data
+ *                 reads them back); on an append, the type byte alone, so
+ *                 an appended 0x143 is stored big-endian while an existing
+ *                 0x143 is overwritten with the bytes as given.  Everything
+ *                 else is copied as given.
  *   dirty_offset, dirty_length
- *                 receive the dirty region on success: the caller writes
- *                 back exactly these bytes.  Not written on failure.
+ *                 valid pointers; receive the dirty region on success: the
+ *                 caller writes back exactly these bytes.  Not written on
+ *                 failure.
  *   instance      counted from 1; 0 never matches an existing entry.
  *
  * The entries are walked from byte 0.  Outcomes:
@@ -264,11 +269,13 @@ IDPROM_API idprom_status idprom_update_field_data(uint8_t *image, uint32_t image
  * bytes included: the later entries and the end marker move up over it and
  * the freed bytes before the old end marker become 0xFF.
  *
- *   image, image_length  the caller's image, modified on success only.
+ *   image, image_length  the caller's image, modified on success only
+ *                        (image may be NULL when image_length is 0).
  *   type                 the type code to delete.
  *   dirty_offset, dirty_length
- *                        on success: from the entry's first header byte up
- *                        to (not including) the old end marker, which stays
+ *                        valid pointers; on success they receive the
+ *                        region from the entry's first header byte up to
+ *                        (not including) the old end marker, which stays
  *                        0xFF.  Not written on failure.
  *   instance             counted from 1; 0 matches nothing.
  *
