@@ -274,3 +274,35 @@ TEST(EditInvariant, RandomEditsKeepTheContract) {
 }
 
 }  // namespace
+
+namespace {
+
+// Every truncation of a valid image: the walk stops cleanly at a cut entry
+// (ASan sees any read past the exact-size copy), and the failure contract
+// holds at every length.
+TEST(EditInvariant, EveryTruncation) {
+  //                 0     1     2     3    4    5    6    7     8     9     10    11
+  const Bytes full = {0x01, 0x05, 0xC1, 0x83, 'a', 'b', 'c', 0x43, 0x12, 0x34, 0xFF, 0xFF};
+  for (size_t k = 0; k <= full.size(); ++k) {
+    SCOPED_TRACE(testing::Message() << "length " << k);
+    const Bytes cut(full.begin(), full.begin() + static_cast<long>(k));
+    const bool at_boundary = k == 2 || k == 7;  // the list runs to the end there
+    idprom_status want = IDPROM_ERR_NOT_FOUND;
+    if (k == 0 || at_boundary) want = IDPROM_ERR_END_OF_IMAGE;
+    if (k >= 10) want = IDPROM_OK;
+    const Edit u = run_update(cut, true, 0x43, 2, host16(0xABCD));
+    EXPECT_EQ(u.status, want);
+    if (u.status == IDPROM_OK) {
+      EXPECT_TRUE(changes_inside(cut, u.image, u.offset, u.length));
+    }
+
+    want = k < 10 ? IDPROM_ERR_NOT_FOUND : k == 10 ? IDPROM_ERR_NO_END_MARKER : IDPROM_OK;
+    const Edit d = run_delete(cut, 0x43);
+    EXPECT_EQ(d.status, want);
+    if (d.status == IDPROM_OK) {
+      EXPECT_TRUE(changes_inside(cut, d.image, d.offset, d.length));
+    }
+  }
+}
+
+}  // namespace

@@ -115,6 +115,8 @@ TEST(Update, Append) {
        0x43, 2, host16(0x0102), 1, IDPROM_OK, {0x01, 0x05, 0x43, 0x01, 0x02, 0xFF}, 2, 4},
       {"one byte short for the end marker", {0x01, 0x05, 0xFF, 0xFF, 0xFF}, true, 0x43, 2,
        host16(0x0102), 1, IDPROM_ERR_NO_ROOM, {}, 0, 0},
+      {"0x7FFF01 needs 0x7FFF extension bytes", padded({}, 64), true, 0x7FFF01, 1, {7}, 1,
+       IDPROM_ERR_NO_ROOM, {}, 0, 0},
       {"end marker is the last byte", {0x01, 0x05, 0xFF}, true, 0x01, 1, {7}, 2,
        IDPROM_ERR_NO_ROOM, {}, 0, 0},
       {"instance beyond those present appends", padded({0x01, 0x05}, 6), true, 0x01, 1, {7}, 3,
