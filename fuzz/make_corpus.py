@@ -128,6 +128,8 @@ def main():
     # dump: lengths where the 16-bit rounding wraps (65521.., 65536..)
     write("dump", "wrap-to-nothing", bytes([0x02 | 4 << 2, 0, 0]) + SAMPLE[:64])
     write("dump", "wrap-to-some", bytes([0x03 | 33 << 2, 0, 0]) + SAMPLE[:64])
+    # rows past offset 0x1000, where the enhanced head grows a fourth digit
+    write("dump", "past-0x1000", bytes([0x11, 0x10, 0x00]) + SAMPLE[:40])
     # util: mac_len, mac_size, flags, text_len, then the text (a MAC text or
     # bytes to checksum)
     for i, (tname, text) in enumerate(TEXTS):
