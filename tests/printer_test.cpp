@@ -15,7 +15,7 @@
 using idprom::test::Bytes;
 using idprom::test::exact_copy;
 using idprom::test::sample_image;
-using idprom::test::StdoutCapture;
+using idprom::test::capture_stdout;
 
 namespace {
 
@@ -72,9 +72,10 @@ TEST(Printer, SampleListing) {
                                  static_cast<uint32_t>(buf.size()));
   EXPECT_STREQ(buf.data(), kSampleListing);
 
-  StdoutCapture out;
-  idprom_print_all_fields(image.data(), static_cast<uint32_t>(image.size()));
-  EXPECT_EQ(out.text(), kSampleListing);
+  EXPECT_EQ(capture_stdout([&] {
+              idprom_print_all_fields(image.data(), static_cast<uint32_t>(image.size()));
+            }),
+            kSampleListing);
 }
 
 TEST(Printer, SampleBasicFields) {
@@ -336,48 +337,46 @@ TEST(Printer, EciSuppression) {
             "\n    Unknown Field (type 0101): 05 \n    ECI Number               : 42");
   // a malformed entry after the text form: the first pass stops silently,
   // and the main walk reports it
-  StdoutCapture out;
-  EXPECT_EQ(listing(image_of({number, text, {0xC1, 0x05, 'x'}}), nullptr, 0),
-            "\n    ECI Number               : 42");
-  EXPECT_EQ(out.text(), "\n\tIDPROM FIELD FORMAT ERROR, index 0x9");
+  std::string text_listed;
+  EXPECT_EQ(capture_stdout([&] {
+              text_listed = listing(image_of({number, text, {0xC1, 0x05, 'x'}}), nullptr, 0);
+            }),
+            "\n\tIDPROM FIELD FORMAT ERROR, index 0x9");
+  EXPECT_EQ(text_listed, "\n    ECI Number               : 42");
 }
 
 // A malformed entry ends the listing with a line on standard output that
 // names its offset; the buffer keeps the entries before it.
 TEST(Printer, FormatErrorLineGoesToStandardOutput) {
   const Bytes bad = image_of({kSlots, kPid, {0xC1, 0x05, 'a', 'b'}}, false);  // value runs off
-  {
-    StdoutCapture out;
-    EXPECT_EQ(listing(bad, nullptr, 0),
-              "\n    Number of Slots          : 2\n    PID                      : LC");
-    EXPECT_EQ(out.text(), "\n\tIDPROM FIELD FORMAT ERROR, index 0x6");
-  }
-  {
-    StdoutCapture out;
-    const Bytes image = exact_copy(bad);
-    idprom_print_all_fields(image.data(), static_cast<uint32_t>(image.size()));
-    EXPECT_EQ(out.text(),
-              "\n    Number of Slots          : 2\n    PID                      : LC"
-              "\n\tIDPROM FIELD FORMAT ERROR, index 0x6");
-  }
-  {
-    StdoutCapture out;  // nothing selected, the error still reported
-    EXPECT_EQ(listing(bad, nullptr, 256), "<untouched>");
-    EXPECT_EQ(out.text(), "\n\tIDPROM FIELD FORMAT ERROR, index 0x6");
-  }
-  {
-    StdoutCapture out;  // malformed first entry: extension bytes to the end
-    EXPECT_EQ(listing({0x00, 0x00}, nullptr, 0), "<untouched>");
-    EXPECT_EQ(out.text(), "\n\tIDPROM FIELD FORMAT ERROR, index 0x0");
-  }
-  {
-    StdoutCapture out;  // variable class with length 0, at a larger offset
-    Bytes image(300, 0);
-    for (size_t i = 0; i < 300; i += 2) image[i] = 0x01;
-    image.insert(image.end(), {0xC1, 0x00, 0xFF});
-    listing(image, nullptr, 7);
-    EXPECT_EQ(out.text(), "\n\tIDPROM FIELD FORMAT ERROR, index 0x12c");
-  }
+  std::string text;
+  EXPECT_EQ(capture_stdout([&] { text = listing(bad, nullptr, 0); }),
+            "\n\tIDPROM FIELD FORMAT ERROR, index 0x6");
+  EXPECT_EQ(text, "\n    Number of Slots          : 2\n    PID                      : LC");
+
+  const Bytes image = exact_copy(bad);  // to standard output: listing, then the line
+  EXPECT_EQ(capture_stdout([&] {
+              idprom_print_all_fields(image.data(), static_cast<uint32_t>(image.size()));
+            }),
+            "\n    Number of Slots          : 2\n    PID                      : LC"
+            "\n\tIDPROM FIELD FORMAT ERROR, index 0x6");
+
+  // nothing selected: the buffer stays untouched, the error is still reported
+  EXPECT_EQ(capture_stdout([&] { text = listing(bad, nullptr, 256); }),
+            "\n\tIDPROM FIELD FORMAT ERROR, index 0x6");
+  EXPECT_EQ(text, "<untouched>");
+
+  // malformed first entry: extension bytes up to the end
+  EXPECT_EQ(capture_stdout([&] { text = listing({0x00, 0x00}, nullptr, 0); }),
+            "\n\tIDPROM FIELD FORMAT ERROR, index 0x0");
+  EXPECT_EQ(text, "<untouched>");
+
+  // variable class with length 0, after 150 entries
+  Bytes long_image(300, 0);
+  for (size_t i = 0; i < 300; i += 2) long_image[i] = 0x01;
+  long_image.insert(long_image.end(), {0xC1, 0x00, 0xFF});
+  EXPECT_EQ(capture_stdout([&] { text = listing(long_image, nullptr, 7); }),
+            "\n\tIDPROM FIELD FORMAT ERROR, index 0x12c");
 }
 
 TEST(Printer, FirstInstanceWrappers) {
@@ -390,9 +389,8 @@ TEST(Printer, FirstInstanceWrappers) {
       "\n    Number of Slots          : 2\n    PID                      : LC"
       "\n    CLEI Code                : C";
   EXPECT_STREQ(buf.data(), expected);
-  StdoutCapture out;
-  idprom_print_filter_fields(image.data(), length, &filter);
-  EXPECT_EQ(out.text(), expected);
+  EXPECT_EQ(capture_stdout([&] { idprom_print_filter_fields(image.data(), length, &filter); }),
+            expected);
 }
 
 // The listing always starts at buf[0], whatever the buffer held.

@@ -1,6 +1,5 @@
-// Captures what the process writes to standard output (file descriptor 1)
-// between construction and text(): the descriptor is pointed at a
-// temporary file with dup2 and restored afterwards.
+// Captures what a call writes to standard output, at the file-descriptor
+// level: fd 1 is pointed at a temporary file for the duration of the call.
 #pragma once
 
 #include <unistd.h>
@@ -10,43 +9,25 @@
 
 namespace idprom::test {
 
-class StdoutCapture {
- public:
-  StdoutCapture() {
-    std::fflush(stdout);
-    file_ = std::tmpfile();
-    saved_ = dup(STDOUT_FILENO);
-    dup2(fileno(file_), STDOUT_FILENO);
-  }
-  StdoutCapture(const StdoutCapture &) = delete;
-  StdoutCapture &operator=(const StdoutCapture &) = delete;
-  ~StdoutCapture() {
-    restore();
-    if (file_ != nullptr) std::fclose(file_);
-  }
+template <typename Fn>
+std::string capture_stdout(Fn &&fn) {
+  std::fflush(stdout);
+  std::FILE *file = std::tmpfile();
+  if (file == nullptr) return "<tmpfile failed>";
+  const int saved = dup(STDOUT_FILENO);
+  dup2(fileno(file), STDOUT_FILENO);
+  fn();
+  std::fflush(stdout);
+  dup2(saved, STDOUT_FILENO);
+  close(saved);
 
-  // Restores standard output and returns everything written meanwhile.
-  std::string text() {
-    restore();
-    std::string out;
-    std::rewind(file_);
-    char chunk[4096];
-    size_t n;
-    while ((n = std::fread(chunk, 1, sizeof chunk, file_)) > 0) out.append(chunk, n);
-    return out;
-  }
-
- private:
-  void restore() {
-    if (saved_ < 0) return;
-    std::fflush(stdout);
-    dup2(saved_, STDOUT_FILENO);
-    close(saved_);
-    saved_ = -1;
-  }
-
-  std::FILE *file_ = nullptr;
-  int saved_ = -1;
-};
+  std::string text;
+  std::rewind(file);
+  char chunk[4096];
+  size_t n;
+  while ((n = std::fread(chunk, 1, sizeof chunk, file)) > 0) text.append(chunk, n);
+  std::fclose(file);
+  return text;
+}
 
 }  // namespace idprom::test
