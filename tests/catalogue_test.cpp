@@ -242,6 +242,22 @@ TEST(Catalogue, ShortValuesShowLabelAndBytes) {
   });
 }
 
+// No row reads past its value, whatever the type byte, length and bytes
+// (b2 decides the calibration count): exactly sized values under
+// AddressSanitizer, and the text is always zero-terminated where pos says.
+TEST(Catalogue, NoRowReadsPastItsValue) {
+  const uint8_t fills[] = {0x00, 0x01, 0x02, 0x41, 0xFF};
+  for (uint32_t type = 0x01; type <= 0xFE; ++type) {
+    for (uint32_t length = 1; length <= 20; ++length) {
+      for (const uint8_t fill : fills) {
+        const Case c{type, (fill & 0xC0u), Bytes(length, fill), ""};
+        const std::string text = entry_text(c);
+        EXPECT_LT(text.size(), 200U) << std::hex << type << " " << length;
+      }
+    }
+  }
+}
+
 // Exactly as many bytes as the row reads is not short.
 TEST(Catalogue, ValuesOfExactlyTheBytesRead) {
   expect_texts({

@@ -144,6 +144,15 @@ TEST(Printer, ImageWithoutEndMarkerIsListedToItsEnd) {
             "\n    PID                      : LC");
 }
 
+// A short value at the very end of an exactly sized image (no end marker):
+// listed as label and bytes, nothing read past the image.
+TEST(Printer, ShortValueAtImageEnd) {
+  EXPECT_EQ(listing(image_of({kSlots, {0xCF, 0x03, 0x00, 0x1A, 0x2B}}, false), nullptr, 0),
+            "\n    Number of Slots          : 2\n    Base MAC Address         : 00 1a 2b ");
+  EXPECT_EQ(listing(image_of({{0xC8, 0x04, 0xF6, 0x1E, 0x02, 0x00}}, false), nullptr, 0),
+            "\n    Calibration Data         : f6 1e 02 00 ");
+}
+
 // Counters go by first header byte; with instance n only the n-th of each
 // type is listed, and the Deviation Number counter shows the entry's rank.
 TEST(Printer, InstanceSelection) {
