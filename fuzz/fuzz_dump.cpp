@@ -1,14 +1,16 @@
 // The hex dumps on arbitrary bytes.
 //
-// Input:  mode  size_hi  size_lo  data...
-//   mode bits 1-0  length: the data's size (0); the data's size + 4080, so
-//                  that rows pass offset 0x1000 (1, with bit 4 set; else
-//                  as 0); 65521 + bits 5-2, where the rows wrap to nothing
-//                  (2); 65536 + bits 7-2, where they wrap to a few (3); the
-//                  data then starts a zeroed block of exactly that length
-//        bits 6-5  size of the second, bounded buffer: from size (0, 1),
-//                  one byte short of the whole text (2), two short (3)
-//        bit  7    also dump to standard output (/dev/null)
+// Input:  mode  size_hi  size_lo  span  data...
+//   span 0xF0-0xF7  length 65521 + 2 * bits 2-0: the rows wrap to nothing
+//        0xF8-0xFF  length 65536 + 10 * bits 2-0: they wrap to a few
+//        below      length: the data's size
+//                   (a long length gets the data, then 0xFF filler, in a
+//                   block of exactly that length)
+//   (Rows from offset 0x1000 on, one character wider, are left to the unit
+//   tests: reaching them costs 256 rows an execution.)
+//   mode bits 6-5   size of the second, bounded buffer: from size (0, 1),
+//                   one byte short of the whole text (2), two short (3)
+//        bit  7     also the enhanced dump to standard output (/dev/null)
 //
 // Properties:
 // - idprom_enhanced_dump_to_buf into a large buffer writes a newline and
@@ -29,7 +31,7 @@ namespace {
 
 constexpr uint8_t kFill = 0xA5;
 
-void append_hex(std::string *out, uint32_t v, int digits) {
+FUZZ_UNTRACED void append_hex(std::string *out, uint32_t v, int digits) {
   static constexpr char kDigits[] = "0123456789ABCDEF";
   char tmp[8];
   int n = 0;
@@ -41,7 +43,7 @@ void append_hex(std::string *out, uint32_t v, int digits) {
 }
 
 // The enhanced rows, written without the library's formatting.
-std::string reference_rows(const uint8_t *data, uint32_t length) {
+FUZZ_UNTRACED std::string reference_rows(const uint8_t *data, uint32_t length) {
   const uint32_t rounded = (length + 15U) & 0xFFF0U;
   const uint32_t total = std::min(length, rounded);
   std::string out;
@@ -70,23 +72,22 @@ void check_to_buf(const Block &data, const std::string &rows, size_t size) {
   idprom_enhanced_dump_to_buf(data.data(), data.size32(), buf.chars(), buf.size32());
   FUZZ_CHECK(buf.data()[0] == '\n');
   if (rows.empty() || size == 1) {
-    for (size_t i = 1; i < size; ++i) FUZZ_CHECK(buf.data()[i] == kFill);
+    FUZZ_CHECK(buf.all_from(1, kFill));
     return;
   }
   const size_t k = std::min(rows.size(), size - 2);
   FUZZ_CHECK(std::memcmp(buf.data() + 1, rows.data(), k) == 0);
   FUZZ_CHECK(buf.data()[1 + k] == 0);
-  for (size_t i = k + 2; i < size; ++i) FUZZ_CHECK(buf.data()[i] == kFill);
+  FUZZ_CHECK(buf.all_from(k + 2, kFill));
 }
 
-Block make_data(Input &in, uint8_t mode) {
+Block make_data(Input &in, uint8_t span) {
   const size_t n = in.rest_size();
   size_t length = n;
-  if ((mode & 0x13U) == 0x11) length = n + 4080U;
-  if ((mode & 3U) == 2) length = 65521U + ((mode >> 2) & 15U);
-  if ((mode & 3U) == 3) length = 65536U + ((mode >> 2) & 63U);
+  if (span >= 0xF0) length = 65521U + 2U * (span & 7U);
+  if (span >= 0xF8) length = 65536U + 10U * (span & 7U);
   if (length == n) return Block(in.rest(), n);
-  Block data(length, 0);
+  Block data(length, 0xFF);
   std::memcpy(data.data(), in.rest(), std::min(n, length));
   return data;
 }
@@ -102,7 +103,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *input, size_t input_size) {
   Input in(input, input_size);
   const uint8_t mode = in.u8();
   const uint16_t size = in.u16();
-  const Block data = make_data(in, mode);
+  const Block data = make_data(in, in.u8());
 
   const std::string rows = reference_rows(data.data(), data.size32());
   // The whole text fits a buffer of its length + 2 (newline, zero byte).

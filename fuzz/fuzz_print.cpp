@@ -42,7 +42,7 @@ struct CallbackView {
 };
 CallbackView g_view;
 
-bool listed(const idprom_filter &f, uint32_t type) {
+FUZZ_UNTRACED bool listed(const idprom_filter &f, uint32_t type) {
   for (const uint8_t code : f.types) {
     if (code == 0) return false;
     if (code == type) return true;
@@ -109,7 +109,7 @@ void check_bounded(const Listing &whole, size_t size, Print print) {
   const size_t k = std::min(whole.text.size(), size - 1);
   FUZZ_CHECK(std::memcmp(buf.data(), whole.text.data(), k) == 0);
   FUZZ_CHECK(buf.data()[k] == 0);
-  for (size_t i = k + 1; i < size; ++i) FUZZ_CHECK(buf.data()[i] == kFill);
+  FUZZ_CHECK(buf.all_from(k + 1, kFill));
 }
 
 size_t bounded_size(uint8_t mode, uint16_t size, const Listing &whole) {
@@ -179,10 +179,10 @@ void check_renderer(const Block &image, uint32_t attribute, uint32_t size, uint3
     return;
   }
   const size_t k = std::min<size_t>(pos, size - 1 - start);
-  for (size_t i = 0; i < start; ++i) FUZZ_CHECK(buf.data()[i] == kFill);
+  FUZZ_CHECK(all_equal(buf.data(), start, kFill));
   FUZZ_CHECK(std::memcmp(buf.data() + start, text.data(), k) == 0);
   FUZZ_CHECK(buf.data()[start + k] == 0);
-  for (size_t i = start + k + 1; i < size; ++i) FUZZ_CHECK(buf.data()[i] == kFill);
+  FUZZ_CHECK(buf.all_from(start + k + 1, kFill));
   FUZZ_CHECK(start + pos < size ? at == start + pos : at >= size);
 }
 

@@ -30,7 +30,7 @@ using namespace idprom::fuzz;
 
 namespace {
 
-uint32_t reference_checksum(const uint8_t *d, size_t n) {
+FUZZ_UNTRACED uint32_t reference_checksum(const uint8_t *d, size_t n) {
   if (n == 0) return 1;
   uint32_t sum = 0;
   auto add = [&sum](uint32_t word) {
@@ -47,7 +47,7 @@ uint32_t reference_checksum(const uint8_t *d, size_t n) {
   return sum == 0xFFFFFFFF ? 0xFFFFFFFE : sum;
 }
 
-uint16_t reference_crc16(const uint8_t *d, size_t n) {
+FUZZ_UNTRACED uint16_t reference_crc16(const uint8_t *d, size_t n) {
   uint32_t crc = 0;
   for (size_t i = 0; i < n; ++i) {
     crc ^= uint32_t{d[i]} << 8;
@@ -57,7 +57,7 @@ uint16_t reference_crc16(const uint8_t *d, size_t n) {
   return static_cast<uint16_t>(crc);
 }
 
-int reference_hex(uint8_t c) {
+FUZZ_UNTRACED int reference_hex(uint8_t c) {
   if (c >= '0' && c <= '9') return c - '0';
   if (c >= 'a' && c <= 'f') return c - 'a' + 10;
   if (c >= 'A' && c <= 'F') return c - 'A' + 10;

@@ -73,8 +73,8 @@ PARAMS = {
         ("append-f3-all-ones", [0x12, 0xF3, 0x00, 0x00, 1, 0, 0x07]),
         ("delete-88-second", [0x21, 0x88, 0, 0, 0, 0, 0]),
         ("delete-ext", [0x15, 0x41, 0, 0, 0, 0, 0]),
-        ("update-32k", [0x12, 0xC1, 0x00, 0x88, 0, 0xCF, 0x41]),
-        ("update-64k", [0x12, 0xC1, 0x00, 0x9F, 0, 0xFF, 0x41]),
+        ("update-32k", [0x12, 0xC1, 0x00, 0x88, 0, 0xF3, 0x41]),
+        ("update-64k", [0x12, 0xC1, 0x00, 0x9F, 0, 0xFC, 0x41]),
     ],
     "print": [
         # mode, inst_hi, inst_lo, ntypes, size_hi, size_lo, seed, attr, rsize, rpos, types
@@ -87,11 +87,11 @@ PARAMS = {
         ("never", [0x09, 0, 0, 1, 0x02, 0x00, 2, 0x40, 50, 60, 0xC1]),
     ],
     "dump": [
-        # mode, size_hi, size_lo
-        ("whole", [0x80, 0x00, 0x00]),
-        ("short-by-one", [0xC0, 0x00, 0x00]),
-        ("short-by-two", [0xE0, 0x00, 0x00]),
-        ("size-10", [0x00, 0x00, 0x09]),
+        # mode, size_hi, size_lo, span
+        ("whole", [0x80, 0x00, 0x00, 0]),
+        ("short-by-one", [0xC0, 0x00, 0x00, 0]),
+        ("short-by-two", [0xE0, 0x00, 0x00, 0]),
+        ("size-10", [0x00, 0x00, 0x09, 0]),
     ],
 }
 
@@ -126,10 +126,8 @@ def main():
             for iname in names:
                 write(harness, f"{pname}--{iname}", bytes(prefix) + IMAGES[iname])
     # dump: lengths where the 16-bit rounding wraps (65521.., 65536..)
-    write("dump", "wrap-to-nothing", bytes([0x02 | 4 << 2, 0, 0]) + SAMPLE[:64])
-    write("dump", "wrap-to-some", bytes([0x03 | 33 << 2, 0, 0]) + SAMPLE[:64])
-    # rows past offset 0x1000, where the enhanced head grows a fourth digit
-    write("dump", "past-0x1000", bytes([0x11, 0x10, 0x00]) + SAMPLE[:40])
+    write("dump", "wrap-to-nothing", bytes([0x80, 0, 0, 0xF3]) + SAMPLE[:64])
+    write("dump", "wrap-to-some", bytes([0x80, 0, 0, 0xFE]) + SAMPLE[:64])
     # util: mac_len, mac_size, flags, text_len, then the text (a MAC text or
     # bytes to checksum)
     for i, (tname, text) in enumerate(TEXTS):
