@@ -41,7 +41,8 @@ for h in $harnesses; do
   limit=(-max_total_time="$seconds")
   [ -n "$runs" ] && limit=(-runs="$runs")
   log=$out/fuzz_$h.log
-  echo "fuzz_$h: ${runs:+$runs runs}${runs:-${seconds}s} (log $log)"
+  if [ -n "$runs" ]; then what="$runs executions"; else what="${seconds} s"; fi
+  echo "fuzz_$h: $what (log $log)"
   if ! "$exe" "${limit[@]}" -dict="$dict" -max_len="$max_len" -timeout=10 -rss_limit_mb=2048 \
        -print_final_stats=1 -artifact_prefix="$out/artifacts/${h}-" \
        "$out/corpus/$h" "fuzz/corpus/$h" >"$log" 2>&1; then
