@@ -58,13 +58,13 @@ Bytes random_image(std::mt19937 &rng) {
   return image;
 }
 
-Bytes round_trip(const Scratch &dir, const Bytes &image, Run *show) {
+Bytes round_trip(const Scratch &dir, const Bytes &image, Outcome *show) {
   const std::string img = dir.path("image.bin"), desc = dir.path("image.json"), out = dir.path("out.bin");
   write_file(img, image);
   *show = run_tool({"show", img, "--json"});
   write_file(desc, show->out);
   std::remove(out.c_str());
-  const Run build = run_tool({"build", desc, "-o", out});
+  const Outcome build = run_tool({"build", desc, "-o", out});
   EXPECT_EQ(build.status, 0) << build.err;
   return read_file(out);
 }
@@ -74,7 +74,7 @@ TEST(ToolRoundTrip, RandomWellFormedImagesBuildBackByteForByte) {
   for (uint32_t seed = 1; seed <= 40; ++seed) {
     std::mt19937 rng(seed);
     const Bytes image = random_image(rng);
-    Run show;
+    Outcome show;
     EXPECT_EQ(round_trip(dir, image, &show), image) << "seed " << seed;
     EXPECT_EQ(show.status, 0) << "seed " << seed << ": " << show.err;
   }
@@ -82,7 +82,7 @@ TEST(ToolRoundTrip, RandomWellFormedImagesBuildBackByteForByte) {
 
 TEST(ToolRoundTrip, SampleAndBytesAfterTheMarker) {
   Scratch dir;
-  Run show;
+  Outcome show;
   EXPECT_EQ(round_trip(dir, read_file(IDPROM_SAMPLE_IMAGE), &show), read_file(IDPROM_SAMPLE_IMAGE));
   Bytes odd = {0x01, 0x05, 0xFF, 0x12, 0xFF, 0x34, 0xFF, 0xFF};
   EXPECT_EQ(round_trip(dir, odd, &show), odd);

@@ -15,7 +15,7 @@
 
 namespace idprom::test {
 
-struct Run {
+struct Outcome {
   int status = -1;
   std::string out;
   std::string err;
@@ -60,7 +60,7 @@ class Scratch {
 };
 
 // Runs `idprom args...`, with `input` (a file path) as standard input.
-inline Run run_tool(const std::vector<std::string> &args, const std::string &input = "/dev/null") {
+inline Outcome run_tool(const std::vector<std::string> &args, const std::string &input = "/dev/null") {
   Scratch out;
   const std::string out_path = out.path("stdout"), err_path = out.path("stderr");
   const pid_t pid = ::fork();
@@ -82,7 +82,7 @@ inline Run run_tool(const std::vector<std::string> &args, const std::string &inp
   }
   int raw = 0;
   ::waitpid(pid, &raw, 0);
-  Run r;
+  Outcome r;
   r.status = WIFEXITED(raw) ? WEXITSTATUS(raw) : 128 + WTERMSIG(raw);
   r.out = slurp(out_path);
   r.err = slurp(err_path);

@@ -16,13 +16,13 @@ Bytes blank(size_t n) { return Bytes(n, 0xFF); }
 TEST(ToolNew, CreatesBlankImagesAndRefusesToReplace) {
   Scratch dir;
   const std::string img = dir.path("board.bin");
-  const Run r = run_tool({"new", img, "--size", "0x40"});
+  const Outcome r = run_tool({"new", img, "--size", "0x40"});
   EXPECT_EQ(r.status, 0) << r.err;
   EXPECT_EQ(r.out + r.err, "");
   EXPECT_EQ(read_file(img), blank(64));
 
   write_file(img, Bytes{1, 2, 3});
-  const Run again = run_tool({"new", img, "--size", "64"});
+  const Outcome again = run_tool({"new", img, "--size", "64"});
   EXPECT_EQ(again.status, 2);
   EXPECT_EQ(again.err, "idprom: " + img + ": exists; use --force to replace it\n");
   EXPECT_EQ(read_file(img), (Bytes{1, 2, 3}));
@@ -39,7 +39,7 @@ TEST(ToolSet, SeveralAssignmentsWrittenOnce) {
   Scratch dir;
   const std::string img = dir.path("board.bin");
   ASSERT_EQ(run_tool({"new", img, "--size", "48"}).status, 0);
-  const Run r = run_tool({"set", img, "pid=LC-1", "mac-block-size=16", "base-mac=00:1a:2b:3c:4d:5e",
+  const Outcome r = run_tool({"set", img, "pid=LC-1", "mac-block-size=16", "base-mac=00:1a:2b:3c:4d:5e",
                           "pca=73-1234-02", "slots=4"});
   EXPECT_EQ(r.status, 0) << r.err;
   EXPECT_EQ(r.out + r.err, "");
@@ -51,7 +51,7 @@ TEST(ToolSet, SeveralAssignmentsWrittenOnce) {
   expected.resize(48, 0xFF);
   EXPECT_EQ(read_file(img), expected);
 
-  const Run shown = run_tool({"show", img});
+  const Outcome shown = run_tool({"show", img});
   EXPECT_EQ(shown.out,
             "    PID                      : LC-1\n"
             "    MAC Addr. Block Size     : 16\n"
@@ -109,7 +109,7 @@ TEST(ToolSet, FailuresNameTheProblemAndLeaveTheFile) {
   for (const Case &c : cases) {
     std::vector<std::string> args = {"set", img};
     args.insert(args.end(), c.args.begin(), c.args.end());
-    const Run r = run_tool(args);
+    const Outcome r = run_tool(args);
     EXPECT_EQ(r.status, c.status) << c.args[0];
     EXPECT_EQ(r.out, "") << c.args[0];
     EXPECT_EQ(r.err, c.err) << c.args[0];
@@ -122,7 +122,7 @@ TEST(ToolSet, DryRunShowsTheRegionAndWritesNothing) {
   Scratch dir;
   const std::string img = dir.path("board.bin");
   write_file(img, read_file(kSample));
-  const Run r = run_tool({"set", img, "pid=LC-48GE-FX", "--dry-run"});
+  const Outcome r = run_tool({"set", img, "pid=LC-48GE-FX", "--dry-run"});
   EXPECT_EQ(r.status, 0) << r.err;
   EXPECT_EQ(r.out,
             "dirty region: offset 0x003f, 18 bytes\n"
@@ -141,7 +141,7 @@ TEST(ToolSet, InPlaceWithBackup) {
   Scratch dir;
   const std::string img = dir.path("eeprom"), backup = dir.path("saved.bin");
   write_file(img, read_file(kSample));
-  const Run r = run_tool({"set", img, "--in-place", "--backup", backup, "mac-block-size=128"});
+  const Outcome r = run_tool({"set", img, "--in-place", "--backup", backup, "mac-block-size=128"});
   EXPECT_EQ(r.status, 0) << r.err;
   EXPECT_EQ(r.out + r.err, "");
   EXPECT_EQ(read_file(backup), read_file(kSample));
@@ -152,7 +152,7 @@ TEST(ToolSet, InPlaceWithBackup) {
   // The default backup is IMAGE.bak; an unwritable backup stops the edit.
   EXPECT_EQ(run_tool({"delete", img, "--in-place", "power"}).status, 0);
   EXPECT_EQ(read_file(img + ".bak"), expected);
-  const Run no_backup = run_tool({"set", img, "--in-place", "--backup", "/nonexistent/x.bak", "slots=2"});
+  const Outcome no_backup = run_tool({"set", img, "--in-place", "--backup", "/nonexistent/x.bak", "slots=2"});
   EXPECT_EQ(no_backup.status, 5);
   EXPECT_NE(no_backup.err.find("no backup, so " + img + " was not changed"), std::string::npos)
       << no_backup.err;
@@ -175,7 +175,7 @@ TEST(ToolEdit, RefusesMalformedImagesAndAbsentFields) {
   const std::string bad = dir.path("bad.bin"), img = dir.path("board.bin");
   const Bytes malformed = {0x01, 0x05, 0xCB, 0x80, 0x41, 0x01, 0x00, 0xFF};
   write_file(bad, malformed);
-  const Run r = run_tool({"set", bad, "slots=2"});
+  const Outcome r = run_tool({"set", bad, "slots=2"});
   EXPECT_EQ(r.status, 3);
   EXPECT_EQ(r.err, "idprom: " + bad +
                        ": offset 0x0002: entry of PID (0xcb): length 0 (a variable-length field holds "
@@ -186,7 +186,7 @@ TEST(ToolEdit, RefusesMalformedImagesAndAbsentFields) {
   EXPECT_EQ(run_tool({"set", dir.path("empty.bin"), "slots=2"}).status, 3);
 
   write_file(img, read_file(kSample));
-  const Run absent = run_tool({"delete", img, "slots"});
+  const Outcome absent = run_tool({"delete", img, "slots"});
   EXPECT_EQ(absent.status, 1);
   EXPECT_EQ(absent.err, "idprom: " + img + ": Number of Slots (0x01): no such field\n");
   EXPECT_EQ(run_tool({"delete", img, "deviation-n", "--instance", "2"}).status, 1);
@@ -204,7 +204,7 @@ TEST(ToolBuild, FromAHandWrittenDescription) {
       {"type": 207, "value": "001a2b3c4d5e"},
       {"type": "udi-desc", "hex": "414243", "attribute": "hex"},
       {"type": 453, "hex": "0102"}]})"));
-  const Run r = run_tool({"build", desc, "--size", "64", "-o", img});
+  const Outcome r = run_tool({"build", desc, "--size", "64", "-o", img});
   EXPECT_EQ(r.status, 0) << r.err;
   EXPECT_EQ(r.out + r.err, "");
   Bytes expected = {0xCB, 0x92, 'L', 'C', '-', '1', 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0,
@@ -232,7 +232,7 @@ TEST(ToolBuild, FromAHandWrittenDescription) {
   };
   for (const Case &c : bad) {
     write_file(desc, c.json);
-    const Run b = run_tool({"build", desc, "-o", dir.path("out.bin")});
+    const Outcome b = run_tool({"build", desc, "-o", dir.path("out.bin")});
     EXPECT_EQ(b.status, c.status) << c.json << b.err;
     EXPECT_NE(b.err, "") << c.json;
   }

@@ -19,15 +19,15 @@ TEST(ToolDump, PlainAndAscii) {
   Scratch dir;
   const std::string img = dir.path("abc.bin");
   write_file(img, with_filler({0xC1, 0x03, 'a', 'b', 'c'}, 20));
-  const Run plain = run_tool({"dump", img});
+  const Outcome plain = run_tool({"dump", img});
   EXPECT_EQ(plain.status, 0);
   EXPECT_EQ(plain.out, "\t  0x00: c1 03 61 62 63 ff ff ff ff ff ff ff ff ff ff ff\n");
-  const Run ascii = run_tool({"dump", img, "--ascii"});
+  const Outcome ascii = run_tool({"dump", img, "--ascii"});
   EXPECT_EQ(ascii.status, 0);
   EXPECT_EQ(ascii.out,
             "  000: C1 03 61 62 63 FF FF FF FF FF FF FF FF FF FF FF    ..abc...........\n"
             "  010: FF FF FF FF" + std::string(36, ' ') + "    ....\n");
-  const Run sample = run_tool({"dump", kSample});
+  const Outcome sample = run_tool({"dump", kSample});
   EXPECT_EQ(sample.out.substr(sample.out.rfind('\t')),
             "\t  0xa0: 00 00 0f a0 ff ff ff ff ff ff ff ff ff ff ff ff\n");
   EXPECT_EQ(std::count(sample.out.begin(), sample.out.end(), '\n'), 11);
@@ -65,7 +65,7 @@ TEST(ToolCheck, NamesTheFirstProblem) {
   for (const Case &c : cases) {
     const std::string img = dir.path("img.bin");
     write_file(img, c.image);
-    const Run r = run_tool({"check", img});
+    const Outcome r = run_tool({"check", img});
     EXPECT_EQ(r.status, c.status) << testing::PrintToString(c.image);
     EXPECT_EQ(r.out, c.out.empty() ? "" : img + c.out);
     EXPECT_EQ(r.err, c.err.empty() ? "" : "idprom: " + img + ": " + c.err);
@@ -73,7 +73,7 @@ TEST(ToolCheck, NamesTheFirstProblem) {
 }
 
 TEST(ToolInfo, SampleFigures) {
-  const Run r = run_tool({"info", kSample});
+  const Outcome r = run_tool({"info", kSample});
   EXPECT_EQ(r.status, 0);
   EXPECT_EQ(r.out,
             "size:       256 bytes\n"
@@ -104,7 +104,7 @@ TEST(ToolChecksum, WholeImageAndRanges) {
   for (const Case &c : cases) {
     std::vector<std::string> args = {"checksum", kSample};
     args.insert(args.end(), c.args.begin(), c.args.end());
-    const Run r = run_tool(args);
+    const Outcome r = run_tool(args);
     EXPECT_EQ(r.status, c.status) << testing::PrintToString(c.args);
     EXPECT_EQ(r.out, c.out) << testing::PrintToString(c.args);
   }
@@ -117,13 +117,13 @@ TEST(ToolDiff, AddedRemovedChanged) {
   const std::string a = dir.path("a.bin"), b = dir.path("b.bin");
   write_file(a, read_file(kSample));
   write_file(b, read_file(kSample));
-  const Run same = run_tool({"diff", a, b});
+  const Outcome same = run_tool({"diff", a, b});
   EXPECT_EQ(same.status, 0);
   EXPECT_EQ(same.out, "");
   ASSERT_EQ(run_tool({"set", b, "pid=LC-48GE-FX", "slots=4"}).status, 0);
   ASSERT_EQ(run_tool({"delete", b, "clei"}).status, 0);
   ASSERT_EQ(run_tool({"set", b, "--attr", "hex", "udi-desc=48-port 10/100/1000 Ethernet line card"}).status, 0);
-  const Run r = run_tool({"diff", a, b});
+  const Outcome r = run_tool({"diff", a, b});
   EXPECT_EQ(r.status, 1);
   EXPECT_EQ(r.out,
             "removed CLEI Code (0xc6): IPM8Z00ARA\n"
@@ -132,12 +132,12 @@ TEST(ToolDiff, AddedRemovedChanged) {
             "added   Number of Slots (0x01): 4\n");
   EXPECT_EQ(r.err, "");
   write_file(b, with_filler({}, 16));
-  const Run sized = run_tool({"diff", b, dir.path("missing.bin")});
+  const Outcome sized = run_tool({"diff", b, dir.path("missing.bin")});
   EXPECT_EQ(sized.status, 5);
 }
 
 TEST(ToolMacs, ExpandsTheBlockAndFlagsAWrap) {
-  const Run r = run_tool({"macs", kSample});
+  const Outcome r = run_tool({"macs", kSample});
   EXPECT_EQ(r.status, 0);
   EXPECT_EQ(std::count(r.out.begin(), r.out.end(), '\n'), 64);
   EXPECT_EQ(r.out.substr(0, 30), "001a.2b3c.4d5e\n001a.2b3c.4d5f\n");
@@ -146,7 +146,7 @@ TEST(ToolMacs, ExpandsTheBlockAndFlagsAWrap) {
   Scratch dir;
   const std::string img = dir.path("wrap.bin");
   write_file(img, with_filler({0xC3, 0x06, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFE, 0x43, 0x00, 0x03}, 16));
-  const Run wrap = run_tool({"macs", img});
+  const Outcome wrap = run_tool({"macs", img});
   EXPECT_EQ(wrap.status, 3);
   EXPECT_EQ(wrap.out, "ffff.ffff.fffe\nffff.ffff.ffff\n");
   EXPECT_EQ(wrap.err, "idprom: " + img +
@@ -155,7 +155,7 @@ TEST(ToolMacs, ExpandsTheBlockAndFlagsAWrap) {
   write_file(img, with_filler({0xCF, 0x06, 0, 0, 0, 0, 0, 1}, 16));
   EXPECT_EQ(run_tool({"macs", img}).out, "0000.0000.0001\n");  // no block size: one address
   write_file(img, with_filler({0x01, 0x02}, 16));
-  const Run none = run_tool({"macs", img});
+  const Outcome none = run_tool({"macs", img});
   EXPECT_EQ(none.status, 1);
   EXPECT_EQ(none.err, "idprom: " + img + ": no Base MAC Address (0xcf) or Chassis MAC Address (0xc3)\n");
 }

@@ -34,12 +34,12 @@ const std::string kSampleListing =
 
 TEST(ToolShow, ListsTheSampleAsTheDefaultCommand) {
   for (const auto &args : std::vector<std::vector<std::string>>{{"show", kSample}, {kSample}}) {
-    const Run r = run_tool(args);
+    const Outcome r = run_tool(args);
     EXPECT_EQ(r.status, 0);
     EXPECT_EQ(r.out, kSampleListing);
     EXPECT_EQ(r.err, "");
   }
-  const Run from_stdin = run_tool({"-"}, kSample);
+  const Outcome from_stdin = run_tool({"-"}, kSample);
   EXPECT_EQ(from_stdin.status, 0);
   EXPECT_EQ(from_stdin.out, kSampleListing);
 }
@@ -64,11 +64,11 @@ TEST(ToolShow, Selections) {
   for (const Case &c : cases) {
     std::vector<std::string> args = {"show", kSample};
     args.insert(args.end(), c.args.begin(), c.args.end());
-    const Run r = run_tool(args);
+    const Outcome r = run_tool(args);
     EXPECT_EQ(r.status, 0) << r.err;
     EXPECT_EQ(r.out, c.out) << testing::PrintToString(c.args);
   }
-  const Run basic = run_tool({"show", kSample, "--basic"});
+  const Outcome basic = run_tool({"show", kSample, "--basic"});
   EXPECT_EQ(basic.out.find("Controller Type"), std::string::npos);  // not basic
   EXPECT_NE(basic.out.find("    PID                      : LC-48GE-TX\n"), std::string::npos);
   EXPECT_NE(basic.out.find("    Deviation Number # 1     : 0\n"), std::string::npos);
@@ -79,16 +79,16 @@ TEST(ToolShow, MalformedImageShowsWhatDecodesAndSaysWhere) {
   const std::string bad = dir.path("bad.bin");
   // Number of Slots, PID with length 0, then more.
   write_file(bad, Bytes{0x01, 0x05, 0xCB, 0x80, 0x41, 0x01, 0x00, 0xFF});
-  const Run r = run_tool({"show", bad});
+  const Outcome r = run_tool({"show", bad});
   EXPECT_EQ(r.status, 3);
   EXPECT_EQ(r.out, "    Number of Slots          : 5\n");
   EXPECT_EQ(r.err, "idprom: " + bad +
                        ": offset 0x0002: entry of PID (0xcb): length 0 (a variable-length field holds "
                        "at least one byte); the 1 entries before it decode\n");
-  const Run get = run_tool({"get", bad, "slots"});
+  const Outcome get = run_tool({"get", bad, "slots"});
   EXPECT_EQ(get.status, 3);
   EXPECT_EQ(get.out, "5\n");
-  const Run absent = run_tool({"get", bad, "hw-rev"});
+  const Outcome absent = run_tool({"get", bad, "hw-rev"});
   EXPECT_EQ(absent.status, 3);
   EXPECT_EQ(absent.out, "");
 }
@@ -120,7 +120,7 @@ TEST(ToolGet, ValuesForScripts) {
   for (const Case &c : cases) {
     std::vector<std::string> args = {"get", kSample};
     args.insert(args.end(), c.args.begin(), c.args.end());
-    const Run r = run_tool(args);
+    const Outcome r = run_tool(args);
     EXPECT_EQ(r.status, c.status) << testing::PrintToString(c.args) << r.err;
     EXPECT_EQ(r.out, c.out) << testing::PrintToString(c.args);
     EXPECT_EQ(r.err.empty(), c.status == 0) << r.err;
@@ -133,7 +133,7 @@ TEST(ToolGet, ValuesForScripts) {
 }
 
 TEST(ToolShow, JsonDescribesEveryEntry) {
-  const Run r = run_tool({"show", kSample, "--json"});
+  const Outcome r = run_tool({"show", kSample, "--json"});
   ASSERT_EQ(r.status, 0) << r.err;
   const auto j = nlohmann::json::parse(r.out);
   EXPECT_EQ(j["size"], 256);
@@ -152,7 +152,7 @@ TEST(ToolShow, JsonDescribesEveryEntry) {
 }
 
 TEST(ToolTypes, CatalogueAndNames) {
-  const Run r = run_tool({"types"});
+  const Outcome r = run_tool({"types"});
   EXPECT_EQ(r.status, 0);
   EXPECT_EQ(r.out.substr(0, r.out.find('\n') + 1),
             "code    dec  class     length word           name                label\n");
@@ -166,20 +166,20 @@ TEST(ToolTypes, CatalogueAndNames) {
 }
 
 TEST(ToolMisc, VersionHelpAndUsage) {
-  const Run v = run_tool({"--version"});
+  const Outcome v = run_tool({"--version"});
   EXPECT_EQ(v.status, 0);
   EXPECT_EQ(v.out, "idprom 0.1.0\n");
   for (const char *cmd : {"show", "get", "set", "delete", "new", "build", "dump", "check", "info",
                           "checksum", "diff", "macs", "types"}) {
-    const Run h = run_tool({cmd, "--help"});
+    const Outcome h = run_tool({cmd, "--help"});
     EXPECT_EQ(h.status, 0) << cmd;
     EXPECT_NE(h.out.find("Usage:"), std::string::npos) << cmd;
   }
-  const Run top = run_tool({"--help"});
+  const Outcome top = run_tool({"--help"});
   EXPECT_NE(top.out.find("Exit status: 0 success, 1 field absent"), std::string::npos);
   EXPECT_EQ(run_tool({}).status, 2);
   EXPECT_EQ(run_tool({"show", kSample, "--bogus"}).status, 2);
-  const Run missing = run_tool({"show", "/nonexistent/image.bin"});
+  const Outcome missing = run_tool({"show", "/nonexistent/image.bin"});
   EXPECT_EQ(missing.status, 5);
   EXPECT_EQ(missing.err, "idprom: /nonexistent/image.bin: cannot open: No such file or directory\n");
 }
