@@ -115,7 +115,9 @@ TEST(FileLayer, InPlaceFaultsAreReportedAndTheOriginalRestored) {
     const auto [code, message] = commit(io, image, WriteOptions{true, false, false, ""});
     EXPECT_EQ(code, kExitIo) << c.what;
     EXPECT_NE(message.find(c.message), std::string::npos) << c.what << ": " << message;
-    if (c.restored) EXPECT_EQ(read_file(image), kOriginal) << c.what;
+    if (c.restored) {
+      EXPECT_EQ(read_file(image), kOriginal) << c.what;
+    }
     EXPECT_EQ(read_file(backup), kOriginal) << c.what;
   }
 }
