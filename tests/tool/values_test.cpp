@@ -54,7 +54,7 @@ TEST(ToolTypes, NamesAreUniqueAndEveryShownTypeHasOne) {
     EXPECT_TRUE(names.insert(row.name).second) << row.name;
     EXPECT_EQ(resolve_type(row.name), row.code) << row.name;
   }
-  EXPECT_EQ(names.size(), 65U);
+  EXPECT_EQ(names.size(), 66U);
 }
 
 Bytes parse(uint32_t type, std::string_view text, uint32_t attribute = 0,

@@ -88,7 +88,7 @@ Region apply_assignment(ImageEditor &editor, const std::string &assignment, cons
                         uint32_t instance) {
   const size_t eq = assignment.find('=');
   if (eq == std::string::npos || eq == 0) {
-    throw Failure(kExitUsage, "'" + assignment + "': expected TYPE=VALUE");
+    throw Failure(kExitUsage, "expected TYPE=VALUE");
   }
   const uint32_t type = resolve_type(assignment.substr(0, eq));
   const auto existing = editor.view().find(type, instance);
