@@ -101,6 +101,13 @@ TEST(ToolShow, MalformedImageShowsWhatDecodesAndSaysWhere) {
   const Outcome absent = run_tool({"get", bad, "hw-rev"});
   EXPECT_EQ(absent.status, 3);
   EXPECT_EQ(absent.out, "");
+  // An empty file is not an empty image.
+  const std::string empty = dir.path("empty.bin");
+  write_file(empty, Bytes{});
+  const Outcome none = run_tool({"show", empty});
+  EXPECT_EQ(none.status, 3);
+  EXPECT_EQ(none.out, "");
+  EXPECT_EQ(none.err, "idprom: " + empty + ": empty file (0 bytes)\n");
 }
 
 TEST(ToolGet, ValuesForScripts) {

@@ -45,7 +45,6 @@ std::optional<uint32_t> stray_filler(const Loaded &image) {
 
 int run_check(const std::string &path) {
   const Loaded image = load(path);
-  if (image.bytes.empty()) throw Failure(kExitMalformed, path + ": empty file (0 bytes)");
   if (report_malformed(image) != kExitOk) return kExitMalformed;
   if (const auto stray = stray_filler(image)) {
     std::cerr << "idprom: " << path << ": offset " << hex(*stray, 4) << ": byte "

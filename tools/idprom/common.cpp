@@ -43,6 +43,10 @@ std::string problem_at(std::span<const uint8_t> bytes, uint32_t offset) {
 }
 
 int report_malformed(const Loaded &image) {
+  if (image.bytes.empty()) {
+    std::cerr << "idprom: " << image.path << ": empty file (0 bytes)\n";
+    return kExitMalformed;
+  }
   if (!image.layout.malformed_at) return kExitOk;
   const uint32_t at = *image.layout.malformed_at;
   std::cerr << "idprom: " << image.path << ": offset " << hex(at, 4) << ": "

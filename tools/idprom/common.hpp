@@ -30,8 +30,9 @@ Loaded load(const std::string &path);
 // field or value cut off by the image's end, a zero length).
 std::string problem_at(std::span<const uint8_t> bytes, uint32_t offset);
 
-// When the list does not decode to its end: writes where and why to
-// standard error and returns kExitMalformed; otherwise returns kExitOk.
+// When the image is empty or its list does not decode to its end: writes
+// where and why to standard error and returns kExitMalformed; otherwise
+// returns kExitOk.
 int report_malformed(const Loaded &image);
 
 // Library text (which starts each field or row with a newline and ends
