@@ -87,35 +87,51 @@ typedef uint64_t idprom_status;
    end marker */
 #define IDPROM_ERR_END_OF_IMAGE        UINT64_C(0x4010132CCA100808)
 
-/* Refusals of requests the image format cannot represent; the image is
-   left untouched.  */
-/* update: the type code has no encoding (low byte 0x00, or 0xFF) */
+/* Refusals of requests the image format cannot represent or the 16-bit
+   dirty region cannot report; the image and the dirty outputs are left
+   untouched.  */
+/* update: the type code has no encoding: its low byte is 0x00 (an
+   extension byte) or 0xFF (the end marker), e.g. 0x00, 0xFF, 0x100, 0x1FF */
 #define IDPROM_ERR_INVALID_TYPE        UINT64_C(0x4010132CCA100809)
-/* update: a variable-class length of 0 (it would cut the list) */
+/* update: a variable-class type given a length word whose length bits are
+   0 (a zero length field would cut the list for every later reader) */
 #define IDPROM_ERR_INVALID_LENGTH      UINT64_C(0x4010132CCA10080A)
-/* update and delete: the dirty region would lie beyond what 16-bit
-   offset and length can report (images longer than 65535 bytes) */
+/* update and delete: the dirty offset or length would not fit 16 bits;
+   only possible in images longer than 65535 bytes */
 #define IDPROM_ERR_IMAGE_TOO_LARGE     UINT64_C(0x4010132CCA10080B)
 
 /* ---- filter record ----------------------------------------------------- */
 
 /*
- * Filter callback of the field printer.  Called for an entry whose type code
- * stands in the filter's list, with the entry's value, type code, display
- * attribute (0x00, 0x40, 0x80 or 0xC0), value length, and the printer's 256
- * instance counters (indexed by the entry's first header byte; the entry
- * being handled is already counted).  Returns true to print the entry.
+ * Filter callback of the field printer.  Called only for an entry that the
+ * instance selection kept and whose type code stands in the filter's list,
+ * with:
+ *   value      the entry's first value byte inside the image (read only;
+ *              length bytes are readable);
+ *   type       the type code (256 per extension byte plus the type byte);
+ *   attribute  the display attribute: 0x00, 0x40, 0x80 or 0xC0 (0x00 for
+ *              the fixed classes);
+ *   length     the value length;
+ *   counters   the printer's 256 instance counters, read only, indexed by
+ *              an entry's first header byte (0x00 for every type code with
+ *              extension bytes), 8 bits each; this entry is already
+ *              counted, so counters[first header byte] is its instance.
+ * Returns true to print the entry, false to leave it out.  The pointers are
+ * valid only during the call.
  */
 typedef bool (*idprom_filter_fn)(const uint8_t *value, uint32_t type, uint32_t attribute,
                                  uint32_t length, const uint8_t *counters);
 
 /*
- * Selection of the entries a listing shows.  Owned by the caller, only read.
- *   include   non-zero: print the listed types (each subject to callback
- *             when one is given); zero: print every type except the
- *             listed ones (callback may let a listed one through).
+ * Selection of the entries a listing shows.  Owned by the caller and only
+ * read by the library.
+ *   include   non-zero: print the listed types, each subject to callback
+ *             when one is given; zero: print every type that is not listed,
+ *             and a listed one only when callback returns true for it.
  *   callback  consulted for listed types, or NULL.
- *   types     one-byte type codes, ended by the first 0 (at most 255).
+ *   types     one-byte type codes, ended by the first 0 (at most 255 codes;
+ *             a list with no 0 ends at the array's end).  A type code above
+ *             255 (one with extension bytes) is never listed.
  * Its size (272 bytes on LP64) is part of the ABI.
  */
 typedef struct idprom_filter {
@@ -175,17 +191,76 @@ IDPROM_API idprom_status idprom_get_field_data(const uint8_t *image, uint32_t im
 /* ---- update and append ------------------------------------------------- */
 
 /*
- * Writes a new value for the instance-th entry (from 1) of a type code, in
- * place.  length_word gives the new length (and, for a resize or append of
- * the variable class, the display attribute) in the layout of the type's
- * length field; idprom_type_to_len() gives the standard one.  Integer-valued
- * fixed-size types are given as host-order integers of the class width.
- * Outcomes: same length -> value overwritten, length field untouched;
- * variable class with another length -> the field is resized and every
- * later entry and the end marker move; absent (or instance beyond those
- * present) and create set -> a new entry is appended at the end marker.
- * On success *dirty_offset and *dirty_length give the bytes the caller must
- * write back; on failure the image and both outputs are untouched.
+ * Writes a new value for the instance-th entry (counted from 1) of a type
+ * code into the image, in place, and reports the bytes to write back.
+ *
+ *   image         the caller's image, read and (on success) modified; the
+ *                 library keeps no pointer to it.  May be NULL when
+ *                 image_length is 0.
+ *   image_length  its length in bytes.  Offsets are counted in 32 bits, so
+ *                 every edit of an image of up to 65535 bytes is exact.
+ *   create        allow appending the entry when it is absent.
+ *   type          the type code (256 per extension byte + type byte).
+ *   length_word   the new length in the layout of the type's length field:
+ *                 below type 0xF0 bits 5-0 are the length and bits 7-6 the
+ *                 display attribute; from 0xF0 on bits 13-0 and 15-14.
+ *                 idprom_type_to_len(type) gives the standard one
+ *                 (0xFFFFFFFF: attribute 0xC0, length 16383).  The attribute
+ *                 is written only by a resize or an append.
+ *   data          the new value (1, 2 or 4 bytes for the fixed classes,
+ *                 the new length for the variable class), only read; it
+ *                 must not point into image.  Integer-valued fixed-size
+ *                 types are given as a host-order uint8_t, uint16_t or
+ *                 uint32_t and stored big-endian.  Which codes count: on an
+ *                 overwrite, codes below 0xC0 (as idprom_get_field_data
+ *                 reads them back); on an append, the type byte alone, so
+ *                 an appended 0x143 is stored big-endian while an existing
+ *                 0x143 is overwritten with the bytes as given.  Everything
+ *                 else is copied as given.
+ *   dirty_offset, dirty_length
+ *                 valid pointers; receive the dirty region on success: the
+ *                 caller writes back exactly these bytes.  Not written on
+ *                 failure.
+ *   instance      counted from 1; 0 never matches an existing entry.
+ *
+ * The entries are walked from byte 0.  Outcomes:
+ *   - found, same length: the value is overwritten; the length field and its
+ *     attribute stay.  Dirty: the value (offset of its first byte, length).
+ *   - found, another length, variable class: the field is resized; later
+ *     entries and the end marker move, and the bytes from the new end
+ *     marker to the image's end become 0xFF.  A growth equal to the bytes
+ *     from the end marker (included) to the image's end fills the image
+ *     and leaves no end marker.  Dirty: the entry's first header byte up to
+ *     the image's end.
+ *   - the walk meets the end marker (or image[0] is 0xFF) before the
+ *     instance, and create is set: a new entry is appended there, followed
+ *     by an end marker.  The value width of the fixed classes comes from
+ *     the class (1, 2 or 4), whatever the length word says.  Dirty: the new
+ *     entry and its end marker.
+ *
+ * Returns, checked in this order:
+ *   IDPROM_ERR_END_OF_IMAGE         image_length is 0;
+ *   IDPROM_ERR_INVALID_TYPE         type has no encoding (low byte 0x00 or
+ *                                   0xFF);
+ *   IDPROM_ERR_INVALID_LENGTH       variable-class type whose length bits
+ *                                   are 0 (idprom_type_to_len gives 0 for
+ *                                   types without a standard length);
+ *   IDPROM_ERR_NOT_FOUND            a malformed entry met on the walk;
+ *   IDPROM_ERR_END_OF_IMAGE         the walk ran to the image's end without
+ *                                   meeting the instance or an end marker;
+ *   IDPROM_ERR_LENGTH_MISMATCH      found, fixed class (extension-byte codes
+ *                                   included) and another length;
+ *   IDPROM_ERR_NO_END_MARKER        resize, and no end marker after the field;
+ *   IDPROM_ERR_NO_ROOM_TO_GROW      resize, growth beyond the room left;
+ *   IDPROM_ERR_NOT_FOUND_NO_CREATE  absent and create clear;
+ *   IDPROM_ERR_NO_ROOM              append, and the entry plus an end marker
+ *                                   do not fit before the image's end (e.g.
+ *                                   the end marker is the image's last byte);
+ *   IDPROM_ERR_IMAGE_TOO_LARGE      the dirty offset or length would exceed
+ *                                   65535 (images over 65535 bytes only);
+ *   IDPROM_OK                       done.
+ * On every failure the image is byte for byte unchanged and neither dirty
+ * output is written.
  */
 IDPROM_API idprom_status idprom_update_field_data_instance(uint8_t *image, uint32_t image_length,
                                                            bool create, uint32_t type,
@@ -203,10 +278,31 @@ IDPROM_API idprom_status idprom_update_field_data(uint8_t *image, uint32_t image
 /* ---- deletion ---------------------------------------------------------- */
 
 /*
- * Removes the instance-th entry (from 1) of a type code: later entries and
- * the end marker move up over it and the freed bytes become 0xFF.  On
- * success the dirty region runs from the entry's first header byte to the
- * old end marker; on failure the image and both outputs are untouched.
+ * Removes the instance-th entry (counted from 1) of a type code, extension
+ * bytes included: the later entries and the end marker move up over it and
+ * the freed bytes before the old end marker become 0xFF.
+ *
+ *   image, image_length  the caller's image, modified on success only
+ *                        (image may be NULL when image_length is 0).
+ *   type                 the type code to delete.
+ *   dirty_offset, dirty_length
+ *                        valid pointers; on success they receive the
+ *                        region from the entry's first header byte up to
+ *                        (not including) the old end marker, which stays
+ *                        0xFF.  Not written on failure.
+ *   instance             counted from 1; 0 matches nothing.
+ *
+ * Returns, checked in this order:
+ *   IDPROM_ERR_NOT_FOUND        empty image, image[0] is 0xFF, no such
+ *                               instance, instance 0, or a malformed entry
+ *                               met on the walk;
+ *   IDPROM_ERR_NO_END_MARKER    no end marker after the entry (the list runs
+ *                               to the image's end, or is malformed there);
+ *   IDPROM_ERR_IMAGE_TOO_LARGE  the dirty offset or length would exceed
+ *                               65535 (images over 65535 bytes only);
+ *   IDPROM_OK                   done.
+ * On every failure the image is byte for byte unchanged and neither dirty
+ * output is written.
  */
 IDPROM_API idprom_status idprom_delete_field_instance(uint8_t *image, uint32_t image_length,
                                                       uint32_t type, uint16_t *dirty_offset,
@@ -231,9 +327,18 @@ IDPROM_API IDPROM_PRINTF_FORMAT(4, 5) void idprom_printf(char *buf, uint32_t *po
                                                          const char *format, ...) IDPROM_NOEXCEPT;
 
 /*
- * Renders value bytes by display attribute: 0x40 decimal (1, 2 or 4 bytes as
- * one big-endian number, other lengths dotted byte by byte), 0x80 text,
- * anything else hex.  Writes through the sink (buf, pos, size).
+ * Renders length value bytes (read only, not kept) through the sink (buf,
+ * *pos, size as for idprom_printf) by display attribute:
+ *   0x40 decimal: length 1 or 2 as one unsigned number ("300"); length 4 as
+ *        one signed 32-bit number ("-1" for ff ff ff ff); any other length
+ *        byte by byte, joined by dots ("1.2.3"); length 0 writes nothing;
+ *   0x80 text: the bytes up to length or the first zero byte, printable
+ *        ones (isprint in the running locale) as themselves, others as
+ *        "<%02x>" ("AB<07>");
+ *   0x00 and 0xC0 hex: "%02x " per byte, and before the 9th, 17th, ... byte
+ *        a newline, a tab and 27 spaces, so that continued rows line up
+ *        under a listing's value column.
+ * Big-endian numbers are read byte by byte; nothing is written to value.
  */
 IDPROM_API void idprom_print_by_display_type(const uint8_t *value, uint32_t attribute,
                                              uint32_t length, char *buf, uint32_t *pos,
@@ -242,45 +347,94 @@ IDPROM_API void idprom_print_by_display_type(const uint8_t *value, uint32_t attr
 /* ---- field listing ----------------------------------------------------- */
 
 /*
- * Lists the fields of an image as labelled lines.  instance 0 lists every
- * entry, 1 to 255 the n-th instance of each type; filter may be NULL.  With
- * buf NULL the listing goes to standard output, otherwise into buf (size
- * bytes), starting at buf[0]; a listing that shows nothing leaves buf as it
- * was.  A malformed entry ends the listing with a format-error line, which
- * always goes to standard output.
+ * Lists the fields of an image as labelled lines.  Each shown entry writes
+ * a newline, four spaces, its name filled to 25 characters, ": " and its
+ * value, so that values start at character 31 of their line:
+ *
+ *     "\n    PID                      : LC-48GE-TX"
+ *
+ * A few types write two lines, a few none; types without a name of their
+ * own are listed as "Unknown Field (type %04x): " and their value by display
+ * attribute (as idprom_print_by_display_type).  The listing has no final
+ * newline.
+ *
+ * image, image_length: the image, only read; NULL or length 0 lists
+ * nothing.  The walk stops at the first 0xFF byte at an entry's start or at
+ * the image's end.
+ *
+ * filter: NULL for every entry, otherwise see idprom_filter.
+ *
+ * instance: 0 lists every entry; 1 to 255 only the entries that are the
+ * n-th of their first header byte (type byte; 0x00 for all extension-byte
+ * types together), counted modulo 256 so the (n + 256)-th matches too;
+ * above 255 nothing.  Counting covers every entry, listed or not.
+ *
+ * Only one form of the ECI number is shown: the numeric 0x8E is hidden when
+ * the image holds a 0xEB entry whose text is not empty (first value byte not
+ * zero); otherwise the 0xEB entry is hidden.
+ *
+ * buf, size: with buf NULL the listing goes to standard output.  Otherwise
+ * it is written into buf starting at buf[0], each piece through the sink
+ * rules of idprom_printf: the text is cut at size - 1 bytes and always
+ * zero-terminated; nothing at or beyond buf[size] is touched.  A listing
+ * that shows nothing (empty image, first byte 0xFF, everything filtered
+ * out) writes nothing at all, not even a zero byte.
+ *
+ * A malformed entry ends the listing with the line
+ * "\n\tIDPROM FIELD FORMAT ERROR, index 0x%x" (the entry's offset in the
+ * image), which always goes to standard output, never into buf; the entries
+ * before it stay listed.
+ *
+ * Values too short for their layout: the types that read values at fixed
+ * positions need 6 bytes (0xC0, 0xC3, 0xCF, 0xE2, 0xE3), 5 (0xDF), 4 (0xD6,
+ * 0xD7) or 3 + 2 * b2 (0xC8, 0xCD, where the third byte b2 counts 16-bit
+ * calibration values).  A shorter stored value is never read past its end:
+ * it is listed as the label up to its ": " followed by every stored byte in
+ * hex, as the 0x00 attribute renders them, e.g. a 5-byte Base MAC Address
+ *
+ *     "\n    Base MAC Address         : 00 1a 2b 3c 4d "
+ *
+ * and for 0xD6 the first label, "\n    System Clock Freq (CPU)  : ".
  */
 IDPROM_API void idprom_print_filter_fields_instance(const uint8_t *image, uint32_t image_length,
                                                     const idprom_filter *filter, uint32_t instance,
                                                     char *buf, uint32_t size) IDPROM_NOEXCEPT;
 
-/* Filtered listing of first instances to standard output. */
+/* idprom_print_filter_fields_instance with instance 1, to standard output. */
 IDPROM_API void idprom_print_filter_fields(const uint8_t *image, uint32_t image_length,
                                            const idprom_filter *filter) IDPROM_NOEXCEPT;
 
-/* Filtered listing of first instances into buf. */
+/* idprom_print_filter_fields_instance with instance 1, into buf. */
 IDPROM_API void idprom_print_filter_fields_to_buf(const uint8_t *image, uint32_t image_length,
                                                   const idprom_filter *filter, char *buf,
                                                   uint32_t size) IDPROM_NOEXCEPT;
 
-/* Every entry, to standard output. */
+/* Every entry (no filter, instance 0), to standard output. */
 IDPROM_API void idprom_print_all_fields(const uint8_t *image, uint32_t image_length) IDPROM_NOEXCEPT;
 
-/* Every entry, into buf. */
+/* Every entry (no filter, instance 0), into buf. */
 IDPROM_API void idprom_print_all_fields_to_buf(const uint8_t *image, uint32_t image_length,
                                                char *buf, uint32_t size) IDPROM_NOEXCEPT;
 
-/* The basic identification fields (idprom_basic_filter), into buf. */
+/* Every instance of the basic identification fields (idprom_basic_filter), into buf. */
 IDPROM_API void idprom_print_basic_fields_to_buf(const uint8_t *image, uint32_t image_length,
                                                  char *buf, uint32_t size) IDPROM_NOEXCEPT;
 
 /*
- * Callback of idprom_basic_filter: true for the 17 basic identification type
- * codes, false for every other.  Looks only at the type code.
+ * Callback of idprom_basic_filter: true for the 17 basic identification
+ * type codes 0x40, 0x44, 0x48, 0x80, 0x82, 0x87, 0x89, 0x8A, 0x8D, 0x8E,
+ * 0xC0, 0xC1, 0xC2, 0xC6, 0xCB, 0xDA, 0xEB, false for every other code.
+ * Looks only at type; the other arguments may be anything, NULL included.
  */
 IDPROM_API bool idprom_print_basic_fields(const uint8_t *value, uint32_t type, uint32_t attribute,
                                           uint32_t length, const uint8_t *counters) IDPROM_NOEXCEPT;
 
-/* The library's filter of the basic identification fields.  Never written. */
+/*
+ * The library's filter of the basic identification fields: include 1,
+ * callback idprom_print_basic_fields, types the same 17 codes (0xCB, 0xDA,
+ * 0x40, 0x48, 0xC1, 0x80, 0x87, 0xC0, 0x8D, 0x82, 0x8A, 0x89, 0xC6, 0x8E,
+ * 0xC2, 0x44, 0xEB), then 0.  Constant; copy it to extend the list.
+ */
 IDPROM_API extern const idprom_filter idprom_basic_filter;
 
 /* ---- hex dumps --------------------------------------------------------- */
