@@ -25,8 +25,8 @@ constexpr StatusRow kStatusRows[] = {
     {IDPROM_ERR_END_OF_IMAGE, kExitNoRoom, "the image is empty or its entries fill it without an end marker"},
     {IDPROM_ERR_INVALID_TYPE, kExitUsage, "the type code has no encoding (its low byte is 0x00 or 0xff)"},
     {IDPROM_ERR_INVALID_LENGTH, kExitValue, "the value's length is 0 or more than the length field holds"},
-    {IDPROM_ERR_IMAGE_TOO_LARGE, kExitMalformed,
-     "the image is larger than the 65535 bytes that edits can address"},
+    {IDPROM_ERR_IMAGE_TOO_LARGE, kExitNoRoom,
+     "the change lies beyond the first 65535 bytes, all that an edit can address"},
 };
 
 const StatusRow *row_of(Status status) noexcept {
