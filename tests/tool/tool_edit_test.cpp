@@ -70,6 +70,28 @@ TEST(ToolSet, SeveralAssignmentsWrittenOnce) {
   EXPECT_EQ(read_file(img), after);
 }
 
+TEST(ToolSet, InstancesOfOneType) {
+  Scratch dir;
+  const std::string img = dir.path("board.bin");
+  ASSERT_EQ(run_tool({"new", img, "--size", "32"}).status, 0);
+  // An instance beyond those present appends another entry of the type.
+  ASSERT_EQ(run_tool({"set", img, "deviation-n=7"}).status, 0);
+  ASSERT_EQ(run_tool({"set", img, "--instance", "2", "deviation-n=5", "pid=A"}).status, 0);
+  EXPECT_EQ(run_tool({"show", img}).out,
+            "    Deviation Number # 1     : 7\n"
+            "    Deviation Number # 2     : 5\n"
+            "    PID                      : A\n");
+  EXPECT_EQ(run_tool({"show", img, "--first"}).out,
+            "    Deviation Number # 1     : 7\n"
+            "    PID                      : A\n");
+  EXPECT_EQ(run_tool({"show", img, "--instance", "2"}).out, "    Deviation Number # 2     : 5\n");
+  EXPECT_EQ(run_tool({"get", img, "deviation-n", "--instance", "2", "--int"}).out, "5\n");
+  ASSERT_EQ(run_tool({"delete", img, "deviation-n"}).status, 0);
+  EXPECT_EQ(run_tool({"show", img}).out,
+            "    Deviation Number # 1     : 5\n"
+            "    PID                      : A\n");
+}
+
 TEST(ToolSet, FailuresNameTheProblemAndLeaveTheFile) {
   Scratch dir;
   const std::string img = dir.path("board.bin");
