@@ -25,7 +25,7 @@ void add_write_flags(CLI::App *sub, WriteFlags &w) {
   sub->add_flag("--dry-run", w.dry_run, "Print the dirty region before and after; write nothing");
   sub->add_flag("--in-place", w.in_place,
                 "Write only the dirty region into the file itself (as for devices)");
-  auto *backup = sub->add_option("--backup", w.backup, "Backup path when writing in place (IMAGE.bak)");
+  auto *backup = sub->add_option("--backup", w.backup, "Backup path when writing in place (IMAGE.bak)")->type_name("PATH");
   sub->add_flag("--no-backup", w.no_backup, "No backup when writing in place")->excludes(backup);
 }
 
@@ -159,9 +159,9 @@ void add_edit_commands(CLI::App &app, int &status) {
   CLI::App *s = app.add_subcommand("set", "Set fields (TYPE=VALUE ...), written back once");
   s->add_option("IMAGE", set->image, "Image file or device")->required();
   s->add_option("ASSIGNMENT", set->assignments, "TYPE=VALUE; several apply in order")->required();
-  s->add_option("--instance", set->instance, "Which instance, counted from 1")->capture_default_str();
+  s->add_option("--instance", set->instance, "Which instance, counted from 1")->type_name("N")->capture_default_str();
   s->add_flag("--no-create", set->no_create, "Fail (exit 1) instead of adding an absent field");
-  s->add_option("--attr", set->attr, "Display attribute of variable-length fields")
+  s->add_option("--attr", set->attr, "Display attribute of variable-length fields")->type_name("")
       ->check(CLI::IsMember({"hex", "text", "decimal"}));
   s->add_flag("--hex", set->hex, "Read every VALUE as hex bytes (or prefix one with hex:)");
   add_write_flags(s, set->write);
@@ -171,7 +171,7 @@ void add_edit_commands(CLI::App &app, int &status) {
   CLI::App *d = app.add_subcommand("delete", "Delete a field; later fields move up");
   d->add_option("IMAGE", del->image, "Image file or device")->required();
   d->add_option("TYPE", del->type, "Type: name, label, hex or decimal code")->required();
-  d->add_option("--instance", del->instance, "Which instance, counted from 1")->capture_default_str();
+  d->add_option("--instance", del->instance, "Which instance, counted from 1")->type_name("N")->capture_default_str();
   add_write_flags(d, del->write);
   d->callback([del, &status] { status = run_delete(*del); });
 }

@@ -124,7 +124,7 @@ void add_inspect_commands(CLI::App &app, int &status) {
   auto sum = std::make_shared<ChecksumOptions>();
   CLI::App *s = app.add_subcommand("checksum", "The 32-bit rotate-and-add checksum and the CRC-16");
   s->add_option("IMAGE", sum->image, "Image file, or - for standard input")->required();
-  s->add_option("--range", sum->range, "OFFSET:LENGTH (decimal or 0x hex); default: the whole image");
+  s->add_option("--range", sum->range, "Range to sum (decimal or 0x hex); default: the whole image")->type_name("OFFSET:LENGTH");
   s->callback([sum, &status] { status = run_checksum(*sum); });
 }
 
