@@ -29,7 +29,7 @@ inline std::string slurp(const std::string &path) {
 inline void write_file(const std::string &path, const Bytes &bytes) {
   std::FILE *f = std::fopen(path.c_str(), "wb");
   if (f == nullptr) return;
-  std::fwrite(bytes.data(), 1, bytes.size(), f);
+  if (!bytes.empty()) std::fwrite(bytes.data(), 1, bytes.size(), f);
   std::fclose(f);
 }
 
