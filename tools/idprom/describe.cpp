@@ -75,7 +75,8 @@ BuiltEntry read_entry(const json &item, const std::string &where) {
   static const char *const kKnown[] = {"offset", "type", "type_hex", "name", "label", "class",
                                        "length", "attribute", "text", "hex", "value"};
   if (!item.is_object()) bad(where, "an entry must be an object");
-  for (const auto &[key, v] : item.items()) {
+  for (auto it = item.begin(); it != item.end(); ++it) {
+    const std::string &key = it.key();
     if (std::none_of(std::begin(kKnown), std::end(kKnown), [&](const char *k) { return key == k; })) {
       bad(where, "unknown member \"" + key + "\"");
     }
