@@ -44,10 +44,14 @@ inline constexpr uint32_t kAttrHex = 0xC0;
 // Value width of a fixed-class type code (1, 2 or 4), 0 for the variable class.
 constexpr uint32_t fixed_width(uint32_t type) noexcept {
   switch (type & kClassMask) {
-    case 0x00: return 1;
-    case 0x40: return 2;
-    case 0x80: return 4;
-    default: return 0;
+    case 0x00:
+      return 1;
+    case 0x40:
+      return 2;
+    case 0x80:
+      return 4;
+    default:
+      return 0;
   }
 }
 
@@ -94,8 +98,16 @@ inline uint32_t standard_attribute(uint32_t type) noexcept {
 // update apply this to codes below 0xC0 only, append to the type byte.
 constexpr bool is_byte_string_code(uint32_t code) noexcept {
   switch (code) {
-    case 0x42: case 0x82: case 0x85: case 0x87: case 0x89: case 0x8A: case 0x8D: return true;
-    default: return false;
+    case 0x42:
+    case 0x82:
+    case 0x85:
+    case 0x87:
+    case 0x89:
+    case 0x8A:
+    case 0x8D:
+      return true;
+    default:
+      return false;
   }
 }
 constexpr bool lookup_is_integer(uint32_t type) noexcept {
@@ -251,8 +263,9 @@ class ImageView {
     uint8_t u8 = 0;
     uint16_t u16 = 0;
     uint32_t u32 = 0;
-    void *out = width == 1 ? static_cast<void *>(&u8)
-                           : width == 2 ? static_cast<void *>(&u16) : static_cast<void *>(&u32);
+    void *out = width == 1   ? static_cast<void *>(&u8)
+                : width == 2 ? static_cast<void *>(&u16)
+                             : static_cast<void *>(&u32);
     if (idprom_get_field_data_instance(bytes_.data(), size(), type, out, width, true, instance) !=
         IDPROM_OK) {
       return std::nullopt;
@@ -266,9 +279,11 @@ class ImageView {
   // go to standard output); layout() says where the problem is.
   std::string listing(uint32_t instance = 0, const idprom_filter *filter = nullptr) const {
     const uint32_t extent = decodable_extent();
-    return grow_into([&](char *buf, uint32_t cap) {
-      idprom_print_filter_fields_instance(bytes_.data(), extent, filter, instance, buf, cap);
-    }, 256 + 16 * static_cast<size_t>(extent));
+    return grow_into(
+        [&](char *buf, uint32_t cap) {
+          idprom_print_filter_fields_instance(bytes_.data(), extent, filter, instance, buf, cap);
+        },
+        256 + 16 * static_cast<size_t>(extent));
   }
 
   // The basic identification fields (idprom_basic_filter).
@@ -304,9 +319,11 @@ class ImageView {
   // upper-case hex bytes and a text column, each ending with a newline.
   std::string enhanced_dump() const {
     const uint64_t rows = (uint64_t{size()} + 15) / 16;
-    std::string text = grow_into([&](char *buf, uint32_t cap) {
-      idprom_enhanced_dump_to_buf(bytes_.data(), size(), buf, cap);
-    }, static_cast<size_t>(2 + rows * 77));
+    std::string text = grow_into(
+        [&](char *buf, uint32_t cap) {
+          idprom_enhanced_dump_to_buf(bytes_.data(), size(), buf, cap);
+        },
+        static_cast<size_t>(2 + rows * 77));
     if (!text.empty() && text.front() == '\n') text.erase(0, 1);
     return text;
   }
@@ -390,9 +407,9 @@ class ImageEditor {
       for (uint8_t b : stored) v = (v << 8) | b;
       const auto u8 = static_cast<uint8_t>(v);
       const auto u16 = static_cast<uint16_t>(v);
-      const void *data = n == 1 ? static_cast<const void *>(&u8)
-                                : n == 2 ? static_cast<const void *>(&u16)
-                                         : static_cast<const void *>(&v);
+      const void *data = n == 1   ? static_cast<const void *>(&u8)
+                         : n == 2 ? static_cast<const void *>(&u16)
+                                  : static_cast<const void *>(&v);
       return update(type, n, data, instance, create);
     }
     if (n == 0 || n > max_length(type)) return EditResult{IDPROM_ERR_INVALID_LENGTH};
@@ -405,15 +422,16 @@ class ImageEditor {
                      bool create = true) noexcept {
     const uint32_t width = fixed_width(type);
     uint8_t be[4] = {};
-    for (uint32_t i = 0; i < width; ++i) be[i] = static_cast<uint8_t>(value >> (8 * (width - 1 - i)));
+    for (uint32_t i = 0; i < width; ++i)
+      be[i] = static_cast<uint8_t>(value >> (8 * (width - 1 - i)));
     return set(type, std::span<const uint8_t>(be, is_variable(type) ? 0 : width), instance, create);
   }
 
   // idprom_delete_field_instance().
   EditResult remove(uint32_t type, uint32_t instance = 1) noexcept {
     EditResult r;
-    r.status = idprom_delete_field_instance(bytes_.data(), size(), type, &r.offset, &r.length,
-                                            instance);
+    r.status =
+        idprom_delete_field_instance(bytes_.data(), size(), type, &r.offset, &r.length, instance);
     return r;
   }
 

@@ -31,8 +31,8 @@ std::vector<Seen> walk(const idprom::ImageView &view) {
 TEST(Hpp, IteratesEntriesWithOffsetsAndValues) {
   // 0x01 slots, an extension-byte entry 0x1C5 with a two-byte length
   // field, a text field; then the end marker.
-  const Bytes image = exact_copy(padded(
-      {0x01, 0x05, 0x00, 0xC5, 0x80, 0x02, 'h', 'i', 0xC1, 0x83, 'a', 'b', 'c', 0xFF}, 16));
+  const Bytes image = exact_copy(
+      padded({0x01, 0x05, 0x00, 0xC5, 0x80, 0x02, 'h', 'i', 0xC1, 0x83, 'a', 'b', 'c', 0xFF}, 16));
   const idprom::ImageView view(image);
   const std::vector<Seen> expected = {
       {0, 0x01, 1, 0x00, {0x05}},
@@ -54,12 +54,12 @@ TEST(Hpp, LayoutAtTheEdges) {
     std::optional<uint32_t> marker, malformed;
   };
   const std::vector<Case> cases = {
-      {{}, 0, 0, std::nullopt, std::nullopt},                   // empty
-      {{0xFF, 0xFF}, 0, 0, 0U, std::nullopt},                   // blank
+      {{}, 0, 0, std::nullopt, std::nullopt},                              // empty
+      {{0xFF, 0xFF}, 0, 0, 0U, std::nullopt},                              // blank
       {{0x01, 0x05, 0x43, 0x00, 0x01}, 2, 5, std::nullopt, std::nullopt},  // fills the image
-      {{0x01, 0x05, 0xC3, 0x00, 0xFF}, 1, 2, std::nullopt, 2U},  // zero length
-      {{0x01, 0x05, 0x43, 0x00}, 1, 2, std::nullopt, 2U},        // value cut short
-      {{0x00, 0x00}, 0, 0, std::nullopt, 0U},                    // extension bytes to the end
+      {{0x01, 0x05, 0xC3, 0x00, 0xFF}, 1, 2, std::nullopt, 2U},            // zero length
+      {{0x01, 0x05, 0x43, 0x00}, 1, 2, std::nullopt, 2U},                  // value cut short
+      {{0x00, 0x00}, 0, 0, std::nullopt, 0U},  // extension bytes to the end
   };
   for (const Case &c : cases) {
     const Bytes image = exact_copy(c.image);
@@ -72,9 +72,8 @@ TEST(Hpp, LayoutAtTheEdges) {
 }
 
 TEST(Hpp, LookupsReturnOptionals) {
-  const Bytes image = exact_copy(padded({0x43, 0x01, 0x02, 0x82, 0x73, 0x01, 0x2C, 0x05, 0x88, 0, 0,
-                                         0, 1, 0x88, 0, 0, 0, 2},
-                                        24));
+  const Bytes image = exact_copy(padded(
+      {0x43, 0x01, 0x02, 0x82, 0x73, 0x01, 0x2C, 0x05, 0x88, 0, 0, 0, 1, 0x88, 0, 0, 0, 2}, 24));
   const idprom::ImageView view(image);
   EXPECT_EQ(view.get_int(0x43), 0x0102U);
   EXPECT_EQ(view.get_int(0x88, 2), 2U);
@@ -88,13 +87,15 @@ TEST(Hpp, LookupsReturnOptionals) {
 }
 
 TEST(Hpp, ListingAndEntryTextAreTheLibrarys) {
-  const Bytes image = exact_copy(padded({0x88, 0, 0, 0, 7, 0x88, 0, 0, 0, 5, 0xCB, 0x82, 'L', 'C'}, 20));
+  const Bytes image =
+      exact_copy(padded({0x88, 0, 0, 0, 7, 0x88, 0, 0, 0, 5, 0xCB, 0x82, 'L', 'C'}, 20));
   const idprom::ImageView view(image);
   EXPECT_EQ(view.listing(),
             "\n    Deviation Number # 1     : 7"
             "\n    Deviation Number # 2     : 5"
             "\n    PID                      : LC");
-  EXPECT_EQ(view.listing(1), "\n    Deviation Number # 1     : 7\n    PID                      : LC");
+  EXPECT_EQ(view.listing(1),
+            "\n    Deviation Number # 1     : 7\n    PID                      : LC");
   // One entry listed by itself: its own number is then 1.
   EXPECT_EQ(view.entry_text(*view.find(0x88, 2)), "\n    Deviation Number # 1     : 5");
   EXPECT_EQ(view.basic_listing(), "\n    PID                      : LC");
@@ -160,7 +161,11 @@ TEST(Hpp, SetStoresBytesAsGiven) {
       {padded({0x43, 0, 1}, 12), 0x43, {0xAB, 0xCD}, {}, IDPROM_OK, padded({0x43, 0xAB, 0xCD}, 12)},
       // extension-byte type: appended (type byte integer-valued) and overwritten (copied)
       {blank, 0x141, {0x12, 0x34}, {}, IDPROM_OK, padded({0x00, 0x41, 0x12, 0x34}, 12)},
-      {padded({0x00, 0x41, 0, 1}, 12), 0x141, {0x12, 0x34}, {}, IDPROM_OK,
+      {padded({0x00, 0x41, 0, 1}, 12),
+       0x141,
+       {0x12, 0x34},
+       {},
+       IDPROM_OK,
        padded({0x00, 0x41, 0x12, 0x34}, 12)},
       // byte-string type copied
       {blank, 0x82, {0x73, 1, 0x2C, 5}, {}, IDPROM_OK, padded({0x82, 0x73, 1, 0x2C, 5}, 12)},
@@ -176,7 +181,8 @@ TEST(Hpp, SetStoresBytesAsGiven) {
   };
   for (const Case &c : cases) {
     Bytes image = exact_copy(c.image);
-    const idprom::EditResult r = idprom::ImageEditor(image).set(c.type, c.value, 1, true, c.attribute);
+    const idprom::EditResult r =
+        idprom::ImageEditor(image).set(c.type, c.value, 1, true, c.attribute);
     EXPECT_EQ(r.status, c.status) << std::hex << c.type << " " << idprom::status_name(r.status);
     EXPECT_EQ(image, c.expected) << std::hex << c.type;
     expect_contained(c.image, image, r);

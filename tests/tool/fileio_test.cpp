@@ -1,6 +1,8 @@
 // The file layer under faults: a double of the system calls fails or
 // corrupts a chosen write.  Every failure must be reported (as an I/O
 // failure, never success) and leave the original bytes in the file.
+#include "fileio.hpp"
+
 #include <gtest/gtest.h>
 
 #include <cerrno>
@@ -8,7 +10,6 @@
 #include <sstream>
 
 #include "errors.hpp"
-#include "fileio.hpp"
 #include "run_tool.hpp"
 
 using idprom::test::Bytes;
@@ -25,7 +26,7 @@ class FaultyIo : public Io {
  public:
   int fail_write = -1;     // this pwrite (counted from 0) fails with EIO
   int corrupt_write = -1;  // this pwrite stores its first byte inverted
-  int fail_fsync = -1;  // this fsync (counted from 0) fails with EIO
+  int fail_fsync = -1;     // this fsync (counted from 0) fails with EIO
   bool fail_rename = false;
   int writes = 0;
   int syncs = 0;
@@ -152,7 +153,8 @@ TEST(FileLayer, BackupFailureWritesNothing) {
   io.fail_write = 0;
   const auto [code, message] = commit(io, image, WriteOptions{true, false, false, ""});
   EXPECT_EQ(code, kExitIo);
-  EXPECT_NE(message.find("no backup, so " + image + " was not changed"), std::string::npos) << message;
+  EXPECT_NE(message.find("no backup, so " + image + " was not changed"), std::string::npos)
+      << message;
   EXPECT_EQ(io.writes, 1);
   EXPECT_EQ(read_file(image), kOriginal);
   EXPECT_EQ(dir.files(), std::vector<std::string>{"eeprom.bin"});

@@ -40,8 +40,12 @@ Bytes random_image(std::mt19937 &rng) {
   const uint32_t size = pick(rng, 4, 700);
   Bytes image;
   for (;;) {
-    const uint32_t type = pick(rng, 0, 2) == 0 ? pick(rng, 1, 2) * 256 + pick(rng, 1, 0xFE) : pick(rng, 1, 0xFE);
-    const uint32_t width = (type & 0xC0) == 0x00 ? 1 : (type & 0xC0) == 0x40 ? 2 : (type & 0xC0) == 0x80 ? 4 : 0;
+    const uint32_t type =
+        pick(rng, 0, 2) == 0 ? pick(rng, 1, 2) * 256 + pick(rng, 1, 0xFE) : pick(rng, 1, 0xFE);
+    const uint32_t width = (type & 0xC0) == 0x00   ? 1
+                           : (type & 0xC0) == 0x40 ? 2
+                           : (type & 0xC0) == 0x80 ? 4
+                                                   : 0;
     const uint32_t length = width != 0 ? width : pick(rng, 1, type >= 0xF0 ? 300 : 63);
     const uint32_t attribute = width != 0 ? 0 : pick(rng, 0, 3) * 0x40;
     Bytes value(length);
@@ -59,7 +63,8 @@ Bytes random_image(std::mt19937 &rng) {
 }
 
 Bytes round_trip(const Scratch &dir, const Bytes &image, Outcome *show) {
-  const std::string img = dir.path("image.bin"), desc = dir.path("image.json"), out = dir.path("out.bin");
+  const std::string img = dir.path("image.bin"), desc = dir.path("image.json"),
+                    out = dir.path("out.bin");
   write_file(img, image);
   *show = run_tool({"show", img, "--json"});
   write_file(desc, show->out);

@@ -51,7 +51,8 @@ class Scratch {
   std::string path(const std::string &name) const { return dir_ + "/" + name; }
   std::vector<std::string> files() const {
     std::vector<std::string> out;
-    for (const auto &e : std::filesystem::directory_iterator(dir_)) out.push_back(e.path().filename());
+    for (const auto &e : std::filesystem::directory_iterator(dir_))
+      out.push_back(e.path().filename());
     return out;
   }
 
@@ -60,7 +61,8 @@ class Scratch {
 };
 
 // Runs `idprom args...`, with `input` (a file path) as standard input.
-inline Outcome run_tool(const std::vector<std::string> &args, const std::string &input = "/dev/null") {
+inline Outcome run_tool(const std::vector<std::string> &args,
+                        const std::string &input = "/dev/null") {
   Scratch out;
   const std::string out_path = out.path("stdout"), err_path = out.path("stderr");
   const pid_t pid = ::fork();

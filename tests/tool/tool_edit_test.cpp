@@ -39,15 +39,13 @@ TEST(ToolSet, SeveralAssignmentsWrittenOnce) {
   Scratch dir;
   const std::string img = dir.path("board.bin");
   ASSERT_EQ(run_tool({"new", img, "--size", "48"}).status, 0);
-  const Outcome r = run_tool({"set", img, "pid=LC-1", "mac-block-size=16", "base-mac=00:1a:2b:3c:4d:5e",
-                          "pca=73-1234-02", "slots=4"});
+  const Outcome r = run_tool({"set", img, "pid=LC-1", "mac-block-size=16",
+                              "base-mac=00:1a:2b:3c:4d:5e", "pca=73-1234-02", "slots=4"});
   EXPECT_EQ(r.status, 0) << r.err;
   EXPECT_EQ(r.out + r.err, "");
-  Bytes expected = {0xCB, 0x92, 'L', 'C', '-', '1', 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0,
-                    0x43, 0x00, 0x10,
-                    0xCF, 0x06, 0x00, 0x1A, 0x2B, 0x3C, 0x4D, 0x5E,
-                    0x82, 0x49, 0x04, 0xD2, 0x02,
-                    0x01, 0x04, 0xFF};
+  Bytes expected = {0xCB, 0x92, 'L',  'C',  '-',  '1',  0,    0,    0,    0,    0,    0,    0,
+                    0,    0,    0,    0,    0,    0,    0,    0x43, 0x00, 0x10, 0xCF, 0x06, 0x00,
+                    0x1A, 0x2B, 0x3C, 0x4D, 0x5E, 0x82, 0x49, 0x04, 0xD2, 0x02, 0x01, 0x04, 0xFF};
   expected.resize(48, 0xFF);
   EXPECT_EQ(read_file(img), expected);
 
@@ -64,8 +62,8 @@ TEST(ToolSet, SeveralAssignmentsWrittenOnce) {
   EXPECT_EQ(run_tool({"delete", img, "mac-block-size"}).status, 0);
   EXPECT_EQ(run_tool({"get", img, "pid", "--hex"}).out, "4142\n");
   EXPECT_EQ(run_tool({"check", img}).status, 0);
-  Bytes after = {0xCB, 0x82, 'A', 'B', 0xCF, 0x06, 0x00, 0x1A, 0x2B, 0x3C, 0x4D, 0x5E,
-                 0x82, 0x49, 0x04, 0xD2, 0x02, 0x01, 0x04};
+  Bytes after = {0xCB, 0x82, 'A',  'B',  0xCF, 0x06, 0x00, 0x1A, 0x2B, 0x3C,
+                 0x4D, 0x5E, 0x82, 0x49, 0x04, 0xD2, 0x02, 0x01, 0x04};
   after.resize(48, 0xFF);
   EXPECT_EQ(read_file(img), after);
 }
@@ -103,28 +101,38 @@ TEST(ToolSet, FailuresNameTheProblemAndLeaveTheFile) {
   };
   const std::string at = "idprom: " + img + ": ";
   const std::vector<Case> cases = {
-      {{"slots=256"}, 6,
+      {{"slots=256"},
+       6,
        at + "slots=256: value '256' for Number of Slots (0x01): expected an integer from 0 to 255; "
             "nothing was written\n"},
-      {{"pid=X", "base-mac=01.02"}, 6,
-       at + "base-mac=01.02: value '01.02' for Base MAC Address (0xcf): expected a MAC address like "
-            "001a.2b3c.4d5e, 00:1a:2b:3c:4d:5e or 001a2b3c4d5e; nothing was written\n"},
-      {{"slots=1", "--no-create"}, 1,
+      {{"pid=X", "base-mac=01.02"},
+       6,
+       at +
+           "base-mac=01.02: value '01.02' for Base MAC Address (0xcf): expected a MAC address like "
+           "001a.2b3c.4d5e, 00:1a:2b:3c:4d:5e or 001a2b3c4d5e; nothing was written\n"},
+      {{"slots=1", "--no-create"},
+       1,
        at + "slots=1: Number of Slots (0x01): no such field, and --no-create forbids adding it "
             "(IDPROM_ERR_NOT_FOUND_NO_CREATE); nothing was written\n"},
-      {{"mfg-test-data=hex:" + std::string(2 * 63, 'a'), "field-diag=hex:" + std::string(2 * 63, 'b')}, 4,
+      {{"mfg-test-data=hex:" + std::string(2 * 63, 'a'),
+        "field-diag=hex:" + std::string(2 * 63, 'b')},
+       4,
        at + "field-diag=hex:" + std::string(2 * 63, 'b') +
-            ": Field Diagnostics Data (0xc5): no room for a new field and the end marker after it "
-            "(IDPROM_ERR_NO_ROOM); nothing was written\n"},
-      {{"udi-desc=" + std::string(63, 'u'), "pid=" + std::string(63, 'p'), "clei=" + std::string(63, 'c')}, 4,
+           ": Field Diagnostics Data (0xc5): no room for a new field and the end marker after it "
+           "(IDPROM_ERR_NO_ROOM); nothing was written\n"},
+      {{"udi-desc=" + std::string(63, 'u'), "pid=" + std::string(63, 'p'),
+        "clei=" + std::string(63, 'c')},
+       4,
        at + "clei=" + std::string(63, 'c') +
-            ": CLEI Code (0xc6): not enough free bytes after the end marker to grow the field "
-            "(IDPROM_ERR_NO_ROOM_TO_GROW); nothing was written\n"},
-      {{"bogus=1"}, 2,
+           ": CLEI Code (0xc6): not enough free bytes after the end marker to grow the field "
+           "(IDPROM_ERR_NO_ROOM_TO_GROW); nothing was written\n"},
+      {{"bogus=1"},
+       2,
        at + "bogus=1: unknown type 'bogus' (see `idprom types`; a code in hex or decimal always "
             "works); nothing was written\n"},
       {{"pid"}, 2, at + "pid: expected TYPE=VALUE; nothing was written\n"},
-      {{"0x100=1"}, 2,
+      {{"0x100=1"},
+       2,
        at + "0x100=1: type 0x100 has no encoding (the low byte of a type code is 0x01 to 0xfe); "
             "nothing was written\n"},
   };
@@ -174,7 +182,8 @@ TEST(ToolSet, InPlaceWithBackup) {
   // The default backup is IMAGE.bak; an unwritable backup stops the edit.
   EXPECT_EQ(run_tool({"delete", img, "--in-place", "power"}).status, 0);
   EXPECT_EQ(read_file(img + ".bak"), expected);
-  const Outcome no_backup = run_tool({"set", img, "--in-place", "--backup", "/nonexistent/x.bak", "slots=2"});
+  const Outcome no_backup =
+      run_tool({"set", img, "--in-place", "--backup", "/nonexistent/x.bak", "slots=2"});
   EXPECT_EQ(no_backup.status, 5);
   EXPECT_NE(no_backup.err.find("no backup, so " + img + " was not changed"), std::string::npos)
       << no_backup.err;
@@ -199,9 +208,10 @@ TEST(ToolEdit, RefusesMalformedImagesAndAbsentFields) {
   write_file(bad, malformed);
   const Outcome r = run_tool({"set", bad, "slots=2"});
   EXPECT_EQ(r.status, 3);
-  EXPECT_EQ(r.err, "idprom: " + bad +
-                       ": offset 0x0002: entry of PID (0xcb): length 0 (a variable-length field holds "
-                       "at least one byte); refusing to edit\n");
+  EXPECT_EQ(r.err,
+            "idprom: " + bad +
+                ": offset 0x0002: entry of PID (0xcb): length 0 (a variable-length field holds "
+                "at least one byte); refusing to edit\n");
   EXPECT_EQ(run_tool({"delete", bad, "slots"}).status, 3);
   EXPECT_EQ(read_file(bad), malformed);
   write_file(dir.path("empty.bin"), Bytes{});
@@ -229,11 +239,10 @@ TEST(ToolBuild, FromAHandWrittenDescription) {
   const Outcome r = run_tool({"build", desc, "--size", "64", "-o", img});
   EXPECT_EQ(r.status, 0) << r.err;
   EXPECT_EQ(r.out + r.err, "");
-  Bytes expected = {0xCB, 0x92, 'L', 'C', '-', '1', 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0,
-                    0x43, 0x00, 0x10,
-                    0xCF, 0x06, 0x00, 0x1A, 0x2B, 0x3C, 0x4D, 0x5E,
-                    0xDA, 0xC3, 0x41, 0x42, 0x43,
-                    0x00, 0xC5, 0x00, 0x02, 0x01, 0x02};
+  Bytes expected = {0xCB, 0x92, 'L',  'C',  '-',  '1',  0,    0,    0,    0,    0,
+                    0,    0,    0,    0,    0,    0,    0,    0,    0,    0x43, 0x00,
+                    0x10, 0xCF, 0x06, 0x00, 0x1A, 0x2B, 0x3C, 0x4D, 0x5E, 0xDA, 0xC3,
+                    0x41, 0x42, 0x43, 0x00, 0xC5, 0x00, 0x02, 0x01, 0x02};
   expected.resize(64, 0xFF);
   EXPECT_EQ(read_file(img), expected);
 

@@ -26,7 +26,8 @@ TEST(ToolDump, PlainAndAscii) {
   EXPECT_EQ(ascii.status, 0);
   EXPECT_EQ(ascii.out,
             "  000: C1 03 61 62 63 FF FF FF FF FF FF FF FF FF FF FF    ..abc...........\n"
-            "  010: FF FF FF FF" + std::string(36, ' ') + "    ....\n");
+            "  010: FF FF FF FF" +
+                std::string(36, ' ') + "    ....\n");
   const Outcome sample = run_tool({"dump", kSample});
   EXPECT_EQ(sample.out.substr(sample.out.rfind('\t')),
             "\t  0xa0: 00 00 0f a0 ff ff ff ff ff ff ff ff ff ff ff ff\n");
@@ -45,22 +46,36 @@ TEST(ToolCheck, NamesTheFirstProblem) {
   const std::vector<Case> cases = {
       {read_file(kSample), 0, ": ok: 18 entries, end marker at 0x00a4, 92 bytes free\n", ""},
       {with_filler({}, 8), 0, ": ok: 0 entries, end marker at 0x0000, 8 bytes free\n", ""},
-      {{0x01, 0x05, 0x43, 0x00, 0x01}, 0,
-       ": ok: 2 entries, no end marker (the entries fill the image), 0 bytes free\n", ""},
+      {{0x01, 0x05, 0x43, 0x00, 0x01},
+       0,
+       ": ok: 2 entries, no end marker (the entries fill the image), 0 bytes free\n",
+       ""},
       {stray, 3, "",
-       "offset 0x00b0: byte 0x00 after the end marker at 0x00a4 (the rest of the image should be 0xff)\n"},
+       "offset 0x00b0: byte 0x00 after the end marker at 0x00a4 (the rest of the image should be "
+       "0xff)\n"},
       {{}, 3, "", "empty file (0 bytes)\n"},
-      {{0x01, 0x05, 0x00, 0x00}, 3, "",
-       "offset 0x0002: extension bytes (0x00) run to the image's end; the 1 entries before it decode\n"},
-      {{0x43, 0x01}, 3, "",
-       "offset 0x0000: entry of MAC Addr. Block Size (0x43): its 2-byte value runs past the image's end "
-       "(1 left); the 0 entries before it decode\n"},
-      {{0xF3, 0x80}, 3, "",
-       "offset 0x0000: entry of Environment Monitor Data (0xf3): its length field is cut off by the "
-       "image's end; the 0 entries before it decode\n"},
-      {{0xC1, 0x85, 'a', 'b', 0xFF}, 3, "",
-       "offset 0x0000: entry of PCB Serial Number (0xc1): its 5-byte value runs past the image's end "
-       "(3 left); the 0 entries before it decode\n"},
+      {{0x01, 0x05, 0x00, 0x00},
+       3,
+       "",
+       "offset 0x0002: extension bytes (0x00) run to the image's end; 1 entry before it decodes\n"},
+      {{0x43, 0x01},
+       3,
+       "",
+       "offset 0x0000: entry of MAC Addr. Block Size (0x43): its 2-byte value runs past the "
+       "image's end "
+       "(1 left); 0 entries before it decode\n"},
+      {{0xF3, 0x80},
+       3,
+       "",
+       "offset 0x0000: entry of Environment Monitor Data (0xf3): its length field is cut off by "
+       "the "
+       "image's end; 0 entries before it decode\n"},
+      {{0xC1, 0x85, 'a', 'b', 0xFF},
+       3,
+       "",
+       "offset 0x0000: entry of PCB Serial Number (0xc1): its 5-byte value runs past the image's "
+       "end "
+       "(3 left); 0 entries before it decode\n"},
   };
   for (const Case &c : cases) {
     const std::string img = dir.path("img.bin");
@@ -122,7 +137,9 @@ TEST(ToolDiff, AddedRemovedChanged) {
   EXPECT_EQ(same.out, "");
   ASSERT_EQ(run_tool({"set", b, "pid=LC-48GE-FX", "slots=4"}).status, 0);
   ASSERT_EQ(run_tool({"delete", b, "clei"}).status, 0);
-  ASSERT_EQ(run_tool({"set", b, "--attr", "hex", "udi-desc=48-port 10/100/1000 Ethernet line card"}).status, 0);
+  ASSERT_EQ(run_tool({"set", b, "--attr", "hex", "udi-desc=48-port 10/100/1000 Ethernet line card"})
+                .status,
+            0);
   const Outcome r = run_tool({"diff", a, b});
   EXPECT_EQ(r.status, 1);
   EXPECT_EQ(r.out,
@@ -145,19 +162,22 @@ TEST(ToolMacs, ExpandsTheBlockAndFlagsAWrap) {
 
   Scratch dir;
   const std::string img = dir.path("wrap.bin");
-  write_file(img, with_filler({0xC3, 0x06, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFE, 0x43, 0x00, 0x03}, 16));
+  write_file(img,
+             with_filler({0xC3, 0x06, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFE, 0x43, 0x00, 0x03}, 16));
   const Outcome wrap = run_tool({"macs", img});
   EXPECT_EQ(wrap.status, 3);
   EXPECT_EQ(wrap.out, "ffff.ffff.fffe\nffff.ffff.ffff\n");
-  EXPECT_EQ(wrap.err, "idprom: " + img +
-                          ": the block of 3 addresses from ffff.ffff.fffe (MAC Addr. Block Size) wraps "
-                          "past ffff.ffff.ffff after 2 addresses\n");
+  EXPECT_EQ(wrap.err,
+            "idprom: " + img +
+                ": the block of 3 addresses from ffff.ffff.fffe (MAC Addr. Block Size) wraps "
+                "past ffff.ffff.ffff after 2 addresses\n");
   write_file(img, with_filler({0xCF, 0x06, 0, 0, 0, 0, 0, 1}, 16));
   EXPECT_EQ(run_tool({"macs", img}).out, "0000.0000.0001\n");  // no block size: one address
   write_file(img, with_filler({0x01, 0x02}, 16));
   const Outcome none = run_tool({"macs", img});
   EXPECT_EQ(none.status, 1);
-  EXPECT_EQ(none.err, "idprom: " + img + ": no Base MAC Address (0xcf) or Chassis MAC Address (0xc3)\n");
+  EXPECT_EQ(none.err,
+            "idprom: " + img + ": no Base MAC Address (0xcf) or Chassis MAC Address (0xc3)\n");
 }
 
 }  // namespace

@@ -55,8 +55,9 @@ TEST(ToolShow, Selections) {
        "    PID                      : LC-48GE-TX\n"},
       {{"--only", "0xcb", "--only", "203"}, "    PID                      : LC-48GE-TX\n"},
       {{"--basic", "--instance", "2"}, ""},
-      {{"--except", "format-rev,0x40,hw-rev,pcb-serial,pca,pca-rev,deviation-n,top-assy-pn6,"
-                    "top-assy-rev,clei,vid,chassis-serial,base-mac,udi-desc,power"},
+      {{"--except",
+        "format-rev,0x40,hw-rev,pcb-serial,pca,pca-rev,deviation-n,top-assy-pn6,"
+        "top-assy-rev,clei,vid,chassis-serial,base-mac,udi-desc,power"},
        "    PID                      : LC-48GE-TX\n"
        "    MAC Addr. Block Size     : 64\n"
        "    ECI Number               : 123456\n"},
@@ -92,9 +93,10 @@ TEST(ToolShow, MalformedImageShowsWhatDecodesAndSaysWhere) {
   const Outcome r = run_tool({"show", bad});
   EXPECT_EQ(r.status, 3);
   EXPECT_EQ(r.out, "    Number of Slots          : 5\n");
-  EXPECT_EQ(r.err, "idprom: " + bad +
-                       ": offset 0x0002: entry of PID (0xcb): length 0 (a variable-length field holds "
-                       "at least one byte); the 1 entries before it decode\n");
+  EXPECT_EQ(r.err,
+            "idprom: " + bad +
+                ": offset 0x0002: entry of PID (0xcb): length 0 (a variable-length field holds "
+                "at least one byte); 1 entry before it decodes\n");
   const Outcome get = run_tool({"get", bad, "slots"});
   EXPECT_EQ(get.status, 3);
   EXPECT_EQ(get.out, "5\n");
@@ -176,8 +178,10 @@ TEST(ToolTypes, CatalogueAndNames) {
   for (const char *line :
        {"0xcb    203  variable  0x92 text 18          pid                 PID\n",
         "0x43     67  2-byte    2                     mac-block-size      MAC Addr. Block Size\n",
-        "0xf3    243  variable  0xffffffff hex 16383  envmon-data         Environment Monitor Data\n",
-        "0xd0    208  variable  none                  -                   (not shown in listings)\n"}) {
+        "0xf3    243  variable  0xffffffff hex 16383  envmon-data         Environment Monitor "
+        "Data\n",
+        "0xd0    208  variable  none                  -                   (not shown in "
+        "listings)\n"}) {
     EXPECT_NE(r.out.find(line), std::string::npos) << line;
   }
 }
@@ -198,7 +202,8 @@ TEST(ToolMisc, VersionHelpAndUsage) {
   EXPECT_EQ(run_tool({"show", kSample, "--bogus"}).status, 2);
   const Outcome missing = run_tool({"show", "/nonexistent/image.bin"});
   EXPECT_EQ(missing.status, 5);
-  EXPECT_EQ(missing.err, "idprom: /nonexistent/image.bin: cannot open: No such file or directory\n");
+  EXPECT_EQ(missing.err,
+            "idprom: /nonexistent/image.bin: cannot open: No such file or directory\n");
 }
 
 }  // namespace

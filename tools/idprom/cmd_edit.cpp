@@ -25,7 +25,9 @@ void add_write_flags(CLI::App *sub, WriteFlags &w) {
   sub->add_flag("--dry-run", w.dry_run, "Print the dirty region before and after; write nothing");
   sub->add_flag("--in-place", w.in_place,
                 "Write only the dirty region into the file itself (as for devices)");
-  auto *backup = sub->add_option("--backup", w.backup, "Backup path when writing in place (IMAGE.bak)")->type_name("PATH");
+  auto *backup =
+      sub->add_option("--backup", w.backup, "Backup path when writing in place (IMAGE.bak)")
+          ->type_name("PATH");
   sub->add_flag("--no-backup", w.no_backup, "No backup when writing in place")->excludes(backup);
 }
 
@@ -39,7 +41,8 @@ void refuse_malformed(const std::string &path, const Bytes &bytes) {
   const Layout layout = ImageView(bytes).layout();
   if (layout.malformed_at) {
     throw Failure(kExitMalformed, path + ": offset " + hex(*layout.malformed_at, 4) + ": " +
-                                      problem_at(bytes, *layout.malformed_at) + "; refusing to edit");
+                                      problem_at(bytes, *layout.malformed_at) +
+                                      "; refusing to edit");
   }
 }
 
@@ -97,7 +100,8 @@ Region apply_assignment(ImageEditor &editor, const std::string &assignment, cons
   const uint32_t attribute =
       chosen.value_or(existing && variable ? existing->attribute : standard_attribute(type));
   const ValueContext ctx{type, variable ? attribute : 0,
-                         existing ? std::optional<uint32_t>(existing->length) : std::nullopt, o.hex};
+                         existing ? std::optional<uint32_t>(existing->length) : std::nullopt,
+                         o.hex};
   const Bytes value = parse_value(assignment.substr(eq + 1), ctx);
   const EditResult r = editor.set(type, value, instance, !o.no_create,
                                   variable ? std::optional<uint32_t>(attribute) : std::nullopt);
@@ -121,7 +125,8 @@ int run_set(const SetOptions &o) {
     try {
       dirty = dirty.joined(apply_assignment(editor, assignment, o, instance));
     } catch (const Failure &f) {
-      throw Failure(f.code(), o.image + ": " + assignment + ": " + f.what() + "; nothing was written");
+      throw Failure(f.code(),
+                    o.image + ": " + assignment + ": " + f.what() + "; nothing was written");
     }
   }
   session.commit(work, dirty, std::cout);
@@ -143,9 +148,11 @@ int run_delete(const DeleteOptions &o) {
   Bytes work = session.original();
   const EditResult r = ImageEditor(work).remove(type, instance);
   if (!r.ok()) {
-    const std::string what = r.status == IDPROM_ERR_NOT_FOUND
-                                 ? "no such field" + (instance == 1 ? std::string() : " instance " + std::to_string(instance))
-                                 : explain(r.status);
+    const std::string what =
+        r.status == IDPROM_ERR_NOT_FOUND
+            ? "no such field" +
+                  (instance == 1 ? std::string() : " instance " + std::to_string(instance))
+            : explain(r.status);
     throw Failure(exit_for(r.status), o.image + ": " + describe_type(type) + ": " + what);
   }
   session.commit(work, Region{r.offset, r.length}, std::cout);
@@ -159,9 +166,12 @@ void add_edit_commands(CLI::App &app, int &status) {
   CLI::App *s = app.add_subcommand("set", "Set fields (TYPE=VALUE ...), written back once");
   s->add_option("IMAGE", set->image, "Image file or device")->required();
   s->add_option("ASSIGNMENT", set->assignments, "TYPE=VALUE; several apply in order")->required();
-  s->add_option("--instance", set->instance, "Which instance, counted from 1")->type_name("N")->capture_default_str();
+  s->add_option("--instance", set->instance, "Which instance, counted from 1")
+      ->type_name("N")
+      ->capture_default_str();
   s->add_flag("--no-create", set->no_create, "Fail (exit 1) instead of adding an absent field");
-  s->add_option("--attr", set->attr, "Display attribute of variable-length fields")->type_name("")
+  s->add_option("--attr", set->attr, "Display attribute of variable-length fields")
+      ->type_name("")
       ->check(CLI::IsMember({"hex", "text", "decimal"}));
   s->add_flag("--hex", set->hex, "Read every VALUE as hex bytes (or prefix one with hex:)");
   add_write_flags(s, set->write);
@@ -171,7 +181,9 @@ void add_edit_commands(CLI::App &app, int &status) {
   CLI::App *d = app.add_subcommand("delete", "Delete a field; later fields move up");
   d->add_option("IMAGE", del->image, "Image file or device")->required();
   d->add_option("TYPE", del->type, "Type: name, label, hex or decimal code")->required();
-  d->add_option("--instance", del->instance, "Which instance, counted from 1")->type_name("N")->capture_default_str();
+  d->add_option("--instance", del->instance, "Which instance, counted from 1")
+      ->type_name("N")
+      ->capture_default_str();
   add_write_flags(d, del->write);
   d->callback([del, &status] { status = run_delete(*del); });
 }

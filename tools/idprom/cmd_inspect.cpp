@@ -74,7 +74,8 @@ int run_info(const std::string &path) {
             << "used:       " << l.used << " bytes\n"
             << "free:       " << image.bytes.size() - l.used << " bytes\n"
             << "entries:    " << l.entries << '\n'
-            << "end marker: " << (l.end_marker ? hex(*l.end_marker, 4) : std::string("none")) << '\n';
+            << "end marker: " << (l.end_marker ? hex(*l.end_marker, 4) : std::string("none"))
+            << '\n';
   print_checksums(std::span<const uint8_t>(image.bytes).first(l.used));
   return report_malformed(image);
 }
@@ -112,19 +113,22 @@ void add_inspect_commands(CLI::App &app, int &status) {
   d->callback([dump, &status] { status = run_dump(*dump); });
 
   auto check_path = std::make_shared<std::string>();
-  CLI::App *c = app.add_subcommand("check", "Validate an image; name the first problem and its offset");
+  CLI::App *c =
+      app.add_subcommand("check", "Validate an image; name the first problem and its offset");
   c->add_option("IMAGE", *check_path, "Image file, or - for standard input")->required();
   c->callback([check_path, &status] { status = run_check(*check_path); });
 
   auto info_path = std::make_shared<std::string>();
-  CLI::App *i = app.add_subcommand("info", "Size, bytes used and free, entries, end marker, checksums");
+  CLI::App *i =
+      app.add_subcommand("info", "Size, bytes used and free, entries, end marker, checksums");
   i->add_option("IMAGE", *info_path, "Image file, or - for standard input")->required();
   i->callback([info_path, &status] { status = run_info(*info_path); });
 
   auto sum = std::make_shared<ChecksumOptions>();
   CLI::App *s = app.add_subcommand("checksum", "The 32-bit rotate-and-add checksum and the CRC-16");
   s->add_option("IMAGE", sum->image, "Image file, or - for standard input")->required();
-  s->add_option("--range", sum->range, "Range to sum (decimal or 0x hex); default: the whole image")->type_name("OFFSET:LENGTH");
+  s->add_option("--range", sum->range, "Range to sum (decimal or 0x hex); default: the whole image")
+      ->type_name("OFFSET:LENGTH");
   s->callback([sum, &status] { status = run_checksum(*sum); });
 }
 

@@ -28,7 +28,8 @@ int run_macs(const std::string &path) {
   if (!base) base = view.find(kChassisMac);
   if (!base) {
     if (report_malformed(image) != kExitOk) return kExitMalformed;
-    std::cerr << "idprom: " << path << ": no Base MAC Address (0xcf) or Chassis MAC Address (0xc3)\n";
+    std::cerr << "idprom: " << path
+              << ": no Base MAC Address (0xcf) or Chassis MAC Address (0xc3)\n";
     return kExitAbsent;
   }
   if (base->length < 6) {

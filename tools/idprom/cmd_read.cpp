@@ -40,8 +40,9 @@ idprom_filter filter_of(const std::vector<std::string> &names, bool include) {
 int run_show(const ShowOptions &o) {
   const Loaded image = load(o.image);
   if (o.json) {
-    std::cout << describe(image.view()).dump(2, ' ', false, nlohmann::json::error_handler_t::replace)
-              << '\n';
+    std::cout
+        << describe(image.view()).dump(2, ' ', false, nlohmann::json::error_handler_t::replace)
+        << '\n';
     return report_malformed(image);
   }
   uint32_t instance = o.first ? 1 : 0;
@@ -87,7 +88,8 @@ int run_get(const GetOptions &o) {
   }
   const Bytes value(entry->value.begin(), entry->value.end());
   if (o.raw) {
-    std::cout.write(reinterpret_cast<const char *>(value.data()), static_cast<std::streamsize>(value.size()));
+    std::cout.write(reinterpret_cast<const char *>(value.data()),
+                    static_cast<std::streamsize>(value.size()));
   } else if (o.hex) {
     std::cout << hex_string(value) << '\n';
   } else if (o.integer) {
@@ -106,11 +108,18 @@ void add_read_commands(CLI::App &app, int &status) {
   CLI::App *s = app.add_subcommand("show", "List the fields of an image (the default command)");
   s->add_option("IMAGE", show->image, "Image file, or - for standard input")->required();
   auto *first = s->add_flag("--first", show->first, "Only the first instance of each type");
-  auto *inst = s->add_option("--instance", show->instance, "Only the N-th instance of each type (1-255)")->type_name("N");
+  auto *inst =
+      s->add_option("--instance", show->instance, "Only the N-th instance of each type (1-255)")
+          ->type_name("N");
   auto *basic = s->add_flag("--basic", show->basic, "Only the basic identification fields");
-  auto *only = s->add_option("--only", show->only, "Only these types (comma-separated)")->type_name("TYPES")->delimiter(',');
-  auto *except = s->add_option("--except", show->except, "All but these types (comma-separated)")->type_name("TYPES")->delimiter(',');
-  auto *json = s->add_flag("--json", show->json, "Every entry as JSON (a description `build` reads)");
+  auto *only = s->add_option("--only", show->only, "Only these types (comma-separated)")
+                   ->type_name("TYPES")
+                   ->delimiter(',');
+  auto *except = s->add_option("--except", show->except, "All but these types (comma-separated)")
+                     ->type_name("TYPES")
+                     ->delimiter(',');
+  auto *json =
+      s->add_flag("--json", show->json, "Every entry as JSON (a description `build` reads)");
   first->excludes(inst);
   basic->excludes(only)->excludes(except);
   only->excludes(except);
@@ -121,7 +130,9 @@ void add_read_commands(CLI::App &app, int &status) {
   CLI::App *g = app.add_subcommand("get", "Print one field's value (exit status 1 when absent)");
   g->add_option("IMAGE", get->image, "Image file, or - for standard input")->required();
   g->add_option("TYPE", get->type, "Type: name, label, hex or decimal code")->required();
-  g->add_option("--instance", get->instance, "Which instance, counted from 1")->type_name("N")->capture_default_str();
+  g->add_option("--instance", get->instance, "Which instance, counted from 1")
+      ->type_name("N")
+      ->capture_default_str();
   auto *raw = g->add_flag("--raw", get->raw, "The stored bytes, unchanged");
   auto *hx = g->add_flag("--hex", get->hex, "The stored bytes in hex");
   auto *in = g->add_flag("--int", get->integer, "The integer, for integer-valued types");

@@ -17,7 +17,9 @@ std::string length_word_text(uint32_t code) {
   if (word == 0) return "none";
   const uint32_t attribute = word == 0xFFFFFFFFU ? kAttrHex : word & 0xC0;
   const uint32_t length = word == 0xFFFFFFFFU ? 0x3FFF : word & 0x3F;
-  const char *kind = attribute == kAttrText ? "text" : attribute == kAttrDecimal ? "decimal" : "hex";
+  const char *kind = attribute == kAttrText      ? "text"
+                     : attribute == kAttrDecimal ? "decimal"
+                                                 : "hex";
   return hex(word) + " " + kind + " " + std::to_string(length);
 }
 
@@ -27,7 +29,8 @@ int run_types() {
                 "length word", "name", "label");
   std::cout << line;
   for (const TypeInfo &row : type_table()) {
-    const std::string label = row.label != nullptr ? type_label(row.code) : "(not shown in listings)";
+    const std::string label =
+        row.label != nullptr ? type_label(row.code) : "(not shown in listings)";
     std::snprintf(line, sizeof line, "%-6s %4u  %-8s  %-20s  %-18s  %s\n", hex(row.code).c_str(),
                   row.code, class_name(row.code), length_word_text(row.code).c_str(),
                   row.name != nullptr ? row.name : "-", label.c_str());
@@ -39,7 +42,8 @@ int run_types() {
 }  // namespace
 
 void add_types_command(CLI::App &app, int &status) {
-  CLI::App *t = app.add_subcommand("types", "The known types: code, class, length word, name, label");
+  CLI::App *t =
+      app.add_subcommand("types", "The known types: code, class, length word, name, label");
   t->callback([&status] { status = run_types(); });
 }
 

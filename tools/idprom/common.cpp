@@ -30,8 +30,8 @@ std::string problem_at(std::span<const uint8_t> bytes, uint32_t offset) {
   const std::string what = "entry of " + describe_type(type);
   const uint32_t left = size - pos - 1;  // bytes after the type byte
   if (!is_variable(type)) {
-    return what + ": its " + std::to_string(fixed_width(type)) + "-byte value runs past the image's end (" +
-           std::to_string(left) + " left)";
+    return what + ": its " + std::to_string(fixed_width(type)) +
+           "-byte value runs past the image's end (" + std::to_string(left) + " left)";
   }
   const uint32_t field = type >= 0xF0 ? 2 : 1;
   if (left < field) return what + ": its length field is cut off by the image's end";
@@ -49,9 +49,11 @@ int report_malformed(const Loaded &image) {
   }
   if (!image.layout.malformed_at) return kExitOk;
   const uint32_t at = *image.layout.malformed_at;
+  const uint32_t n = image.layout.entries;
+  const std::string before =
+      n == 1 ? "1 entry before it decodes" : std::to_string(n) + " entries before it decode";
   std::cerr << "idprom: " << image.path << ": offset " << hex(at, 4) << ": "
-            << problem_at(image.bytes, at) << "; the " << image.layout.entries
-            << " entries before it decode\n";
+            << problem_at(image.bytes, at) << "; " << before << '\n';
   return kExitMalformed;
 }
 

@@ -72,12 +72,13 @@ struct BuiltEntry {
 };
 
 BuiltEntry read_entry(const json &item, const std::string &where) {
-  static const char *const kKnown[] = {"offset", "type", "type_hex", "name", "label", "class",
-                                       "length", "attribute", "text", "hex", "value"};
+  static const char *const kKnown[] = {"offset", "type",      "type_hex", "name", "label", "class",
+                                       "length", "attribute", "text",     "hex",  "value"};
   if (!item.is_object()) bad(where, "an entry must be an object");
   for (auto it = item.begin(); it != item.end(); ++it) {
     const std::string &key = it.key();
-    if (std::none_of(std::begin(kKnown), std::end(kKnown), [&](const char *k) { return key == k; })) {
+    if (std::none_of(std::begin(kKnown), std::end(kKnown),
+                     [&](const char *k) { return key == k; })) {
       bad(where, "unknown member \"" + key + "\"");
     }
   }
@@ -90,16 +91,20 @@ BuiltEntry read_entry(const json &item, const std::string &where) {
   const bool has_hex = item.contains("hex"), has_value = item.contains("value");
   if (has_hex == has_value) bad(where, "give exactly one of \"hex\" and \"value\"");
   const json &v = has_hex ? item["hex"] : item["value"];
-  if (!v.is_string()) bad(where, std::string("\"") + (has_hex ? "hex" : "value") + "\" must be a string");
-  ValueContext ctx{out.type, out.attribute.value_or(standard_attribute(out.type)), std::nullopt, has_hex};
+  if (!v.is_string())
+    bad(where, std::string("\"") + (has_hex ? "hex" : "value") + "\" must be a string");
+  ValueContext ctx{out.type, out.attribute.value_or(standard_attribute(out.type)), std::nullopt,
+                   has_hex};
   try {
     out.value = parse_value(v.get<std::string>(), ctx);
   } catch (const Failure &f) {
     bad(where, f.what(), f.code());
   }
   if (item.contains("length") && item["length"] != out.value.size()) {
-    bad(where, "\"length\" is " + item["length"].dump() + " but the value has " +
-                   std::to_string(out.value.size()) + " bytes", kExitValue);
+    bad(where,
+        "\"length\" is " + item["length"].dump() + " but the value has " +
+            std::to_string(out.value.size()) + " bytes",
+        kExitValue);
   }
   return out;
 }
@@ -124,8 +129,10 @@ Bytes place_entries(const json &entries, uint32_t size, const std::string &sourc
     const BuiltEntry e = read_entry(entries[i], where);
     const EditResult r = editor.set(e.type, e.value, ++seen[e.type], true, e.attribute);
     if (!r.ok()) {
-      bad(where, describe_type(e.type) + ": " + explain(r.status) + " (image of " +
-                     std::to_string(size) + " bytes)", exit_for(r.status));
+      bad(where,
+          describe_type(e.type) + ": " + explain(r.status) + " (image of " + std::to_string(size) +
+              " bytes)",
+          exit_for(r.status));
     }
   }
   return image;
@@ -152,15 +159,18 @@ ordered describe(const ImageView &view) {
 
 Bytes build_image(const json &d, std::optional<uint32_t> size_option, const std::string &source) {
   if (!d.is_object()) bad(source, "the description must be a JSON object");
-  if (d.contains("malformed")) bad(source, "describes a malformed image, which cannot be rebuilt", kExitMalformed);
+  if (d.contains("malformed"))
+    bad(source, "describes a malformed image, which cannot be rebuilt", kExitMalformed);
   const uint32_t size = size_of(d, size_option, source);
   if (size == 0 || size > kMaxImage) bad(source, "the image size must be 1 to 65536 bytes");
-  if (!d.contains("entries") || !d["entries"].is_array()) bad(source, "missing the \"entries\" array");
+  if (!d.contains("entries") || !d["entries"].is_array())
+    bad(source, "missing the \"entries\" array");
   Bytes image = place_entries(d["entries"], size, source);
   const uint32_t marker = ImageView(image).layout().end_marker.value_or(size);
   image.resize(size);  // drops the spare byte: filler, or the marker of a full list
   if (d.contains("tail")) {
-    const auto tail = d["tail"].is_string() ? parse_hex_bytes(d["tail"].get<std::string>()) : std::nullopt;
+    const auto tail =
+        d["tail"].is_string() ? parse_hex_bytes(d["tail"].get<std::string>()) : std::nullopt;
     if (!tail) bad(source, "\"tail\" must be a string of hex bytes");
     if (marker >= size || tail->size() > size - marker - 1) {
       bad(source, "\"tail\" does not fit after the end marker", kExitNoRoom);

@@ -228,8 +228,9 @@ void write_atomically(Io &io, const std::string &path, const Bytes &bytes, mode_
                       bool replace) {
   std::string temp;
   const int fd = open_temporary(io, path, &temp);
-  if (fd < 0) io_fail(path, "creating a temporary file in " + parent_of(path), errno,
-                      "; " + path + " was not changed");
+  if (fd < 0)
+    io_fail(path, "creating a temporary file in " + parent_of(path), errno,
+            "; " + path + " was not changed");
   std::string doing;
   int err = fill_temporary(io, fd, bytes, mode, temp, &doing);
   if (io.close(fd) != 0 && err == 0) {
@@ -242,7 +243,8 @@ void write_atomically(Io &io, const std::string &path, const Bytes &bytes, mode_
   }
   if (err != 0) {
     io.unlink(temp.c_str());
-    if (err == EEXIST && !replace) throw Failure(kExitUsage, path + ": exists; use --force to replace it");
+    if (err == EEXIST && !replace)
+      throw Failure(kExitUsage, path + ": exists; use --force to replace it");
     io_fail(path, doing, err, "; " + path + " was not changed");
   }
   sync_directory(io, parent_of(path));
@@ -270,11 +272,12 @@ EditSession::~EditSession() {
 }
 
 void EditSession::commit(const Bytes &updated, Region dirty, std::ostream &out) {
-  const bool outside_equal = updated.size() == original_.size() && dirty.end() <= updated.size() &&
-                             std::equal(updated.begin(), updated.begin() + dirty.offset, original_.begin()) &&
-                             std::equal(updated.begin() + dirty.end(), updated.end(),
-                                        original_.begin() + dirty.end());
-  if (!outside_equal) throw Failure(kExitIo, path_ + ": internal error: change outside the dirty region");
+  const bool outside_equal =
+      updated.size() == original_.size() && dirty.end() <= updated.size() &&
+      std::equal(updated.begin(), updated.begin() + dirty.offset, original_.begin()) &&
+      std::equal(updated.begin() + dirty.end(), updated.end(), original_.begin() + dirty.end());
+  if (!outside_equal)
+    throw Failure(kExitIo, path_ + ": internal error: change outside the dirty region");
   if (options_.dry_run) {
     print_change(out, original_, updated, dirty);
     return;
@@ -304,8 +307,9 @@ void EditSession::commit_in_place(const Bytes &updated, Region dirty) {
   long mismatch = -1;
   const int err = write_verified(io_, fd_, updated.data() + dirty.offset, dirty.length,
                                  dirty.offset, &mismatch);
-  if (err != 0) restore(dirty, std::string("writing ") + hex(dirty.length) + " bytes at offset " +
-                                   hex(dirty.offset) + ": " + std::strerror(err));
+  if (err != 0)
+    restore(dirty, std::string("writing ") + hex(dirty.length) + " bytes at offset " +
+                       hex(dirty.offset) + ": " + std::strerror(err));
   if (mismatch >= 0) {
     restore(dirty, "verification failed: the byte read back at offset " +
                        hex(static_cast<uint64_t>(mismatch)) + " differs from the one written");
@@ -316,14 +320,16 @@ void EditSession::restore(Region dirty, const std::string &why) {
   long mismatch = -1;
   const int err = write_verified(io_, fd_, original_.data() + dirty.offset, dirty.length,
                                  dirty.offset, &mismatch);
-  const std::string backup = options_.no_backup ? std::string()
-                             : options_.backup.empty() ? path_ + ".bak" : options_.backup;
+  const std::string backup = options_.no_backup        ? std::string()
+                             : options_.backup.empty() ? path_ + ".bak"
+                                                       : options_.backup;
   if (err == 0 && mismatch < 0) {
     throw Failure(kExitIo, path_ + ": " + why + "; the original bytes were written back");
   }
-  throw Failure(kExitIo, path_ + ": " + why + "; WRITING THE ORIGINAL BYTES BACK FAILED TOO (" +
-                             (err != 0 ? std::strerror(err) : "verification") + "): " +
-                             (backup.empty() ? "there is no backup" : "the original image is in " + backup));
+  throw Failure(kExitIo,
+                path_ + ": " + why + "; WRITING THE ORIGINAL BYTES BACK FAILED TOO (" +
+                    (err != 0 ? std::strerror(err) : "verification") + "): " +
+                    (backup.empty() ? "there is no backup" : "the original image is in " + backup));
 }
 
 void create_file(Io &io, const std::string &path, const Bytes &bytes, bool force,

@@ -56,10 +56,10 @@ struct Region {
 };
 
 struct WriteOptions {
-  bool in_place = false;    // write the dirty region into the file itself
-  bool dry_run = false;     // print what would change, write nothing
-  bool no_backup = false;   // in place: skip the backup
-  std::string backup;       // in place: backup path (default IMAGE.bak)
+  bool in_place = false;   // write the dirty region into the file itself
+  bool dry_run = false;    // print what would change, write nothing
+  bool no_backup = false;  // in place: skip the backup
+  std::string backup;      // in place: backup path (default IMAGE.bak)
 };
 
 // Reads an image for a read-only command; "-" is standard input.

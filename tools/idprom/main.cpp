@@ -21,7 +21,8 @@ std::vector<char *> with_default_command(int argc, char **argv, const CLI::App &
   static char show[] = "show";
   if (argc >= 2 && (argv[1][0] != '-' || std::strcmp(argv[1], "-") == 0)) {
     bool is_command = false;
-    for (const CLI::App *sub : app.get_subcommands({})) is_command = is_command || sub->check_name(argv[1]);
+    for (const CLI::App *sub : app.get_subcommands({}))
+      is_command = is_command || sub->check_name(argv[1]);
     if (!is_command) args.insert(args.begin() + 1, show);
   }
   return args;

@@ -122,7 +122,8 @@ std::optional<uint32_t> parse_code(std::string_view text) {
 }
 
 uint32_t checked_code(std::string_view text, uint32_t code) {
-  if (code > 0xFFFF) throw Failure(kExitUsage, "type " + std::string(text) + ": codes go up to 0xffff");
+  if (code > 0xFFFF)
+    throw Failure(kExitUsage, "type " + std::string(text) + ": codes go up to 0xffff");
   if (!has_encoding(code)) {
     throw Failure(kExitUsage, "type " + std::string(text) +
                                   " has no encoding (the low byte of a type code is 0x01 to 0xfe)");
@@ -166,10 +167,14 @@ std::string type_name(uint32_t code) {
 
 const char *class_name(uint32_t code) noexcept {
   switch (code & kClassMask) {
-    case 0x00: return "1-byte";
-    case 0x40: return "2-byte";
-    case 0x80: return "4-byte";
-    default: return "variable";
+    case 0x00:
+      return "1-byte";
+    case 0x40:
+      return "2-byte";
+    case 0x80:
+      return "4-byte";
+    default:
+      return "variable";
   }
 }
 

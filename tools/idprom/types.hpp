@@ -12,16 +12,16 @@ namespace idprom::tool {
 // How the text of a value is read for a type (the same text `show` prints,
 // where it can be read back).
 enum class Form : uint8_t {
-  kDecimal,      // a decimal integer ("0x" for hex) of the class width
-  kHexInt,       // hex digits of an integer of the class width ("052c")
-  kFields,       // decimal numbers joined by a separator (part numbers, revisions)
-  kPowerSupply,  // AC or DC
-  kWatts,        // watts with up to two decimals, stored in hundredths
-  kText,         // printable text, padded with zero bytes
-  kMac,          // a MAC address, dotted, colon or plain
-  kDecimalBytes, // decimal bytes separated by spaces
-  kByAttribute,  // text, dotted decimal or hex, by the display attribute
-  kHexBytes,     // hex bytes
+  kDecimal,       // a decimal integer ("0x" for hex) of the class width
+  kHexInt,        // hex digits of an integer of the class width ("052c")
+  kFields,        // decimal numbers joined by a separator (part numbers, revisions)
+  kPowerSupply,   // AC or DC
+  kWatts,         // watts with up to two decimals, stored in hundredths
+  kText,          // printable text, padded with zero bytes
+  kMac,           // a MAC address, dotted, colon or plain
+  kDecimalBytes,  // decimal bytes separated by spaces
+  kByAttribute,   // text, dotted decimal or hex, by the display attribute
+  kHexBytes,      // hex bytes
 };
 
 struct TypeInfo {
@@ -29,8 +29,8 @@ struct TypeInfo {
   const char *name;   // unique short name; null for types the listing hides
   const char *label;  // the listing's label; null for hidden types
   Form form;
-  char separator = 0;        // kFields: between the numbers
-  uint8_t widths[4] = {};    // kFields: bytes of each number, 0 ends the list
+  char separator = 0;      // kFields: between the numbers
+  uint8_t widths[4] = {};  // kFields: bytes of each number, 0 ends the list
 };
 
 std::span<const TypeInfo> type_table() noexcept;

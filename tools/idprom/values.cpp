@@ -14,11 +14,12 @@
 namespace idprom::tool {
 namespace {
 
-[[noreturn]] void fail(const ValueContext &ctx, std::string_view text, const std::string &expected) {
+[[noreturn]] void fail(const ValueContext &ctx, std::string_view text,
+                       const std::string &expected) {
   std::string what = type_label(ctx.type);
   if (what.empty()) what = "type";
-  throw Failure(kExitValue, "value '" + std::string(text) + "' for " + what + " (" +
-                                hex(ctx.type) + "): expected " + expected);
+  throw Failure(kExitValue, "value '" + std::string(text) + "' for " + what + " (" + hex(ctx.type) +
+                                "): expected " + expected);
 }
 
 std::optional<uint64_t> parse_unsigned(std::string_view text, int base) {
@@ -30,15 +31,14 @@ std::optional<uint64_t> parse_unsigned(std::string_view text, int base) {
 
 Bytes big_endian(uint64_t value, uint32_t width) {
   Bytes out(width);
-  for (uint32_t i = 0; i < width; ++i) out[i] = static_cast<uint8_t>(value >> (8 * (width - 1 - i)));
+  for (uint32_t i = 0; i < width; ++i)
+    out[i] = static_cast<uint8_t>(value >> (8 * (width - 1 - i)));
   return out;
 }
 
 uint64_t max_of(uint32_t width) { return (uint64_t{1} << (8 * width)) - 1; }
 
-std::string width_text(uint32_t width) {
-  return "0 to " + std::to_string(max_of(width));
-}
+std::string width_text(uint32_t width) { return "0 to " + std::to_string(max_of(width)); }
 
 // Decimal ("0x" for hex); 32-bit values may be negative, as the listing
 // prints them signed.
@@ -50,8 +50,9 @@ Bytes read_decimal(std::string_view text, const ValueContext &ctx) {
   const bool is_hex = digits.starts_with("0x") || digits.starts_with("0X");
   const auto v = parse_unsigned(is_hex ? digits.substr(2) : digits, is_hex ? 16 : 10);
   if (!v || *v > (negative ? uint64_t{0x80000000} : max_of(width))) {
-    fail(ctx, text, "an integer from " + std::string(width == 4 ? "-2147483648 to " : "0 to ") +
-                        std::to_string(max_of(width)));
+    fail(ctx, text,
+         "an integer from " + std::string(width == 4 ? "-2147483648 to " : "0 to ") +
+             std::to_string(max_of(width)));
   }
   return big_endian(negative ? (uint64_t{1} << 32) - *v : *v, width);
 }
@@ -84,7 +85,8 @@ Bytes read_fields(std::string_view text, const ValueContext &ctx, const TypeInfo
   bool ok = true;
   size_t i = 0;
   for (; i < 4 && row.widths[i] != 0; ++i) {
-    expected += (i == 0 ? "" : std::string(1, row.separator)) + "(" + width_text(row.widths[i]) + ")";
+    expected +=
+        (i == 0 ? "" : std::string(1, row.separator)) + "(" + width_text(row.widths[i]) + ")";
     const auto v = i < parts.size() ? parse_unsigned(parts[i], 10) : std::nullopt;
     ok = ok && v && *v <= max_of(row.widths[i]);
     if (ok) {
@@ -109,8 +111,9 @@ Bytes read_watts(std::string_view text, const ValueContext &ctx) {
   const std::string_view whole = text.substr(0, dot);
   std::string fraction(dot == std::string_view::npos ? "" : text.substr(dot + 1));
   const auto w = parse_unsigned(whole, 10);
-  const auto f = fraction.size() <= 2 ? parse_unsigned(fraction + std::string(2 - fraction.size(), '0'), 10)
-                                      : std::nullopt;
+  const auto f = fraction.size() <= 2
+                     ? parse_unsigned(fraction + std::string(2 - fraction.size(), '0'), 10)
+                     : std::nullopt;
   if (!w || !f || *w > 42949672 || *w * 100 + *f > 0xFFFFFFFFU) {
     fail(ctx, text, "watts from 0 to 42949672.95, at most two decimals");
   }
@@ -183,19 +186,28 @@ Bytes read_hex(std::string_view text, const ValueContext &ctx) {
 
 Bytes read_by_form(std::string_view text, const ValueContext &ctx, const TypeInfo &row) {
   switch (row.form) {
-    case Form::kDecimal: return read_decimal(text, ctx);
-    case Form::kHexInt: return read_hex_int(text, ctx);
-    case Form::kFields: return read_fields(text, ctx, row);
-    case Form::kPowerSupply: return read_power_supply(text, ctx);
-    case Form::kWatts: return read_watts(text, ctx);
-    case Form::kText: return read_text(text, ctx);
-    case Form::kMac: return read_mac(text, ctx);
-    case Form::kDecimalBytes: return read_decimal_bytes(text, ctx);
+    case Form::kDecimal:
+      return read_decimal(text, ctx);
+    case Form::kHexInt:
+      return read_hex_int(text, ctx);
+    case Form::kFields:
+      return read_fields(text, ctx, row);
+    case Form::kPowerSupply:
+      return read_power_supply(text, ctx);
+    case Form::kWatts:
+      return read_watts(text, ctx);
+    case Form::kText:
+      return read_text(text, ctx);
+    case Form::kMac:
+      return read_mac(text, ctx);
+    case Form::kDecimalBytes:
+      return read_decimal_bytes(text, ctx);
     case Form::kByAttribute:
       if (ctx.attribute == kAttrText) return read_text(text, ctx);
       if (ctx.attribute == kAttrDecimal) return read_decimal_bytes(text, ctx);
       return read_hex(text, ctx);
-    case Form::kHexBytes: return read_hex(text, ctx);
+    case Form::kHexBytes:
+      return read_hex(text, ctx);
   }
   return read_hex(text, ctx);
 }
