@@ -184,7 +184,7 @@ void write_calibration(const Row &row, const Field &f) noexcept {
   put(f, "%s", "\n\t  Calibration values : ");
   for (uint32_t k = 0; k < count; ++k) {
     if (k != 0 && k % 6 == 0) put(f, "%s", "\n\t                       ");
-    put(f, "0x%04x ", codec::load_be(f.value + 3 + 2 * k, 2));
+    put(f, "0x%04x ", codec::load_be(f.value + 3 + 2 * size_t{k}, 2));
   }
 }
 
@@ -302,11 +302,13 @@ constexpr Row kRows[] = {
 };
 
 // Type byte -> row number + 1 (0: unlisted), built at compile time.
-constexpr auto kIndex = [] {
+constexpr std::array<uint8_t, 256> make_index() {
   std::array<uint8_t, 256> index{};
   for (size_t i = 0; i < std::size(kRows); ++i) index[kRows[i].type] = static_cast<uint8_t>(i + 1);
   return index;
-}();
+}
+
+constexpr auto kIndex = make_index();
 
 constexpr bool rows_are_distinct() {
   for (size_t i = 0; i < std::size(kRows); ++i) {
