@@ -82,7 +82,45 @@ struct Entry {
   const uint8_t *next() const { return value + length; }
 };
 
+// The header decoder behind idprom_get_entry, with its exact contract
+// (type and length always written, attribute once the type byte is read).
+// Inline so that the walks of lookup, editing and listing pay no call per
+// entry: a call through the exported, interposable symbol costs more than
+// the decoding itself.
+inline const uint8_t *get_entry(const uint8_t *pos, const uint8_t *end, uint32_t *type,
+                                uint32_t *length, uint32_t *attribute) noexcept {
+  *type = 0;
+  *length = 0;
+  while (pos < end && *pos == kExtensionByte) {
+    *type += 256;
+    ++pos;
+  }
+  if (pos >= end) return nullptr;
+  *type |= *pos;
+  if (attribute != nullptr) *attribute = 0;
+
+  const uint8_t *value = pos + 1;
+  if (!is_variable(*type)) {
+    *length = fixed_width(*type);
+  } else {
+    const uint32_t field = length_field_size(*type);
+    if (static_cast<uint32_t>(end - value) < field) return nullptr;
+    const uint32_t high = value[0];
+    const uint32_t word = field == 2 ? (high << 8 | value[1]) : high;
+    *length = word & (field == 2 ? kLongLengthMask : kShortLengthMask);
+    if (attribute != nullptr) *attribute = high & kAttributeMask;
+    value += field;
+    if (*length == 0) return nullptr;
+  }
+  if (static_cast<uint32_t>(end - value) < *length) return nullptr;
+  return value;
+}
+
 // Decodes the entry at pos into *out; false when none valid starts there.
-bool decode(const uint8_t *pos, const uint8_t *end, Entry *out) noexcept;
+inline bool decode(const uint8_t *pos, const uint8_t *end, Entry *out) noexcept {
+  out->start = pos;
+  out->value = get_entry(pos, end, &out->type, &out->length, &out->attribute);
+  return out->value != nullptr;
+}
 
 }  // namespace idprom::codec
