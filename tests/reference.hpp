@@ -47,24 +47,28 @@ inline idprom_status get_field_data(const uint8_t *image, uint32_t image_length,
   return IDPROM_OK;
 }
 
-// The rotate-and-add checksum, one word after another: rotate the sum left
-// by one, add the word with end-around carry.
-inline uint32_t calculate_crc(const uint8_t *data, uint32_t length) {
-  if (length == 0) return 1;
-  uint32_t sum = 0;
-  const auto add = [&sum](uint32_t word) {
+// The rotate-and-add sum, one word after another: rotate the sum left by
+// one, add the little-endian word with end-around carry.
+inline uint32_t calculate_crc_words(uint32_t sum, const uint8_t *words, uint32_t count) {
+  for (uint32_t i = 0; i < count; ++i, words += 4) {
+    const uint32_t word = uint32_t{words[0]} | uint32_t{words[1]} << 8 |
+                          uint32_t{words[2]} << 16 | uint32_t{words[3]} << 24;
     sum = sum << 1 | sum >> 31;
     sum += word;
     if (sum < word) ++sum;  // the carry out of bit 31 comes back in
-  };
-  uint32_t i = 0;
-  for (; length - i >= 4; i += 4)
-    add(uint32_t{data[i]} | uint32_t{data[i + 1]} << 8 | uint32_t{data[i + 2]} << 16 |
-        uint32_t{data[i + 3]} << 24);
-  if (i < length) {
-    uint32_t word = 0;
-    for (uint32_t k = 0; i + k < length; ++k) word |= uint32_t{data[i + k]} << (8 * k);
-    add(word);
+  }
+  return sum;
+}
+
+// The checksum: whole words, then the last one to three bytes zero-padded
+// as one more word; 0 is returned as 1 and 0xFFFFFFFF as 0xFFFFFFFE.
+inline uint32_t calculate_crc(const uint8_t *data, uint32_t length) {
+  if (length == 0) return 1;
+  uint32_t sum = calculate_crc_words(0, data, length / 4);
+  if (length % 4 != 0) {
+    uint8_t last[4] = {};
+    std::memcpy(last, data + length / 4 * 4, length % 4);
+    sum = calculate_crc_words(sum, last, 1);
   }
   if (sum == 0) return 1;
   if (sum == 0xFFFFFFFF) return 0xFFFFFFFE;
