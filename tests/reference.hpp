@@ -5,6 +5,7 @@
 #pragma once
 
 #include <cstdint>
+#include <cstdio>
 #include <cstring>
 
 #include "idprom.h"
@@ -101,6 +102,23 @@ inline void enhanced_dump_to_buf(const uint8_t *data, uint32_t length, char *buf
     }
     idprom_printf(buf, &pos, size, "\n");
   }
+}
+
+// MAC text with every pair formatted by snprintf "%02x" at its own place,
+// the bound clamped to 0..3, a dot over the terminator of every second pair
+// but the last when the bound reaches it.
+inline char *macstring_r(const uint8_t *mac, int32_t length, char *buf, int32_t size) {
+  const size_t bound = size < 0 ? 0 : size > 3 ? 3 : static_cast<size_t>(size);
+  char *out = buf;
+  for (int32_t i = 0; i < length; ++i) {
+    std::snprintf(out, bound, "%02x", mac[i]);
+    out += 2;
+    if (i + 1 < length && (i + 1) % 2 == 0) {
+      if (bound == 3) *out = '.';
+      ++out;
+    }
+  }
+  return buf;
 }
 
 }  // namespace idprom::reference

@@ -19,12 +19,23 @@ extern "C" IDPROM_API int32_t actoh(char ch) noexcept {
 // write inside the pair's three bytes whatever size says.  The dot goes over
 // the terminator, third byte of the pair's place, so it is stored only when
 // that byte lies inside the bound: a size below 3 stores no dot.
+//
+// With the full bound of 3 the digits and terminator are stored directly,
+// the very bytes snprintf would store, at a fraction of its cost; smaller
+// bounds, which cut pairs short, go through snprintf itself.
 extern "C" IDPROM_API char *macstring_r(const uint8_t *mac, int32_t length, char *buf,
                                         int32_t size) noexcept {
+  constexpr char kHex[] = "0123456789abcdef";
   const auto bound = static_cast<size_t>(std::clamp<int32_t>(size, 0, 3));
   char *out = buf;
   for (int32_t i = 0; i < length; ++i) {
-    std::snprintf(out, bound, "%02x", mac[i]);
+    if (bound == 3) {
+      out[0] = kHex[mac[i] >> 4];
+      out[1] = kHex[mac[i] & 0xF];
+      out[2] = '\0';
+    } else {
+      std::snprintf(out, bound, "%02x", mac[i]);
+    }
     out += 2;
     if (i + 1 < length && (i + 1) % 2 == 0) {
       if (bound == 3) *out = '.';
