@@ -1,6 +1,6 @@
 # Thin wrappers over the CMake presets.  `make demo` and `make test` work on
 # a fresh machine: they install missing build packages first.
-.PHONY: demo test asan clang deps clean
+.PHONY: demo test asan clang bench deps clean
 
 deps:
 	@scripts/deps.sh build
@@ -24,6 +24,13 @@ clang: deps
 	cmake --preset clang
 	cmake --build --preset clang
 	ctest --preset clang
+
+# Benchmarks (Release, -O2) and the table of ratios; not part of `make test`.
+bench:
+	@scripts/deps.sh bench
+	cmake --preset bench
+	cmake --build --preset bench
+	python3 bench/ratios.py
 
 clean:
 	rm -rf build

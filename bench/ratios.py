@@ -8,7 +8,9 @@ repetitions), so a busy machine slows both sides alike:
 Lookup and listing have no peer: their absolute costs are shown instead.
 
   bench/ratios.py [--bench build/bench/bench/idprom_bench] [--repetitions 9]
-                  [--min-time 0.2] [--json saved.json]
+                  [--min-time 0.2] [--json saved.json] [--save run.json] [--check]
+
+--check makes the exit status 1 when a target is missed.
 """
 import argparse
 import json
@@ -124,15 +126,20 @@ def main():
     ap.add_argument("--repetitions", type=int, default=9)
     ap.add_argument("--min-time", type=float, default=0.2)
     ap.add_argument("--json", help="read a saved --benchmark_format=json report instead of running")
+    ap.add_argument("--save", help="also write the run's JSON report to this file")
+    ap.add_argument("--check", action="store_true", help="exit with 1 when a target is missed")
     args = ap.parse_args()
     if args.json:
         with open(args.json) as f:
             report = json.load(f)
     else:
         report = run(args.bench, args.repetitions, args.min_time)
+    if args.save:
+        with open(args.save, "w") as f:
+            json.dump(report, f, indent=1)
     text, missed = table(report)
     print(text)
-    return 1 if missed else 0
+    return 1 if missed and args.check else 0
 
 
 if __name__ == "__main__":
