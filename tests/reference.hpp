@@ -4,6 +4,7 @@
 // against them.  They use only the exported interface.
 #pragma once
 
+#include <cctype>
 #include <cstdint>
 #include <cstdio>
 #include <cstring>
@@ -121,4 +122,28 @@ inline char *macstring_r(const uint8_t *mac, int32_t length, char *buf, int32_t 
   return buf;
 }
 
+// Hex rendering with every piece formatted by printf: "%02x " per byte and
+// "\n\t%27s" before bytes 8, 16, ...
+inline void print_hex(const uint8_t *value, uint32_t length, char *buf, uint32_t *pos,
+                      uint32_t size) {
+  for (uint32_t i = 0; i < length; ++i) {
+    if (i != 0 && i % 8 == 0) idprom_printf(buf, pos, size, "\n\t%27s", "");
+    idprom_printf(buf, pos, size, "%02x ", value[i]);
+  }
+}
+
+// Text rendering with every piece formatted by printf: "%c" for printable
+// bytes, "<%02x>" for the others, up to the first zero byte.
+inline void print_ascii(const uint8_t *value, uint32_t length, char *buf, uint32_t *pos,
+                        uint32_t size) {
+  for (uint32_t i = 0; i < length && value[i] != 0; ++i) {
+    if (std::isprint(value[i]) != 0) {
+      idprom_printf(buf, pos, size, "%c", value[i]);
+    } else {
+      idprom_printf(buf, pos, size, "<%02x>", value[i]);
+    }
+  }
+}
+
 }  // namespace idprom::reference
+

@@ -16,7 +16,6 @@
 // (0xFFF0) bytes, and the rounding (n + 15) & 0xFFF0 wraps above it.
 #include <algorithm>
 #include <cstdint>
-#include <cstdio>
 
 #include "codec/codec.hpp"
 #include "idprom.h"
@@ -97,11 +96,7 @@ void enhanced_rows(const Sink &out, const uint8_t *data, uint32_t length) {
   const uint32_t total = std::min(length, round_to_row(length));
   for (uint32_t r = 0; r < total; r += kRowBytes) {
     const RowText row = enhanced_row(data + r, r, std::min(kRowBytes, total - r));
-    if (out.buf == nullptr) {
-      std::fwrite(row.text, 1, row.len, stdout);
-    } else {
-      sink_write(out.buf, out.pos, out.size, row.text, row.len);
-    }
+    sink_put(out.buf, out.pos, out.size, row.text, row.len);
   }
 }
 
