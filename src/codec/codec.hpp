@@ -94,12 +94,15 @@ inline const uint8_t *get_entry(const uint8_t *pos, const uint8_t *end, uint32_t
     ++pos;
   }
   if (pos >= end) return nullptr;
-  *type |= *pos;
+  const uint32_t type_byte = *pos;
+  *type |= type_byte;
   if (attribute != nullptr) *attribute = 0;
 
+  // The class lies in the type byte alone: taking it from there keeps the
+  // extension count out of the chain from one entry to the next.
   const uint8_t *value = pos + 1;
-  if (!is_variable(*type)) {
-    *length = fixed_width(*type);
+  if (!is_variable(type_byte)) {
+    *length = fixed_width(type_byte);
   } else {
     const uint32_t field = length_field_size(*type);
     if (static_cast<uint32_t>(end - value) < field) return nullptr;
