@@ -6,12 +6,20 @@
 
 #include "idprom.h"
 
-extern "C" IDPROM_API int32_t actoh(char ch) noexcept {
+namespace {
+
+// actoh's body, which macbuf_r calls directly: a call to the exported,
+// interposable actoh would go through the PLT, twelve times per address.
+int32_t hex_value(char ch) noexcept {
   if (ch >= '0' && ch <= '9') return ch - '0';
   if (ch >= 'a' && ch <= 'f') return ch - 'a' + 10;
   if (ch >= 'A' && ch <= 'F') return ch - 'A' + 10;
   return -1;
 }
+
+}  // namespace
+
+extern "C" IDPROM_API int32_t actoh(char ch) noexcept { return hex_value(ch); }
 
 // Each pair is formatted at its own place with the caller's bound, as
 // snprintf(place, size, "%02x") would.  "%02x" of a byte is two digits and a
@@ -66,8 +74,8 @@ const MacForm &form_of(const char *text) noexcept {
 // Two digits as one byte, unvalidated: -1 from a non-hex character sets all
 // the bits it reaches, so "zz" and "5z" give 0xFF and "z5" gives 0xF5.
 uint8_t pair_value(char hi, char lo) noexcept {
-  const auto h = static_cast<uint32_t>(actoh(hi));
-  const auto l = static_cast<uint32_t>(actoh(lo));
+  const auto h = static_cast<uint32_t>(hex_value(hi));
+  const auto l = static_cast<uint32_t>(hex_value(lo));
   return static_cast<uint8_t>(h << 4 | l);
 }
 
