@@ -1,7 +1,15 @@
 // Walking and lookup: idprom_get_field_data of the last entry in lists of
 // 16, 128 and 1024 entries.  items_per_second counts entries walked, so
 // its inverse is the cost of one step of the walk.
+//
+// A walk is serial: where an entry starts depends on the bytes of the one
+// before.  Its limit is one dependent load per entry, measured here as a
+// chase through pointers that each lead to the next (BM_LoadChain), so that
+// the walk's cost can also be read in load latencies, which a busy machine
+// stretches as much as the walk.
 #include <benchmark/benchmark.h>
+
+#include <vector>
 
 #include "idprom.h"
 #include "images.hpp"
@@ -23,5 +31,20 @@ void BM_LookupLast(benchmark::State &state) {
                                          benchmark::Counter::kInvert);
 }
 BENCHMARK(BM_LookupLast)->Arg(16)->Arg(128)->Arg(1024);
+
+void BM_LoadChain(benchmark::State &state) {
+  const auto n = static_cast<size_t>(state.range(0));
+  // A ring of n pointers, each to the next one 5 slots on (n is not a
+  // multiple of 5), all in the first-level cache like the walked image.
+  std::vector<const void *> ring(n);
+  for (size_t i = 0; i < n; ++i) ring[i] = &ring[(i + 5) % n];
+  for (auto _ : state) {
+    const void *p = ring.data();
+    for (size_t i = 0; i < n; ++i) p = *static_cast<const void *const *>(p);
+    benchmark::DoNotOptimize(p);
+  }
+  state.SetItemsProcessed(static_cast<int64_t>(state.iterations()) * static_cast<int64_t>(n));
+}
+BENCHMARK(BM_LoadChain)->Arg(1024);
 
 }  // namespace

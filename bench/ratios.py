@@ -31,6 +31,7 @@ RATIOS = [
     ("enhanced dump to buffer / snprintf per piece, 64000 B", "BM_EnhancedDumpToBuf", "BM_EnhancedDumpPieces", "peer", 5.0),
     ("macstring_r / glibc ether_ntoa_r", "BM_Macstring", "BM_EtherNtoa", "peer", None),
     ("macbuf_r / glibc ether_aton_r", "BM_Macbuf", "BM_EtherAton", "peer", None),
+    ("lookup walk, 1024 entries / one dependent load per entry", "BM_LookupLast/1024", "BM_LoadChain/1024", "limit", None),
 ]
 
 # (what, benchmark, unit, target): absolute costs.
