@@ -2,7 +2,8 @@
 """Runs idprom_bench and prints one table of ratios, in Markdown.
 
 Each ratio divides two throughputs measured in the same run (medians of the
-repetitions), so a busy machine slows both sides alike:
+repetitions, which run interleaved in random order), so a busy machine slows
+both sides alike:
   ours / peer   the library against what a user would otherwise reach for;
   ours / limit  the library against a plain read of the same bytes.
 Lookup and listing have no peer: their absolute costs are shown instead.
@@ -47,7 +48,10 @@ COSTS = [
 def run(bench, repetitions, min_time):
     out = subprocess.run(
         [bench, "--benchmark_format=json", f"--benchmark_repetitions={repetitions}",
-         f"--benchmark_min_time={min_time}", "--benchmark_report_aggregates_only=true"],
+         f"--benchmark_min_time={min_time}", "--benchmark_report_aggregates_only=true",
+         # repetitions of all benchmarks in random order, so that a change of
+         # load during the run falls on both sides of every ratio
+         "--benchmark_enable_random_interleaving=true"],
         check=True, stdout=subprocess.PIPE, text=True).stdout
     return json.loads(out)
 
