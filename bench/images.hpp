@@ -31,8 +31,9 @@ inline void append_entry(Bytes &image, uint32_t type, uint32_t attribute, const 
 // A list of n entries whose last one, and only that one, has type `last`.
 // The ones before it cycle through the shapes a board image mixes: one-,
 // two- and four-byte fixed fields, short and long variable fields, and an
-// extension-coded type.  Closed by the end marker.
-inline Bytes chain_image(uint32_t n, uint32_t last) {
+// extension-coded type; or, with a non-zero `shuffle` seed, take them in a
+// pseudo-random order.  Closed by the end marker.
+inline Bytes chain_image(uint32_t n, uint32_t last, uint64_t shuffle = 0) {
   struct Shape { uint32_t type, attribute; Bytes value; };
   const Shape shapes[] = {
       {0x01, 0, {0x12}},
@@ -43,8 +44,11 @@ inline Bytes chain_image(uint32_t n, uint32_t last) {
       {0x105, 0, {0x07}},
   };
   Bytes image;
+  uint64_t seed = shuffle;
   for (uint32_t i = 0; i + 1 < n; ++i) {
-    const Shape &s = shapes[i % std::size(shapes)];
+    seed = seed * 6364136223846793005ULL + 1442695040888963407ULL;
+    const size_t k = shuffle != 0 ? static_cast<size_t>(seed >> 33) % std::size(shapes) : i % std::size(shapes);
+    const Shape &s = shapes[k];
     append_entry(image, s.type, s.attribute, s.value);
   }
   append_entry(image, last, 0x80, {'L', 'A', 'S', 'T'});

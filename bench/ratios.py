@@ -40,6 +40,7 @@ COSTS = [
     ("lookup of the last of 16 entries", "BM_LookupLast/16", "ns per entry", 2.0),
     ("lookup of the last of 128 entries", "BM_LookupLast/128", "ns per entry", 2.0),
     ("lookup of the last of 1024 entries", "BM_LookupLast/1024", "ns per entry", 2.0),
+    ("lookup, 1024 entries of random shapes, 64 images in turn", "BM_LookupLastShuffled/1024", "ns per entry", None),
     ("listing, 256-byte sample image", "BM_ListSample", "ns per field", None),
     ("listing, every type x4", "BM_ListEveryType", "ns per field", None),
 ]

