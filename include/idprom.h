@@ -286,17 +286,60 @@ IDPROM_API extern const idprom_filter idprom_basic_filter;
 /* ---- hex dumps --------------------------------------------------------- */
 
 /*
- * Plain dump of the used part of an image (up to its end marker, rounded up
- * to a 16-byte row, never past image_length) to standard output.
+ * Rows of 16 bytes.  Lengths and offsets are 16-bit quantities: keep the
+ * dumped length at or below 65520 (0xFFF0).  The length is rounded up to a
+ * row as (n + 15) & 0xFFF0, which wraps above 65520: n from 65521 to 65535
+ * shows nothing, and a larger n shows only the first (n + 15) & 0xFFF0
+ * bytes, in full rows.  No dump reads beyond the bytes it is given and
+ * none reports anything.  A NULL image or data pointer shows nothing (the
+ * buffer variant still stores its newline); other invalid pointers are not
+ * detected.
+ */
+
+/*
+ * Plain dump of the used part of an image to standard output.  The extent
+ * is the offset of the end marker (idprom_find_end_marker from image[0]),
+ * or image_length when there is none (empty image, malformed list, or a
+ * list that runs to the last byte).  The extent is rounded up to a whole
+ * row but never past image_length, so a marker inside a row is shown with
+ * the filler after it and a marker at a multiple of 16 is not shown.
+ * Each row is "\n\t  0x%02x:" with the row's offset, then " %02x" per byte:
+ *
+ *   \n\t  0x00: c1 03 61 62 63 ff ff ff ff ff ff ff ff ff ff ff
+ *
+ * Offsets take three digits from 0x100 on.  The text starts with a newline
+ * and has no final one; an image whose first byte is 0xFF prints nothing.
+ * There is no buffer form.
  */
 IDPROM_API void idprom_dump(const uint8_t *image, uint32_t image_length) IDPROM_NOEXCEPT;
 
-/* Hex dump with a text column of length bytes (at most 65520) to standard output. */
+/*
+ * Dump of length bytes of data (any bytes) to standard output, with a text
+ * column.  Each row is "  %03X:" with the row's offset, " %02X" per byte,
+ * "   " for each byte a short last row lacks, a four-space separator, one
+ * character per byte (the byte itself in 0x20..0x7E, whatever the locale,
+ * otherwise '.') and "\n":
+ *
+ *     000: 41 42 43 44 45 46 47 48 49 4A 4B 4C 4D 4E 4F 50    ABCDEFGHIJKLMNOP
+ *     010: 51 52 53 54                                        QRST
+ *
+ * A full row is 74 characters and a newline, a short row of m bytes 58 + m
+ * and a newline; offsets take four digits from 0x1000 on, one character
+ * wider.  A length of 0 (or 65521 to 65535) prints nothing.
+ */
 IDPROM_API void idprom_enhanced_dump(const uint8_t *data, uint32_t length) IDPROM_NOEXCEPT;
 
 /*
- * The same rows into buf, after a leading newline stored in buf[0]; buf must
- * be valid and size at least 1.
+ * The rows of idprom_enhanced_dump into buf, a caller's buffer of size
+ * bytes.  With buf NULL or size 0 nothing at all is written.  Otherwise a
+ * newline is stored in buf[0] first, whatever length is; the rows follow from buf[1], each piece
+ * appended through idprom_printf, so the text is cut where the buffer ends
+ * and closed by a zero byte.  Nothing is written at or past buf[size].
+ * A length that shows nothing (0, 65521 to 65535), or a size of 1, leaves
+ * only the newline in buf[0], with no zero byte after it.  The whole text
+ * of n bytes below 0x1000 is 1 + 75 * (n / 16) characters, plus 59 + n % 16
+ * for a short last row; 256 bytes need a size of 1202.  The caller is not
+ * told how much was written or cut.
  */
 IDPROM_API void idprom_enhanced_dump_to_buf(const uint8_t *data, uint32_t length, char *buf,
                                             uint32_t size) IDPROM_NOEXCEPT;
@@ -304,41 +347,106 @@ IDPROM_API void idprom_enhanced_dump_to_buf(const uint8_t *data, uint32_t length
 /* ---- checksums --------------------------------------------------------- */
 
 /*
- * 32-bit rotate-and-add checksum of length bytes: little-endian words, each
- * added after rotating the sum left by one, with end-around carry.  Never 0
- * or 0xFFFFFFFF.  A length of 0 gives 1.  data may have any alignment.
+ * 32-bit rotate-and-add checksum of the length bytes at data.  The bytes are
+ * taken as 32-bit words, least significant byte first, read one byte at a
+ * time so data may have any alignment.  For each word the running sum (from
+ * 0) is rotated left by one bit and the word added with end-around carry
+ * (one's-complement addition).  A trailing 1 to 3 bytes are copied into a
+ * zero-filled word, first byte lowest, and added as one more word.
+ *
+ * data is read only; the caller's bytes, trailing partial word included, are
+ * never written.  The result is never 0 or 0xFFFFFFFF: a sum of 0 is returned
+ * as 1 and 0xFFFFFFFF as 0xFFFFFFFE.  A length of 0 returns 1 without reading
+ * data.  data is not tested: the caller passes length readable bytes.
  */
 IDPROM_API uint32_t calculate_crc(const void *data, uint32_t length) IDPROM_NOEXCEPT;
 
 /*
- * One byte of CRC-16 (polynomial 0x1021, MSB first, no reflection), updating
- * *crc in place from whatever value it holds.
+ * Adds one data byte to a CRC-16 with generator 0x1021 (x^16+x^12+x^5+1),
+ * most significant bit first, nothing reflected.  *crc is read and replaced
+ * in place; it continues from whatever value it holds, with no initial value
+ * and no final XOR applied, so a CRC can be computed in pieces by carrying the
+ * variable over.  Computed in a few shifts, without a table.  crc must point
+ * to a writable uint16_t; it is not tested.
  */
 IDPROM_API void crc_16(uint8_t byte, uint16_t *crc) IDPROM_NOEXCEPT;
 
-/* CRC-16/XMODEM of length bytes (start 0, no final XOR); 0 for length <= 0. */
+/*
+ * CRC-16 of the length bytes at data: crc_16 over each byte in order,
+ * starting from 0, no final XOR.  This is the XMODEM CRC: 0x31C3 over
+ * "123456789".  Returns 0 for a length of 0 or less, without reading data.
+ * data is read only and not tested.
+ */
 IDPROM_API uint16_t crc_16_buf(const void *data, int32_t length) IDPROM_NOEXCEPT;
 
 /* ---- MAC addresses ----------------------------------------------------- */
 
-/* Value of a hex digit (0-15), or -1 for any other character. */
+/*
+ * A MAC address is six bytes, the first the most significant.  As text it is
+ * written in the dotted form "001a.2b3c.4d5e" and read in that form, the colon
+ * form "00:1a:2b:3c:4d:5e" or the plain form "001a2b3c4d5e", in either case.
+ * None of these functions tests its pointers.
+ */
+
+/*
+ * Value of a hexadecimal digit: 0-9 for '0'-'9', 10-15 for 'a'-'f' and
+ * 'A'-'F', and -1 for every other character (the zero byte and characters
+ * with the top bit set included).
+ */
 IDPROM_API int32_t actoh(char ch) IDPROM_NOEXCEPT;
 
 /*
- * Writes length bytes as lower-case hex pairs, a dot after every second
- * byte but the last ("001a.2b3c.4d5e" for six bytes), each pair formatted
- * with bound size.  Returns buf.  Nothing is written for length <= 0.
+ * Writes the length bytes at mac into buf as lower-case hex pairs, with a dot
+ * after every second byte but the last: six bytes give "001a.2b3c.4d5e".
+ * Returns buf.
+ *
+ * Each pair is formatted at its own place as snprintf(place, size, "%02x")
+ * would, so the text ends with the terminator of the last pair; each dot is
+ * stored over the terminator of the pair before it.  buf must hold
+ * 2*length + (length-1)/2 + 1 bytes (15 for six bytes); size is the bound of
+ * each pair counted from that pair's place, not of the whole text, and 3 or
+ * more formats every pair whole.
+ *
+ * Nothing is ever written at or past place + size, nor at or past place + 3,
+ * for any pair, so nothing lands outside the room above whatever size says.  A
+ * size too small for a pair cuts every pair short the way the bounded
+ * formatting does, and stores no dot (the dot's byte lies past the bound):
+ * size 2 writes the first digit and a terminator at each place, size 1 only
+ * a terminator, size 0 or a negative size nothing at all.  Places stay where
+ * the whole text would put them.  A length of 0 or less writes nothing, not
+ * even a terminator.
  */
 IDPROM_API char *macstring_r(const uint8_t *mac, int32_t length, char *buf,
                              int32_t size) IDPROM_NOEXCEPT;
 
-/* Reads dotted, colon or plain MAC text into the six bytes at mac. */
+/*
+ * Reads MAC text into the six bytes at mac, which are all overwritten.  text
+ * is a zero-terminated string, read only.  If it contains "." anywhere it is
+ * read in the dotted form, else if it contains ":" in the colon form, else in
+ * the plain form.  Each byte comes from two characters at fixed positions of
+ * the form; separators and anything after the last pair are not read.
+ *
+ * Nothing is validated: a byte is the low eight bits of
+ * actoh(first) << 4 | actoh(second), so a non-hex second character gives
+ * 0xFF ("zz" and "5z" give 0xFF) and a non-hex first character with a hex
+ * second gives 0xF0 plus its value ("z5" gives 0xF5).  Nothing is read at or
+ * past the terminator: a text shorter than its form (14, 17 or 12
+ * characters) reads as if padded with non-hex characters, so each missing or
+ * cut pair gives 0xFF.
+ */
 IDPROM_API void macbuf_r(const char *text, uint8_t *mac) IDPROM_NOEXCEPT;
 
-/* Stores the low 48 bits of value big-endian in the six bytes at mac; returns 6. */
+/*
+ * Stores the low 48 bits of value in the six bytes at mac, most significant
+ * first: byte i receives bits 47-8i down to 40-8i.  The upper 16 bits of value
+ * are ignored.  Returns 6, the number of bytes written.
+ */
 IDPROM_API int32_t mac64_to_macbuf(uint64_t value, uint8_t *mac) IDPROM_NOEXCEPT;
 
-/* The six bytes at mac as a 48-bit big-endian integer. */
+/*
+ * The six bytes at mac (read only) as a 48-bit integer, byte 0 in bits 47-40
+ * down to byte 5 in bits 7-0; the upper 16 bits are zero.
+ */
 IDPROM_API uint64_t macbuf_to_mac64(const uint8_t *mac) IDPROM_NOEXCEPT;
 
 #ifdef __cplusplus

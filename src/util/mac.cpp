@@ -1,18 +1,73 @@
-// MAC address conversions between six bytes, text and a 48-bit integer.
+// MAC address text: the hex-digit decoder, the dotted writer and the reader
+// of dotted, colon and plain text.
+#include <algorithm>
 #include <cstdio>
+#include <cstring>
 
 #include "idprom.h"
 
+extern "C" IDPROM_API int32_t actoh(char ch) noexcept {
+  if (ch >= '0' && ch <= '9') return ch - '0';
+  if (ch >= 'a' && ch <= 'f') return ch - 'a' + 10;
+  if (ch >= 'A' && ch <= 'F') return ch - 'A' + 10;
+  return -1;
+}
+
+// Each pair is formatted at its own place with the caller's bound, as
+// snprintf(place, size, "%02x") would.  "%02x" of a byte is two digits and a
+// terminator, so a bound above 3 writes the same as 3; clamping keeps every
+// write inside the pair's three bytes whatever size says.  The dot goes over
+// the terminator, third byte of the pair's place, so it is stored only when
+// that byte lies inside the bound: a size below 3 stores no dot.
 extern "C" IDPROM_API char *macstring_r(const uint8_t *mac, int32_t length, char *buf,
                                         int32_t size) noexcept {
-  // Each pair is formatted with the caller's bound, counted from the pair's
-  // own place; a negative bound is treated as 0 (nothing formatted).
-  const size_t bound = size > 0 ? static_cast<size_t>(size) : 0;
+  const auto bound = static_cast<size_t>(std::clamp<int32_t>(size, 0, 3));
   char *out = buf;
   for (int32_t i = 0; i < length; ++i) {
     std::snprintf(out, bound, "%02x", mac[i]);
     out += 2;
-    if (i + 1 < length && (i + 1) % 2 == 0) *out++ = '.';
+    if (i + 1 < length && (i + 1) % 2 == 0) {
+      if (bound == 3) *out = '.';
+      ++out;
+    }
   }
   return buf;
+}
+
+namespace {
+
+// Position of the first digit of each byte; the second digit follows it.
+//   dotted  001a.2b3c.4d5e      colon  00:1a:2b:3c:4d:5e      plain  001a2b3c4d5e
+struct MacForm {
+  size_t first[6];
+  size_t chars;  // characters the form needs ahead of the terminator
+};
+constexpr MacForm kDotted{{0, 2, 5, 7, 10, 12}, 14};
+constexpr MacForm kColon{{0, 3, 6, 9, 12, 15}, 17};
+constexpr MacForm kPlain{{0, 2, 4, 6, 8, 10}, 12};
+
+const MacForm &form_of(const char *text) noexcept {
+  if (std::strchr(text, '.') != nullptr) return kDotted;
+  if (std::strchr(text, ':') != nullptr) return kColon;
+  return kPlain;
+}
+
+// Two digits as one byte, unvalidated: -1 from a non-hex character sets all
+// the bits it reaches, so "zz" and "5z" give 0xFF and "z5" gives 0xF5.
+uint8_t pair_value(char hi, char lo) noexcept {
+  const auto h = static_cast<uint32_t>(actoh(hi));
+  const auto l = static_cast<uint32_t>(actoh(lo));
+  return static_cast<uint8_t>(h << 4 | l);
+}
+
+}  // namespace
+
+// Only the fixed positions of the form are read, and none at or past the
+// terminator: a text shorter than its form reads as if padded with non-hex
+// characters (the terminator itself is one).
+extern "C" IDPROM_API void macbuf_r(const char *text, uint8_t *mac) noexcept {
+  const MacForm &form = form_of(text);
+  const size_t n = strnlen(text, form.chars);
+  const auto at = [&](size_t pos) { return pos < n ? text[pos] : '\0'; };
+  for (size_t i = 0; i < 6; ++i) mac[i] = pair_value(at(form.first[i]), at(form.first[i] + 1));
 }
