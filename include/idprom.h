@@ -87,14 +87,17 @@ typedef uint64_t idprom_status;
    end marker */
 #define IDPROM_ERR_END_OF_IMAGE        UINT64_C(0x4010132CCA100808)
 
-/* Refusals of requests the image format cannot represent; the image is
-   left untouched.  */
-/* update: the type code has no encoding (low byte 0x00, or 0xFF) */
+/* Refusals of requests the image format cannot represent or the 16-bit
+   dirty region cannot report; the image and the dirty outputs are left
+   untouched.  */
+/* update: the type code has no encoding: its low byte is 0x00 (an
+   extension byte) or 0xFF (the end marker), e.g. 0x00, 0xFF, 0x100, 0x1FF */
 #define IDPROM_ERR_INVALID_TYPE        UINT64_C(0x4010132CCA100809)
-/* update: a variable-class length of 0 (it would cut the list) */
+/* update: a variable-class type given a length word whose length bits are
+   0 (a zero length field would cut the list for every later reader) */
 #define IDPROM_ERR_INVALID_LENGTH      UINT64_C(0x4010132CCA10080A)
-/* update and delete: the dirty region would lie beyond what 16-bit
-   offset and length can report (images longer than 65535 bytes) */
+/* update and delete: the dirty offset or length would not fit 16 bits;
+   only possible in images longer than 65535 bytes */
 #define IDPROM_ERR_IMAGE_TOO_LARGE     UINT64_C(0x4010132CCA10080B)
 
 /* ---- filter record ----------------------------------------------------- */
@@ -175,17 +178,76 @@ IDPROM_API idprom_status idprom_get_field_data(const uint8_t *image, uint32_t im
 /* ---- update and append ------------------------------------------------- */
 
 /*
- * Writes a new value for the instance-th entry (from 1) of a type code, in
- * place.  length_word gives the new length (and, for a resize or append of
- * the variable class, the display attribute) in the layout of the type's
- * length field; idprom_type_to_len() gives the standard one.  Integer-valued
- * fixed-size types are given as host-order integers of the class width.
- * Outcomes: same length -> value overwritten, length field untouched;
- * variable class with another length -> the field is resized and every
- * later entry and the end marker move; absent (or instance beyond those
- * present) and create set -> a new entry is appended at the end marker.
- * On success *dirty_offset and *dirty_length give the bytes the caller must
- * write back; on failure the image and both outputs are untouched.
+ * Writes a new value for the instance-th entry (counted from 1) of a type
+ * code into the image, in place, and reports the bytes to write back.
+ *
+ *   image         the caller's image, read and (on success) modified; the
+ *                 library keeps no pointer to it.  May be NULL when
+ *                 image_length is 0.
+ *   image_length  its length in bytes.  Offsets are counted in 32 bits, so
+ *                 every edit of an image of up to 65535 bytes is exact.
+ *   create        allow appending the entry when it is absent.
+ *   type          the type code (256 per extension byte + type byte).
+ *   length_word   the new length in the layout of the type's length field:
+ *                 below type 0xF0 bits 5-0 are the length and bits 7-6 the
+ *                 display attribute; from 0xF0 on bits 13-0 and 15-14.
+ *                 idprom_type_to_len(type) gives the standard one
+ *                 (0xFFFFFFFF: attribute 0xC0, length 16383).  The attribute
+ *                 is written only by a resize or an append.
+ *   data          the new value (1, 2 or 4 bytes for the fixed classes,
+ *                 the new length for the variable class), only read; it
+ *                 must not point into image.  Integer-valued fixed-size
+ *                 types are given as a host-order uint8_t, uint16_t or
+ *                 uint32_t and stored big-endian.  Which codes count: on an
+ *                 overwrite, codes below 0xC0 (as idprom_get_field_data
+ *                 reads them back); on an append, the type byte alone, so
+ *                 an appended 0x143 is stored big-endian while an existing
+ *                 0x143 is overwritten with the bytes as given.  Everything
+ *                 else is copied as given.
+ *   dirty_offset, dirty_length
+ *                 valid pointers; receive the dirty region on success: the
+ *                 caller writes back exactly these bytes.  Not written on
+ *                 failure.
+ *   instance      counted from 1; 0 never matches an existing entry.
+ *
+ * The entries are walked from byte 0.  Outcomes:
+ *   - found, same length: the value is overwritten; the length field and its
+ *     attribute stay.  Dirty: the value (offset of its first byte, length).
+ *   - found, another length, variable class: the field is resized; later
+ *     entries and the end marker move, and the bytes from the new end
+ *     marker to the image's end become 0xFF.  A growth equal to the bytes
+ *     from the end marker (included) to the image's end fills the image
+ *     and leaves no end marker.  Dirty: the entry's first header byte up to
+ *     the image's end.
+ *   - the walk meets the end marker (or image[0] is 0xFF) before the
+ *     instance, and create is set: a new entry is appended there, followed
+ *     by an end marker.  The value width of the fixed classes comes from
+ *     the class (1, 2 or 4), whatever the length word says.  Dirty: the new
+ *     entry and its end marker.
+ *
+ * Returns, checked in this order:
+ *   IDPROM_ERR_END_OF_IMAGE         image_length is 0;
+ *   IDPROM_ERR_INVALID_TYPE         type has no encoding (low byte 0x00 or
+ *                                   0xFF);
+ *   IDPROM_ERR_INVALID_LENGTH       variable-class type whose length bits
+ *                                   are 0 (idprom_type_to_len gives 0 for
+ *                                   types without a standard length);
+ *   IDPROM_ERR_NOT_FOUND            a malformed entry met on the walk;
+ *   IDPROM_ERR_END_OF_IMAGE         the walk ran to the image's end without
+ *                                   meeting the instance or an end marker;
+ *   IDPROM_ERR_LENGTH_MISMATCH      found, fixed class (extension-byte codes
+ *                                   included) and another length;
+ *   IDPROM_ERR_NO_END_MARKER        resize, and no end marker after the field;
+ *   IDPROM_ERR_NO_ROOM_TO_GROW      resize, growth beyond the room left;
+ *   IDPROM_ERR_NOT_FOUND_NO_CREATE  absent and create clear;
+ *   IDPROM_ERR_NO_ROOM              append, and the entry plus an end marker
+ *                                   do not fit before the image's end (e.g.
+ *                                   the end marker is the image's last byte);
+ *   IDPROM_ERR_IMAGE_TOO_LARGE      the dirty offset or length would exceed
+ *                                   65535 (images over 65535 bytes only);
+ *   IDPROM_OK                       done.
+ * On every failure the image is byte for byte unchanged and neither dirty
+ * output is written.
  */
 IDPROM_API idprom_status idprom_update_field_data_instance(uint8_t *image, uint32_t image_length,
                                                            bool create, uint32_t type,
@@ -203,10 +265,31 @@ IDPROM_API idprom_status idprom_update_field_data(uint8_t *image, uint32_t image
 /* ---- deletion ---------------------------------------------------------- */
 
 /*
- * Removes the instance-th entry (from 1) of a type code: later entries and
- * the end marker move up over it and the freed bytes become 0xFF.  On
- * success the dirty region runs from the entry's first header byte to the
- * old end marker; on failure the image and both outputs are untouched.
+ * Removes the instance-th entry (counted from 1) of a type code, extension
+ * bytes included: the later entries and the end marker move up over it and
+ * the freed bytes before the old end marker become 0xFF.
+ *
+ *   image, image_length  the caller's image, modified on success only
+ *                        (image may be NULL when image_length is 0).
+ *   type                 the type code to delete.
+ *   dirty_offset, dirty_length
+ *                        valid pointers; on success they receive the
+ *                        region from the entry's first header byte up to
+ *                        (not including) the old end marker, which stays
+ *                        0xFF.  Not written on failure.
+ *   instance             counted from 1; 0 matches nothing.
+ *
+ * Returns, checked in this order:
+ *   IDPROM_ERR_NOT_FOUND        empty image, image[0] is 0xFF, no such
+ *                               instance, instance 0, or a malformed entry
+ *                               met on the walk;
+ *   IDPROM_ERR_NO_END_MARKER    no end marker after the entry (the list runs
+ *                               to the image's end, or is malformed there);
+ *   IDPROM_ERR_IMAGE_TOO_LARGE  the dirty offset or length would exceed
+ *                               65535 (images over 65535 bytes only);
+ *   IDPROM_OK                   done.
+ * On every failure the image is byte for byte unchanged and neither dirty
+ * output is written.
  */
 IDPROM_API idprom_status idprom_delete_field_instance(uint8_t *image, uint32_t image_length,
                                                       uint32_t type, uint16_t *dirty_offset,

@@ -4,23 +4,19 @@
 
 #include "codec/bigendian.hpp"
 #include "codec/codec.hpp"
+#include "edit/edit.hpp"
 
 using namespace idprom::codec;
 
 extern "C" IDPROM_API idprom_status idprom_get_field_data_instance(
     const uint8_t *image, uint32_t image_length, uint32_t type, void *out, uint32_t out_size,
     bool exact, uint32_t instance) noexcept {
-  if (image_length == 0 || image[0] == kEndMarker) return IDPROM_ERR_NOT_FOUND;
-  const uint8_t *const end = image + image_length;
-  const uint8_t *pos = image;
-  uint32_t count = 0;
+  if (image_length == 0) return IDPROM_ERR_NOT_FOUND;
   Entry entry;
-  for (;;) {
-    if (!decode(pos, end, &entry)) return IDPROM_ERR_NOT_FOUND;
-    if (entry.type == type && ++count == instance) break;
-    pos = entry.next();
-    if (pos >= end || *pos == kEndMarker) return IDPROM_ERR_NOT_FOUND;
-  }
+  const uint8_t *at = nullptr;
+  if (idprom::edit::find_instance(image, image + image_length, type, instance, &entry, &at) !=
+      idprom::edit::Stop::kFound)
+    return IDPROM_ERR_NOT_FOUND;
 
   if (exact && entry.length != out_size) return IDPROM_ERR_LENGTH_MISMATCH;
   if (!exact && entry.length > out_size) return IDPROM_ERR_BUFFER_TOO_SMALL;
