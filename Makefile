@@ -7,8 +7,9 @@ deps:
 
 demo: deps
 	@cmake --preset default >/dev/null
-	@cmake --build --preset default --target walk_entries >/dev/null
+	@cmake --build --preset default --target walk_entries list_fields >/dev/null
 	@./build/default/examples/walk_entries examples/sample.bin
+	@./build/default/examples/list_fields examples/sample.bin
 
 test: deps
 	cmake --preset default

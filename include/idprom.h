@@ -103,22 +103,35 @@ typedef uint64_t idprom_status;
 /* ---- filter record ----------------------------------------------------- */
 
 /*
- * Filter callback of the field printer.  Called for an entry whose type code
- * stands in the filter's list, with the entry's value, type code, display
- * attribute (0x00, 0x40, 0x80 or 0xC0), value length, and the printer's 256
- * instance counters (indexed by the entry's first header byte; the entry
- * being handled is already counted).  Returns true to print the entry.
+ * Filter callback of the field printer.  Called only for an entry that the
+ * instance selection kept and whose type code stands in the filter's list,
+ * with:
+ *   value      the entry's first value byte inside the image (read only;
+ *              length bytes are readable);
+ *   type       the type code (256 per extension byte plus the type byte);
+ *   attribute  the display attribute: 0x00, 0x40, 0x80 or 0xC0 (0x00 for
+ *              the fixed classes);
+ *   length     the value length;
+ *   counters   the printer's 256 instance counters, read only, indexed by
+ *              an entry's first header byte (0x00 for every type code with
+ *              extension bytes), 8 bits each; this entry is already
+ *              counted, so counters[first header byte] is its instance.
+ * Returns true to print the entry, false to leave it out.  The pointers are
+ * valid only during the call.
  */
 typedef bool (*idprom_filter_fn)(const uint8_t *value, uint32_t type, uint32_t attribute,
                                  uint32_t length, const uint8_t *counters);
 
 /*
- * Selection of the entries a listing shows.  Owned by the caller, only read.
- *   include   non-zero: print the listed types (each subject to callback
- *             when one is given); zero: print every type except the
- *             listed ones (callback may let a listed one through).
+ * Selection of the entries a listing shows.  Owned by the caller and only
+ * read by the library.
+ *   include   non-zero: print the listed types, each subject to callback
+ *             when one is given; zero: print every type that is not listed,
+ *             and a listed one only when callback returns true for it.
  *   callback  consulted for listed types, or NULL.
- *   types     one-byte type codes, ended by the first 0 (at most 255).
+ *   types     one-byte type codes, ended by the first 0 (at most 255 codes;
+ *             a list with no 0 ends at the array's end).  A type code above
+ *             255 (one with extension bytes) is never listed.
  * Its size (272 bytes on LP64) is part of the ABI.
  */
 typedef struct idprom_filter {
@@ -314,9 +327,18 @@ IDPROM_API IDPROM_PRINTF_FORMAT(4, 5) void idprom_printf(char *buf, uint32_t *po
                                                          const char *format, ...) IDPROM_NOEXCEPT;
 
 /*
- * Renders value bytes by display attribute: 0x40 decimal (1, 2 or 4 bytes as
- * one big-endian number, other lengths dotted byte by byte), 0x80 text,
- * anything else hex.  Writes through the sink (buf, pos, size).
+ * Renders length value bytes (read only, not kept) through the sink (buf,
+ * *pos, size as for idprom_printf) by display attribute:
+ *   0x40 decimal: length 1 or 2 as one unsigned number ("300"); length 4 as
+ *        one signed 32-bit number ("-1" for ff ff ff ff); any other length
+ *        byte by byte, joined by dots ("1.2.3"); length 0 writes nothing;
+ *   0x80 text: the bytes up to length or the first zero byte, printable
+ *        ones (isprint in the running locale) as themselves, others as
+ *        "<%02x>" ("AB<07>");
+ *   0x00 and 0xC0 hex: "%02x " per byte, and before the 9th, 17th, ... byte
+ *        a newline, a tab and 27 spaces, so that continued rows line up
+ *        under a listing's value column.
+ * Big-endian numbers are read byte by byte; nothing is written to value.
  */
 IDPROM_API void idprom_print_by_display_type(const uint8_t *value, uint32_t attribute,
                                              uint32_t length, char *buf, uint32_t *pos,
@@ -325,45 +347,94 @@ IDPROM_API void idprom_print_by_display_type(const uint8_t *value, uint32_t attr
 /* ---- field listing ----------------------------------------------------- */
 
 /*
- * Lists the fields of an image as labelled lines.  instance 0 lists every
- * entry, 1 to 255 the n-th instance of each type; filter may be NULL.  With
- * buf NULL the listing goes to standard output, otherwise into buf (size
- * bytes), starting at buf[0]; a listing that shows nothing leaves buf as it
- * was.  A malformed entry ends the listing with a format-error line, which
- * always goes to standard output.
+ * Lists the fields of an image as labelled lines.  Each shown entry writes
+ * a newline, four spaces, its name filled to 25 characters, ": " and its
+ * value, so that values start at character 31 of their line:
+ *
+ *     "\n    PID                      : LC-48GE-TX"
+ *
+ * A few types write two lines, a few none; types without a name of their
+ * own are listed as "Unknown Field (type %04x): " and their value by display
+ * attribute (as idprom_print_by_display_type).  The listing has no final
+ * newline.
+ *
+ * image, image_length: the image, only read; NULL or length 0 lists
+ * nothing.  The walk stops at the first 0xFF byte at an entry's start or at
+ * the image's end.
+ *
+ * filter: NULL for every entry, otherwise see idprom_filter.
+ *
+ * instance: 0 lists every entry; 1 to 255 only the entries that are the
+ * n-th of their first header byte (type byte; 0x00 for all extension-byte
+ * types together), counted modulo 256 so the (n + 256)-th matches too;
+ * above 255 nothing.  Counting covers every entry, listed or not.
+ *
+ * Only one form of the ECI number is shown: the numeric 0x8E is hidden when
+ * the image holds a 0xEB entry whose text is not empty (first value byte not
+ * zero); otherwise the 0xEB entry is hidden.
+ *
+ * buf, size: with buf NULL the listing goes to standard output.  Otherwise
+ * it is written into buf starting at buf[0], each piece through the sink
+ * rules of idprom_printf: the text is cut at size - 1 bytes and always
+ * zero-terminated; nothing at or beyond buf[size] is touched.  A listing
+ * that shows nothing (empty image, first byte 0xFF, everything filtered
+ * out) writes nothing at all, not even a zero byte.
+ *
+ * A malformed entry ends the listing with the line
+ * "\n\tIDPROM FIELD FORMAT ERROR, index 0x%x" (the entry's offset in the
+ * image), which always goes to standard output, never into buf; the entries
+ * before it stay listed.
+ *
+ * Values too short for their layout: the types that read values at fixed
+ * positions need 6 bytes (0xC0, 0xC3, 0xCF, 0xE2, 0xE3), 5 (0xDF), 4 (0xD6,
+ * 0xD7) or 3 + 2 * b2 (0xC8, 0xCD, where the third byte b2 counts 16-bit
+ * calibration values).  A shorter stored value is never read past its end:
+ * it is listed as the label up to its ": " followed by every stored byte in
+ * hex, as the 0x00 attribute renders them, e.g. a 5-byte Base MAC Address
+ *
+ *     "\n    Base MAC Address         : 00 1a 2b 3c 4d "
+ *
+ * and for 0xD6 the first label, "\n    System Clock Freq (CPU)  : ".
  */
 IDPROM_API void idprom_print_filter_fields_instance(const uint8_t *image, uint32_t image_length,
                                                     const idprom_filter *filter, uint32_t instance,
                                                     char *buf, uint32_t size) IDPROM_NOEXCEPT;
 
-/* Filtered listing of first instances to standard output. */
+/* idprom_print_filter_fields_instance with instance 1, to standard output. */
 IDPROM_API void idprom_print_filter_fields(const uint8_t *image, uint32_t image_length,
                                            const idprom_filter *filter) IDPROM_NOEXCEPT;
 
-/* Filtered listing of first instances into buf. */
+/* idprom_print_filter_fields_instance with instance 1, into buf. */
 IDPROM_API void idprom_print_filter_fields_to_buf(const uint8_t *image, uint32_t image_length,
                                                   const idprom_filter *filter, char *buf,
                                                   uint32_t size) IDPROM_NOEXCEPT;
 
-/* Every entry, to standard output. */
+/* Every entry (no filter, instance 0), to standard output. */
 IDPROM_API void idprom_print_all_fields(const uint8_t *image, uint32_t image_length) IDPROM_NOEXCEPT;
 
-/* Every entry, into buf. */
+/* Every entry (no filter, instance 0), into buf. */
 IDPROM_API void idprom_print_all_fields_to_buf(const uint8_t *image, uint32_t image_length,
                                                char *buf, uint32_t size) IDPROM_NOEXCEPT;
 
-/* The basic identification fields (idprom_basic_filter), into buf. */
+/* Every instance of the basic identification fields (idprom_basic_filter), into buf. */
 IDPROM_API void idprom_print_basic_fields_to_buf(const uint8_t *image, uint32_t image_length,
                                                  char *buf, uint32_t size) IDPROM_NOEXCEPT;
 
 /*
- * Callback of idprom_basic_filter: true for the 17 basic identification type
- * codes, false for every other.  Looks only at the type code.
+ * Callback of idprom_basic_filter: true for the 17 basic identification
+ * type codes 0x40, 0x44, 0x48, 0x80, 0x82, 0x87, 0x89, 0x8A, 0x8D, 0x8E,
+ * 0xC0, 0xC1, 0xC2, 0xC6, 0xCB, 0xDA, 0xEB, false for every other code.
+ * Looks only at type; the other arguments may be anything, NULL included.
  */
 IDPROM_API bool idprom_print_basic_fields(const uint8_t *value, uint32_t type, uint32_t attribute,
                                           uint32_t length, const uint8_t *counters) IDPROM_NOEXCEPT;
 
-/* The library's filter of the basic identification fields.  Never written. */
+/*
+ * The library's filter of the basic identification fields: include 1,
+ * callback idprom_print_basic_fields, types the same 17 codes (0xCB, 0xDA,
+ * 0x40, 0x48, 0xC1, 0x80, 0x87, 0xC0, 0x8D, 0x82, 0x8A, 0x89, 0xC6, 0x8E,
+ * 0xC2, 0x44, 0xEB), then 0.  Constant; copy it to extend the list.
+ */
 IDPROM_API extern const idprom_filter idprom_basic_filter;
 
 /* ---- hex dumps --------------------------------------------------------- */
