@@ -15,6 +15,7 @@ set(CPACK_PACKAGE_CONTACT "idprom maintainers <idprom@example.org>")
 set(CPACK_GENERATOR DEB)
 set(CPACK_DEB_COMPONENT_INSTALL ON)
 set(CPACK_DEBIAN_FILE_NAME DEB-DEFAULT)
+set(CPACK_STRIP_FILES ON)
 
 set(runtime ${IDPROM_RUNTIME_COMPONENT})
 string(TOUPPER ${runtime} RUNTIME)
@@ -25,6 +26,8 @@ endif()
 
 set(CPACK_DEBIAN_${RUNTIME}_PACKAGE_NAME ${runtime})
 set(CPACK_DEBIAN_${RUNTIME}_PACKAGE_SECTION libs)
+# dpkg runs ldconfig once after all packages of a run are unpacked.
+set(CPACK_DEBIAN_${RUNTIME}_PACKAGE_CONTROL_EXTRA ${PROJECT_SOURCE_DIR}/packaging/debian/triggers)
 string(CONCAT CPACK_DEBIAN_${RUNTIME}_DESCRIPTION
     "IDPROM image library (run time)\n"
     "Reads, edits and lists IDPROM images: the identification records (part\n"

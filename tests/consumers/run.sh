@@ -145,7 +145,8 @@ if $have_tool; then
   packages="$packages idprom"
 fi
 for p in $packages; do
-  echo "$p: $(dpkg-deb -f "$debs/$p"_*.deb Version) depends: $(dpkg-deb -f "$debs/$p"_*.deb Depends)"
+  echo "$p $(dpkg-deb -f "$debs/$p"_*.deb Version), depends: $(dpkg-deb -f "$debs/$p"_*.deb Depends)"
+  contents "$p" | grep -v '/$' | sed 's/^/    /'
 done
 
 if ! $dpkg_test; then
