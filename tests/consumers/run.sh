@@ -48,7 +48,7 @@ prefix=$work/prefix
 cmake --install "$build" --prefix "$prefix" >/dev/null
 libdir=$(dirname "$(find "$prefix" -name libidprom.so.0 -print -quit)")
 have_tool=false
-[ -x "$prefix/bin/idprom" ] && have_tool=true
+[ -e "$root/tools/idprom/CMakeLists.txt" ] && have_tool=true
 for f in include/idprom.h "${libdir#"$prefix"/}"/{libidprom.so.0,libidprom.so,libidprom.a,pkgconfig/idprom.pc} \
          "${libdir#"$prefix"/}"/cmake/idprom/{idpromConfig.cmake,idpromConfigVersion.cmake,idpromTargets.cmake}; do
   [ -e "$prefix/$f" ] || fail "missing after install: $f"
@@ -57,7 +57,7 @@ done
 real=$(readlink "$libdir/libidprom.so.0")
 [[ $real =~ ^libidprom\.so\.0\.[0-9]+\.[0-9]+$ ]] || fail "libidprom.so.0 points at $real"
 if $have_tool; then
-  for f in include/idprom.hpp share/man/man1/idprom.1; do
+  for f in bin/idprom include/idprom.hpp share/man/man1/idprom.1; do
     [ -e "$prefix/$f" ] || fail "missing after install: $f"
   done
 fi
