@@ -7,9 +7,8 @@ deps:
 
 demo: deps
 	@cmake --preset default >/dev/null
-	@cmake --build --preset default --target walk_entries list_fields >/dev/null
-	@./build/default/examples/walk_entries examples/sample.bin
-	@./build/default/examples/list_fields examples/sample.bin
+	@cmake --build --preset default --target idprom_tool >/dev/null
+	@./build/default/tools/idprom/idprom show examples/sample.bin
 
 test: deps
 	cmake --preset default

@@ -68,16 +68,16 @@ install(CODE "
 
 # ---- the command-line tool and its manual page ------------------------------
 
-if(TARGET idprom_cli)
+if(TARGET idprom_tool)
   # Outside the system's library folders the tool finds libidprom.so.0
   # relative to its own folder, so that an installed tree works under any
   # prefix without ldconfig or LD_LIBRARY_PATH and can be moved whole.  A
   # system prefix (/usr, the packages) needs no search path and gets none.
   if(NOT CMAKE_INSTALL_FULL_LIBDIR IN_LIST CMAKE_CXX_IMPLICIT_LINK_DIRECTORIES)
     file(RELATIVE_PATH bin_to_lib ${CMAKE_INSTALL_FULL_BINDIR} ${CMAKE_INSTALL_FULL_LIBDIR})
-    set_target_properties(idprom_cli PROPERTIES INSTALL_RPATH "$ORIGIN/${bin_to_lib}")
+    set_target_properties(idprom_tool PROPERTIES INSTALL_RPATH "$ORIGIN/${bin_to_lib}")
   endif()
-  install(TARGETS idprom_cli RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR} COMPONENT idprom)
+  install(TARGETS idprom_tool RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR} COMPONENT idprom)
 endif()
 if(EXISTS ${PROJECT_SOURCE_DIR}/tools/idprom/idprom.1)
   install(FILES ${PROJECT_SOURCE_DIR}/tools/idprom/idprom.1

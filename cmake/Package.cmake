@@ -16,11 +16,12 @@ set(CPACK_GENERATOR DEB)
 set(CPACK_DEB_COMPONENT_INSTALL ON)
 set(CPACK_DEBIAN_FILE_NAME DEB-DEFAULT)
 set(CPACK_STRIP_FILES ON)
+set(CPACK_PRE_BUILD_SCRIPTS ${PROJECT_SOURCE_DIR}/packaging/debian/compress-man-pages.cmake)
 
 set(runtime ${IDPROM_RUNTIME_COMPONENT})
 string(TOUPPER ${runtime} RUNTIME)
 set(CPACK_COMPONENTS_ALL ${runtime} libidprom-dev)
-if(TARGET idprom_cli)
+if(TARGET idprom_tool)
   list(APPEND CPACK_COMPONENTS_ALL idprom)
 endif()
 

@@ -41,7 +41,7 @@ same() {  # name, file: the file must equal the expected listing
 }
 
 echo "--- build for /usr and install into a temporary prefix"
-cmake -S "$root" -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo -DCMAKE_INSTALL_PREFIX=/usr \
+cmake -S "$root" -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=Release -DCMAKE_INSTALL_PREFIX=/usr \
       -DIDPROM_BUILD_TESTS=OFF -DIDPROM_BUILD_EXAMPLES=OFF >/dev/null
 cmake --build "$build" -j2 >/dev/null
 prefix=$work/prefix
@@ -114,7 +114,8 @@ echo "ok: find_package(idprom VERSION) follows the SONAME ($version)"
 if $have_tool; then
   # Built for /usr, the tool has no search path of its own.
   LD_LIBRARY_PATH=$libdir "$prefix/bin/idprom" --version
-  LD_LIBRARY_PATH=$libdir "$prefix/bin/idprom" show "$sample" >"$work/show.txt"
+  # The tool prints the listing without its leading newline.
+  { echo; LD_LIBRARY_PATH=$libdir "$prefix/bin/idprom" show "$sample"; } >"$work/show.txt"
   same "idprom show" "$work/show.txt"
 fi
 
@@ -167,7 +168,10 @@ cc -std=c11 -Wall -Wextra -Wpedantic -Werror "$here/listing.c" $(env -u PKG_CONF
 same "listing against the installed packages" "$work/system.txt"
 if $have_tool; then
   /usr/bin/idprom --version
-  echo "ok: idprom --version from the package"
+  if command -v man >/dev/null; then
+    man -w idprom | grep '^/usr/share/man/man1/idprom\.1' >/dev/null || fail "man finds no idprom page"
+  fi
+  echo "ok: idprom --version and its manual page from the package"
 fi
 dpkg --purge $packages >/dev/null
 installed_packages=""

@@ -1,11 +1,10 @@
 // Prints the field listing of an IDPROM image file.
-#include <idprom.h>
+#include <idprom.hpp>
 
 #include <cstdint>
 #include <fstream>
 #include <iostream>
 #include <iterator>
-#include <string>
 #include <vector>
 
 int main(int argc, char** argv) {
@@ -19,8 +18,6 @@ int main(int argc, char** argv) {
     return 1;
   }
   const std::vector<uint8_t> image(std::istreambuf_iterator<char>(file), {});
-  std::string text(65536, '\0');
-  idprom_print_all_fields_to_buf(image.data(), static_cast<uint32_t>(image.size()), text.data(),
-                                 static_cast<uint32_t>(text.size()));
-  std::cout << text.c_str() << '\n';
+  const idprom::ImageView view(image);
+  std::cout << view.listing() << '\n';
 }

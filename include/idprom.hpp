@@ -1,0 +1,446 @@
+// idprom.hpp -- a small header-only C++20 layer over the C interface of
+// idprom.h.  Nothing here reaches past the exported functions; it only turns
+// pointer/length pairs into spans, out-parameters into return values and
+// text buffers into std::string.
+//
+//   idprom::ImageView view(bytes);               // non-owning, read-only
+//   for (const idprom::Entry &e : view) ...      // offset, type, length,
+//                                                // attribute, value span
+//   view.get_int(0x43);                          // std::optional<uint32_t>
+//   idprom::ImageEditor ed(mutable_bytes);       // non-owning, edits in place
+//   idprom::EditResult r = ed.set(0xCB, bytes);  // status + dirty region
+//   view.listing();                              // std::string
+//
+// Like the C library, the views allocate nothing for themselves and keep no
+// pointer beyond the caller's bytes; the functions returning std::string or
+// std::vector allocate those results (and may throw std::bad_alloc).
+#ifndef IDPROM_HPP
+#define IDPROM_HPP
+
+#include <cstdint>
+#include <cstdio>
+#include <cstring>
+#include <iterator>
+#include <optional>
+#include <span>
+#include <string>
+#include <vector>
+
+#include "idprom.h"
+
+namespace idprom {
+
+using Status = idprom_status;
+
+// ---- the format's constants ---------------------------------------------
+
+inline constexpr uint8_t kEndMarker = 0xFF;
+inline constexpr uint32_t kClassMask = 0xC0;
+inline constexpr uint32_t kVariableClass = 0xC0;
+inline constexpr uint32_t kAttrDecimal = 0x40;
+inline constexpr uint32_t kAttrText = 0x80;
+inline constexpr uint32_t kAttrHex = 0xC0;
+
+// Value width of a fixed-class type code (1, 2 or 4), 0 for the variable class.
+constexpr uint32_t fixed_width(uint32_t type) noexcept {
+  switch (type & kClassMask) {
+    case 0x00:
+      return 1;
+    case 0x40:
+      return 2;
+    case 0x80:
+      return 4;
+    default:
+      return 0;
+  }
+}
+
+constexpr bool is_variable(uint32_t type) noexcept { return (type & kClassMask) == kVariableClass; }
+
+// Type codes from 0xF0 on carry a two-byte length field (14 length bits).
+constexpr uint32_t max_length(uint32_t type) noexcept {
+  if (!is_variable(type)) return fixed_width(type);
+  return type >= 0xF0 ? 0x3FFFU : 0x3FU;
+}
+
+// A type code can be written when its low byte is a type byte (0x01..0xFE).
+constexpr bool has_encoding(uint32_t type) noexcept {
+  return (type & 0xFF) != 0x00 && (type & 0xFF) != 0xFF;
+}
+
+// Header bytes of an entry: one extension byte per 256, the type byte, and
+// the length field of the variable class.
+constexpr uint32_t header_size(uint32_t type) noexcept {
+  const uint32_t field = is_variable(type) ? (type >= 0xF0 ? 2U : 1U) : 0U;
+  return type / 256 + 1 + field;
+}
+
+// Length word of a variable-class type in its length field's layout
+// (attribute 0x00/0x40/0x80/0xC0 in bits 7-6, or 15-14 from type 0xF0 on).
+constexpr uint32_t length_word(uint32_t type, uint32_t attribute, uint32_t length) noexcept {
+  if (!is_variable(type)) return fixed_width(type);
+  return type >= 0xF0 ? ((attribute & 0xC0) << 8) | (length & 0x3FFF)
+                      : (attribute & 0xC0) | (length & 0x3F);
+}
+
+// The display attribute of a type's standard length word (0 for the fixed
+// classes and for variable types without a standard length).
+inline uint32_t standard_attribute(uint32_t type) noexcept {
+  if (!is_variable(type)) return 0;
+  const uint32_t word = idprom_type_to_len(type);
+  if (word == 0xFFFFFFFFU) return kAttrHex;
+  return type >= 0xF0 ? (word >> 8) & 0xC0 : word & 0xC0;
+}
+
+// Seven fixed-size types hold byte strings (part numbers, revisions); every
+// other fixed-size type holds a big-endian unsigned integer, which lookup
+// and update exchange with the caller in host order.  Lookup and in-place
+// update apply this to codes below 0xC0 only, append to the type byte.
+constexpr bool is_byte_string_code(uint32_t code) noexcept {
+  switch (code) {
+    case 0x42:
+    case 0x82:
+    case 0x85:
+    case 0x87:
+    case 0x89:
+    case 0x8A:
+    case 0x8D:
+      return true;
+    default:
+      return false;
+  }
+}
+constexpr bool lookup_is_integer(uint32_t type) noexcept {
+  return type < 0xC0 && !is_byte_string_code(type);
+}
+constexpr bool append_is_integer(uint32_t type) noexcept {
+  return !is_variable(type) && !is_byte_string_code(type & 0xFF);
+}
+
+// The constant's name, e.g. "IDPROM_ERR_NO_ROOM"; "unknown status" otherwise.
+inline const char *status_name(Status s) noexcept {
+  static constexpr const char *kNames[] = {
+      "IDPROM_OK",
+      "IDPROM_ERR_LENGTH_MISMATCH",
+      "IDPROM_ERR_BUFFER_TOO_SMALL",
+      "IDPROM_ERR_NOT_FOUND",
+      "IDPROM_ERR_NO_ROOM",
+      "IDPROM_ERR_NOT_FOUND_NO_CREATE",
+      "IDPROM_ERR_NO_END_MARKER",
+      "IDPROM_ERR_NO_ROOM_TO_GROW",
+      "IDPROM_ERR_END_OF_IMAGE",
+      "IDPROM_ERR_INVALID_TYPE",
+      "IDPROM_ERR_INVALID_LENGTH",
+      "IDPROM_ERR_IMAGE_TOO_LARGE",
+  };
+  if (s == IDPROM_OK) return kNames[0];
+  const Status first = IDPROM_ERR_LENGTH_MISMATCH;
+  if (s < first || s - first >= std::size(kNames) - 1) return "unknown status";
+  return kNames[s - first + 1];
+}
+
+// ---- reading --------------------------------------------------------------
+
+// One decoded entry.  offset is where its first header byte lies in the
+// image; value points into the caller's bytes.
+struct Entry {
+  uint32_t offset = 0;
+  uint32_t header_size = 0;
+  uint32_t type = 0;
+  uint32_t length = 0;
+  uint32_t attribute = 0;
+  std::span<const uint8_t> value;
+
+  // One past the entry's last value byte: where the next entry starts.
+  uint32_t end() const noexcept { return offset + header_size + length; }
+};
+
+// What a walk from the first byte finds.  A list ends at the end marker, at
+// the image's end, or before the first entry that does not decode.
+struct Layout {
+  uint32_t entries = 0;                  // well-formed entries before the end
+  uint32_t used = 0;                     // bytes they occupy, from offset 0
+  std::optional<uint32_t> end_marker;    // offset of the closing 0xFF
+  std::optional<uint32_t> malformed_at;  // offset of an entry that does not decode
+};
+
+class ImageView {
+ public:
+  // Walks the entries in image order; stops at the end marker, the image's
+  // end or an entry that does not decode (Layout says which).
+  class iterator {
+   public:
+    using value_type = Entry;
+    using difference_type = std::ptrdiff_t;
+    using reference = const Entry &;
+    using pointer = const Entry *;
+    using iterator_category = std::input_iterator_tag;
+
+    iterator() = default;
+    iterator(std::span<const uint8_t> bytes, uint32_t at) noexcept : bytes_(bytes) { load(at); }
+
+    reference operator*() const noexcept { return entry_; }
+    pointer operator->() const noexcept { return &entry_; }
+    iterator &operator++() noexcept {
+      load(entry_.end());
+      return *this;
+    }
+    void operator++(int) noexcept { ++*this; }
+    bool operator==(std::default_sentinel_t) const noexcept { return done_; }
+
+   private:
+    void load(uint32_t at) noexcept {
+      done_ = true;
+      if (at >= bytes_.size() || bytes_[at] == kEndMarker) return;
+      const uint8_t *pos = bytes_.data() + at;
+      const uint8_t *end = bytes_.data() + bytes_.size();
+      uint32_t type = 0, length = 0, attribute = 0;
+      const uint8_t *value = idprom_get_entry(pos, end, &type, &length, &attribute);
+      if (value == nullptr) return;
+      const auto header = static_cast<uint32_t>(value - pos);
+      entry_ = Entry{at, header, type, length, attribute, std::span<const uint8_t>(value, length)};
+      done_ = false;
+    }
+
+    std::span<const uint8_t> bytes_;
+    Entry entry_;
+    bool done_ = true;
+  };
+
+  ImageView() = default;
+  explicit ImageView(std::span<const uint8_t> bytes) noexcept : bytes_(bytes) {}
+
+  std::span<const uint8_t> bytes() const noexcept { return bytes_; }
+  uint32_t size() const noexcept { return static_cast<uint32_t>(bytes_.size()); }
+
+  iterator begin() const noexcept { return iterator(bytes_, 0); }
+  std::default_sentinel_t end() const noexcept { return {}; }
+
+  Layout layout() const noexcept {
+    Layout out;
+    for (const Entry &e : *this) {
+      ++out.entries;
+      out.used = e.end();
+    }
+    if (out.used < size()) {
+      if (bytes_[out.used] == kEndMarker) {
+        out.end_marker = out.used;
+      } else {
+        out.malformed_at = out.used;
+      }
+    }
+    return out;
+  }
+
+  // The instance-th entry (from 1) of a type code, decoded as stored.
+  std::optional<Entry> find(uint32_t type, uint32_t instance = 1) const noexcept {
+    uint32_t seen = 0;
+    for (const Entry &e : *this) {
+      if (e.type == type && ++seen == instance) return e;
+    }
+    return std::nullopt;
+  }
+
+  // The value as idprom_get_field_data_instance() gives it: integer-valued
+  // fixed-size types as host-order integers of the class width, every other
+  // value as stored.
+  std::optional<std::vector<uint8_t>> get(uint32_t type, uint32_t instance = 1) const {
+    std::vector<uint8_t> out(0x4000);
+    const auto n = static_cast<uint32_t>(out.size());
+    if (idprom_get_field_data_instance(bytes_.data(), size(), type, out.data(), n, false,
+                                       instance) != IDPROM_OK) {
+      return std::nullopt;
+    }
+    const auto e = find(type, instance);
+    out.resize(e ? e->length : 0);
+    return out;
+  }
+
+  // The host-order integer of an integer-valued fixed-size type.
+  std::optional<uint32_t> get_int(uint32_t type, uint32_t instance = 1) const noexcept {
+    if (!lookup_is_integer(type)) return std::nullopt;
+    const uint32_t width = fixed_width(type);
+    uint8_t u8 = 0;
+    uint16_t u16 = 0;
+    uint32_t u32 = 0;
+    void *out = width == 1   ? static_cast<void *>(&u8)
+                : width == 2 ? static_cast<void *>(&u16)
+                             : static_cast<void *>(&u32);
+    if (idprom_get_field_data_instance(bytes_.data(), size(), type, out, width, true, instance) !=
+        IDPROM_OK) {
+      return std::nullopt;
+    }
+    return width == 1 ? u8 : width == 2 ? u16 : u32;
+  }
+
+  // The field listing of idprom_print_filter_fields_instance() (instance 0:
+  // every entry; filter may be null).  The listing covers the entries before
+  // a malformed one and leaves the library's format-error line out (it would
+  // go to standard output); layout() says where the problem is.
+  std::string listing(uint32_t instance = 0, const idprom_filter *filter = nullptr) const {
+    const uint32_t extent = decodable_extent();
+    return grow_into(
+        [&](char *buf, uint32_t cap) {
+          idprom_print_filter_fields_instance(bytes_.data(), extent, filter, instance, buf, cap);
+        },
+        256 + 16 * static_cast<size_t>(extent));
+  }
+
+  // The basic identification fields (idprom_basic_filter).
+  std::string basic_listing() const { return listing(0, &idprom_basic_filter); }
+
+  // The listing text of one entry of this image when listed by itself: a
+  // newline, the label and the value, as the printer writes it ("" for the
+  // types the listing never shows).  An instance number in the label (the
+  // Deviation Number) is then 1.
+  std::string entry_text(const Entry &e) const {
+    std::vector<uint8_t> alone(bytes_.begin() + e.offset, bytes_.begin() + e.end());
+    alone.push_back(kEndMarker);
+    return ImageView(alone).listing();
+  }
+
+  // The text idprom_dump() prints: the used part up to the end marker,
+  // rounded up to a 16-byte row, with the same row heads; it starts with a
+  // newline and has no final newline.
+  std::string dump() const {
+    const uint32_t extent = layout().end_marker.value_or(size());
+    uint32_t n = static_cast<uint32_t>((uint64_t{extent} + 15) & 0xFFF0U);
+    if (n > size()) n = size();
+    std::string out;
+    char piece[24];
+    for (uint32_t i = 0; i < n; ++i) {
+      if (i % 16 == 0) out.append(piece, format(piece, "\n\t  0x%02x:", i));
+      out.append(piece, format(piece, " %02x", bytes_[i]));
+    }
+    return out;
+  }
+
+  // The text idprom_enhanced_dump() prints for the whole image: rows of 16
+  // upper-case hex bytes and a text column, each ending with a newline.
+  std::string enhanced_dump() const {
+    const uint64_t rows = (uint64_t{size()} + 15) / 16;
+    std::string text = grow_into(
+        [&](char *buf, uint32_t cap) {
+          idprom_enhanced_dump_to_buf(bytes_.data(), size(), buf, cap);
+        },
+        static_cast<size_t>(2 + rows * 77));
+    if (!text.empty() && text.front() == '\n') text.erase(0, 1);
+    return text;
+  }
+
+ private:
+  // Bytes the printer may see: everything when the list decodes, otherwise
+  // up to the first malformed entry.
+  uint32_t decodable_extent() const noexcept {
+    const Layout l = layout();
+    return l.malformed_at ? *l.malformed_at : size();
+  }
+
+  static size_t format(char (&piece)[24], const char *fmt, uint32_t v) noexcept {
+    const int n = std::snprintf(piece, sizeof piece, fmt, v);
+    return n < 0 ? 0 : static_cast<size_t>(n);
+  }
+
+  // Runs a writer into a zeroed buffer, doubling it until the text and its
+  // zero byte fit with room to spare (the sink cuts silently when full).
+  template <typename Writer>
+  static std::string grow_into(Writer write, size_t capacity) {
+    for (;;) {
+      std::string buf(capacity, '\0');
+      write(buf.data(), static_cast<uint32_t>(capacity));
+      const size_t n = std::strlen(buf.c_str());
+      if (n + 1 < capacity || capacity >= (size_t{1} << 30)) {
+        buf.resize(n);
+        return buf;
+      }
+      capacity *= 2;
+    }
+  }
+
+  std::span<const uint8_t> bytes_;
+};
+
+// ---- editing --------------------------------------------------------------
+
+// Outcome of an edit: the status and, on success, the bytes to write back.
+struct EditResult {
+  Status status = IDPROM_OK;
+  uint16_t offset = 0;
+  uint16_t length = 0;
+
+  bool ok() const noexcept { return status == IDPROM_OK; }
+};
+
+// A non-owning, mutable view: every edit changes the caller's bytes in place
+// through the library, and a failed edit leaves them as they were.
+class ImageEditor {
+ public:
+  explicit ImageEditor(std::span<uint8_t> bytes) noexcept : bytes_(bytes) {}
+
+  ImageView view() const noexcept { return ImageView(bytes_); }
+
+  // idprom_update_field_data_instance() as it is.
+  EditResult update(uint32_t type, uint32_t word, const void *data, uint32_t instance = 1,
+                    bool create = true) noexcept {
+    EditResult r;
+    r.status = idprom_update_field_data_instance(bytes_.data(), size(), create, type, word, data,
+                                                 &r.offset, &r.length, instance);
+    return r;
+  }
+
+  // Writes the value bytes exactly as they are to be stored (integers
+  // big-endian).  The length word comes from the value's size and the
+  // attribute, by default the type's standard one; integer-valued types are
+  // converted to the host-order form the library expects, which depends on
+  // whether the entry is overwritten or appended.  A fixed-class value of
+  // another width gives IDPROM_ERR_LENGTH_MISMATCH; a variable-class value of
+  // 0 bytes or longer than its length field holds, IDPROM_ERR_INVALID_LENGTH.
+  EditResult set(uint32_t type, std::span<const uint8_t> stored, uint32_t instance = 1,
+                 bool create = true, std::optional<uint32_t> attribute = std::nullopt) noexcept {
+    const auto n = static_cast<uint32_t>(stored.size());
+    if (!is_variable(type)) {
+      if (stored.size() != fixed_width(type)) return EditResult{IDPROM_ERR_LENGTH_MISMATCH};
+      const bool exists = view().find(type, instance).has_value();
+      const bool integer = exists ? lookup_is_integer(type) : append_is_integer(type);
+      if (!integer) return update(type, n, stored.data(), instance, create);
+      uint32_t v = 0;
+      for (uint8_t b : stored) v = (v << 8) | b;
+      const auto u8 = static_cast<uint8_t>(v);
+      const auto u16 = static_cast<uint16_t>(v);
+      const void *data = n == 1   ? static_cast<const void *>(&u8)
+                         : n == 2 ? static_cast<const void *>(&u16)
+                                  : static_cast<const void *>(&v);
+      return update(type, n, data, instance, create);
+    }
+    if (n == 0 || n > max_length(type)) return EditResult{IDPROM_ERR_INVALID_LENGTH};
+    const uint32_t attr = attribute.value_or(standard_attribute(type));
+    return update(type, length_word(type, attr, n), stored.data(), instance, create);
+  }
+
+  // Writes an integer-valued fixed-size type from a host-order number.
+  EditResult set_int(uint32_t type, uint32_t value, uint32_t instance = 1,
+                     bool create = true) noexcept {
+    const uint32_t width = fixed_width(type);
+    uint8_t be[4] = {};
+    for (uint32_t i = 0; i < width; ++i)
+      be[i] = static_cast<uint8_t>(value >> (8 * (width - 1 - i)));
+    return set(type, std::span<const uint8_t>(be, is_variable(type) ? 0 : width), instance, create);
+  }
+
+  // idprom_delete_field_instance().
+  EditResult remove(uint32_t type, uint32_t instance = 1) noexcept {
+    EditResult r;
+    r.status =
+        idprom_delete_field_instance(bytes_.data(), size(), type, &r.offset, &r.length, instance);
+    return r;
+  }
+
+ private:
+  uint32_t size() const noexcept { return static_cast<uint32_t>(bytes_.size()); }
+
+  std::span<uint8_t> bytes_;
+};
+
+}  // namespace idprom
+
+#endif  // IDPROM_HPP

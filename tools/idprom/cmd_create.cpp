@@ -1,0 +1,96 @@
+// new and build: blank images and images from a JSON description.
+#include <CLI/CLI.hpp>
+#include <fstream>
+#include <iostream>
+#include <iterator>
+#include <memory>
+
+#include "common.hpp"
+#include "describe.hpp"
+#include "errors.hpp"
+
+namespace idprom::tool {
+namespace {
+
+uint32_t size_option(const std::string &text) {
+  const uint32_t size = parse_number(text, "--size");
+  if (size == 0 || size > kMaxImage) throw Failure(kExitUsage, "--size: 1 to 65536 bytes");
+  return size;
+}
+
+struct NewOptions {
+  std::string image;
+  std::string size;
+  bool force = false;
+};
+
+int run_new(const NewOptions &o) {
+  const Bytes blank(size_option(o.size), 0xFF);
+  create_file(system_io(), o.image, blank, o.force, WriteOptions{});
+  return kExitOk;
+}
+
+struct BuildOptions {
+  std::string description;
+  std::string size;
+  std::string output;
+  bool force = false;
+};
+
+// The description text, from a file or standard input ("-").
+std::string read_text(const std::string &path) {
+  constexpr size_t kLimit = 64 << 20;
+  std::ifstream file;
+  std::istream *in = &std::cin;
+  if (path != "-") {
+    file.open(path, std::ios::binary);
+    if (!file) throw Failure(kExitIo, path + ": cannot open: " + std::strerror(errno));
+    in = &file;
+  }
+  std::string text(std::istreambuf_iterator<char>(*in), {});
+  if (in->bad()) throw Failure(kExitIo, path + ": reading failed");
+  if (text.size() > kLimit) throw Failure(kExitUsage, path + ": larger than 64 MiB");
+  return text;
+}
+
+int run_build(const BuildOptions &o) {
+  const std::string source = o.description == "-" ? "standard input" : o.description;
+  nlohmann::json description;
+  try {
+    description = nlohmann::json::parse(read_text(o.description));
+  } catch (const nlohmann::json::parse_error &e) {
+    throw Failure(kExitUsage, source + ": not valid JSON: " + e.what());
+  }
+  const std::optional<uint32_t> size =
+      o.size.empty() ? std::nullopt : std::optional<uint32_t>(size_option(o.size));
+  const Bytes image = build_image(description, size, source);
+  create_file(system_io(), o.output, image, o.force, WriteOptions{});
+  return kExitOk;
+}
+
+}  // namespace
+
+void add_create_commands(CLI::App &app, int &status) {
+  auto nw = std::make_shared<NewOptions>();
+  CLI::App *n = app.add_subcommand("new", "Create a blank image (all 0xff)");
+  n->add_option("IMAGE", nw->image, "File to create")->required();
+  n->add_option("--size", nw->size, "Size in bytes (decimal or 0x hex)")
+      ->type_name("N")
+      ->required();
+  n->add_flag("--force", nw->force, "Replace an existing file");
+  n->callback([nw, &status] { status = run_new(*nw); });
+
+  auto build = std::make_shared<BuildOptions>();
+  CLI::App *b = app.add_subcommand("build", "Build an image from a JSON description");
+  b->add_option("DESCRIPTION", build->description, "JSON file, or - for standard input")
+      ->required();
+  b->add_option("--size", build->size, "Image size (default: the description's \"size\")")
+      ->type_name("N");
+  b->add_option("-o,--output", build->output, "Image file to write")
+      ->type_name("IMAGE")
+      ->required();
+  b->add_flag("--force", build->force, "Replace an existing file");
+  b->callback([build, &status] { status = run_build(*build); });
+}
+
+}  // namespace idprom::tool

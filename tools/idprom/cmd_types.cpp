@@ -1,0 +1,50 @@
+// types: the catalogue of known types and the names the tool accepts.
+#include <CLI/CLI.hpp>
+#include <cstdio>
+#include <iostream>
+
+#include "common.hpp"
+#include "errors.hpp"
+#include "types.hpp"
+
+namespace idprom::tool {
+namespace {
+
+// The standard length word and what it means.
+std::string length_word_text(uint32_t code) {
+  const uint32_t word = idprom_type_to_len(code);
+  if (!is_variable(code)) return std::to_string(word);
+  if (word == 0) return "none";
+  const uint32_t attribute = word == 0xFFFFFFFFU ? kAttrHex : word & 0xC0;
+  const uint32_t length = word == 0xFFFFFFFFU ? 0x3FFF : word & 0x3F;
+  const char *kind = attribute == kAttrText      ? "text"
+                     : attribute == kAttrDecimal ? "decimal"
+                                                 : "hex";
+  return hex(word) + " " + kind + " " + std::to_string(length);
+}
+
+int run_types() {
+  char line[160];
+  std::snprintf(line, sizeof line, "%-6s %4s  %-8s  %-20s  %-18s  %s\n", "code", "dec", "class",
+                "length word", "name", "label");
+  std::cout << line;
+  for (const TypeInfo &row : type_table()) {
+    const std::string label =
+        row.label != nullptr ? type_label(row.code) : "(not shown in listings)";
+    std::snprintf(line, sizeof line, "%-6s %4u  %-8s  %-20s  %-18s  %s\n", hex(row.code).c_str(),
+                  row.code, class_name(row.code), length_word_text(row.code).c_str(),
+                  row.name != nullptr ? row.name : "-", label.c_str());
+    std::cout << line;
+  }
+  return kExitOk;
+}
+
+}  // namespace
+
+void add_types_command(CLI::App &app, int &status) {
+  CLI::App *t =
+      app.add_subcommand("types", "The known types: code, class, length word, name, label");
+  t->callback([&status] { status = run_types(); });
+}
+
+}  // namespace idprom::tool

@@ -1,0 +1,67 @@
+// idprom: inspect, edit, build and safely write back IDPROM images.
+#include <CLI/CLI.hpp>
+#include <cstring>
+#include <iostream>
+#include <new>
+#include <vector>
+
+#include "common.hpp"
+#include "errors.hpp"
+
+namespace {
+
+constexpr const char *kExitStatuses =
+    "Exit status: 0 success, 1 field absent (diff: images differ), 2 usage error,\n"
+    "3 malformed image, 4 no room in the image, 5 input/output or verification\n"
+    "failure, 6 value not valid for the type.  See idprom(1).";
+
+// `idprom IMAGE [options]` means `idprom show IMAGE [options]`.
+std::vector<char *> with_default_command(int argc, char **argv, const CLI::App &app) {
+  std::vector<char *> args(argv, argv + argc);
+  static char show[] = "show";
+  if (argc >= 2 && (argv[1][0] != '-' || std::strcmp(argv[1], "-") == 0)) {
+    bool is_command = false;
+    for (const CLI::App *sub : app.get_subcommands({}))
+      is_command = is_command || sub->check_name(argv[1]);
+    if (!is_command) args.insert(args.begin() + 1, show);
+  }
+  return args;
+}
+
+}  // namespace
+
+int main(int argc, char **argv) {
+  using namespace idprom::tool;
+  CLI::App app{"Inspect, edit, build and safely write back IDPROM images.", "idprom"};
+  app.set_version_flag("--version", std::string("idprom ") + IDPROM_VERSION_STRING);
+  app.require_subcommand(1);
+  app.footer(kExitStatuses);
+  int status = kExitOk;
+  add_read_commands(app, status);
+  add_edit_commands(app, status);
+  add_create_commands(app, status);
+  add_inspect_commands(app, status);
+  add_diff_command(app, status);
+  add_macs_command(app, status);
+  add_types_command(app, status);
+
+  std::vector<char *> args = with_default_command(argc, argv, app);
+  try {
+    app.parse(static_cast<int>(args.size()), args.data());
+  } catch (const CLI::ParseError &e) {
+    return app.exit(e) == 0 ? kExitOk : kExitUsage;
+  } catch (const Failure &f) {
+    std::cout.flush();
+    std::cerr << "idprom: " << f.what() << '\n';
+    return f.code();
+  } catch (const std::bad_alloc &) {
+    std::cerr << "idprom: out of memory\n";
+    return kExitIo;
+  }
+  std::cout.flush();
+  if (!std::cout) {
+    std::cerr << "idprom: writing to standard output failed\n";
+    return kExitIo;
+  }
+  return status;
+}

@@ -1,0 +1,33 @@
+// Reading a value given on the command line (or in a build description)
+// into the bytes an entry stores.
+#pragma once
+
+#include <cstdint>
+#include <optional>
+#include <string_view>
+#include <vector>
+
+namespace idprom::tool {
+
+using Bytes = std::vector<uint8_t>;
+
+struct ValueContext {
+  uint32_t type = 0;
+  uint32_t attribute = 0;                  // display attribute the field will carry
+  std::optional<uint32_t> current_length;  // length of the field being replaced
+  bool hex = false;                        // read every value as hex bytes
+};
+
+// The stored bytes (integers big-endian) of a value for a type.  A value
+// starting with "hex:" is read as hex bytes whatever the type.  Throws
+// Failure (kExitValue) naming the type and what was expected.
+Bytes parse_value(std::string_view text, const ValueContext &context);
+
+// Hex bytes: pairs of digits, optionally separated by spaces, colons or
+// hyphens, optionally led by "0x".  std::nullopt when malformed.
+std::optional<Bytes> parse_hex_bytes(std::string_view text);
+
+// Lower-case hex digits of bytes, without separators.
+std::string hex_string(const Bytes &bytes);
+
+}  // namespace idprom::tool
