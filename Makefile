@@ -1,6 +1,6 @@
 # Thin wrappers over the CMake presets.  `make demo` and `make test` work on
 # a fresh machine: they install missing build packages first.
-.PHONY: demo test asan clang deps clean fuzz coverage lint
+.PHONY: demo test asan clang bench deps clean fuzz coverage lint
 
 deps:
 	@scripts/deps.sh build
@@ -40,6 +40,13 @@ coverage:
 lint:
 	@scripts/deps.sh ci
 	scripts/static-analysis.sh
+
+# Benchmarks (Release, -O2) and the table of ratios; not part of `make test`.
+bench:
+	@scripts/deps.sh bench
+	cmake --preset bench
+	cmake --build --preset bench
+	python3 bench/ratios.py
 
 clean:
 	rm -rf build

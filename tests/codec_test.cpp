@@ -153,3 +153,10 @@ TEST(TypeCatalogue, ByteStringTypes) {
 }
 
 }  // namespace
+
+// The walk's branching width agrees with the table of widths for every type
+// byte of a fixed class.
+TEST(Decode, BranchingWidthMatchesFixedWidth) {
+  for (uint32_t b = 0; b < 0xC0; ++b)
+    EXPECT_EQ(idprom::codec::fixed_width_branching(b), idprom::codec::fixed_width(b)) << b;
+}

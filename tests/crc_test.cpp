@@ -3,10 +3,13 @@
 
 #include <array>
 #include <cstdint>
+#include <cstring>
+#include <random>
 #include <string>
 #include <vector>
 
 #include "idprom.h"
+#include "reference.hpp"
 #include "test_util.hpp"
 #include "util/crc.hpp"
 
@@ -143,3 +146,138 @@ TEST(Crc16, ComputedInPieces) {
   }
   EXPECT_EQ(crc, 0x31C3);
 }
+
+// ---- fast paths against the plain forms ---------------------------------
+
+namespace {
+
+namespace ref = idprom::reference;
+
+Bytes le_words(const std::vector<uint32_t> &words) {
+  Bytes out;
+  for (uint32_t w : words)
+    for (int k = 0; k < 4; ++k) out.push_back(static_cast<uint8_t>(w >> (8 * k)));
+  return out;
+}
+
+// Start sums at the corners of the arithmetic: the two encodings of zero,
+// the top bit alone, and their neighbours.
+constexpr uint32_t kCornerSums[] = {0, 1, 2, 0x7FFFFFFF, 0x80000000, 0xFFFFFFFE, 0xFFFFFFFF};
+
+}  // namespace
+
+// Every input of up to two bytes, whole: the mapping of 0 and 0xFFFFFFFF at
+// the end follows the sequential sum.
+TEST(CalculateCrc, EveryInputUpToTwoBytesMatchesSequentialSum) {
+  uint32_t mismatches = 0;
+  for (uint32_t length = 0; length <= 2; ++length) {
+    for (uint32_t v = 0; v < 1U << (8 * length); ++v) {
+      const uint8_t in[2] = {static_cast<uint8_t>(v), static_cast<uint8_t>(v >> 8)};
+      mismatches += calculate_crc(in, length) != ref::calculate_crc(in, length);
+    }
+  }
+  EXPECT_EQ(mismatches, 0u);
+}
+
+// The parallel sum on short runs, where every case can be listed: each
+// corner start sum with every one-word run whose set bits sit in one 16-bit
+// half, and with every run of one to three words from an alphabet of corner
+// words.  Runs that come to 0 modulo 2^32 - 1 are among them, so the choice
+// between 0 and 0xFFFFFFFF is checked as well as the value.
+TEST(CalculateCrcWords, ParallelMatchesSequentialOnEveryShortRun) {
+  uint32_t mismatches = 0;
+  const auto check = [&mismatches](uint32_t sum, const Bytes &words) {
+    const auto count = static_cast<uint32_t>(words.size() / 4);
+    const uint32_t want = ref::calculate_crc_words(sum, words.data(), count);
+    if (idprom::util::sum_words_parallel(sum, words.data(), count) != want && mismatches++ < 5)
+      ADD_FAILURE() << "sum " << sum << " words " << testing::PrintToString(words);
+    if (idprom::util::calculate_crc_words(sum, words.data(), count) != want && mismatches++ < 5)
+      ADD_FAILURE() << "sum " << sum << " words " << testing::PrintToString(words);
+  };
+  for (uint32_t sum : kCornerSums) {
+    for (uint32_t v = 0; v < 0x10000; ++v) {
+      check(sum, le_words({v}));
+      check(sum, le_words({v << 16}));
+    }
+  }
+  const uint32_t alphabet[] = {0, 1, 2, 0x7FFFFFFF, 0x80000000, 0xFFFFFFFE, 0xFFFFFFFF, 0x55555555};
+  for (uint32_t sum : kCornerSums) {
+    check(sum, {});
+    for (uint32_t a : alphabet) {
+      check(sum, le_words({a}));
+      for (uint32_t b : alphabet) {
+        check(sum, le_words({a, b}));
+        for (uint32_t c : alphabet) check(sum, le_words({a, b, c}));
+      }
+    }
+  }
+  EXPECT_EQ(mismatches, 0u);
+}
+
+// Random inputs of up to 40 blocks at every alignment, in four flavours:
+// random bytes, all 0xFF (every word is 0 modulo 2^32 - 1), sparse bytes,
+// and random words closed by the one word that brings the sum to 0 modulo
+// 2^32 - 1, where the sequential sum ends at 0xFFFFFFFF.
+TEST(CalculateCrc, MatchesSequentialSumOnRandomInputs) {
+  std::mt19937 rng(4242);
+  const auto pick = [&rng](uint32_t n) { return static_cast<uint32_t>(rng() % n); };
+  for (int round = 0; round < 4000; ++round) {
+    const uint32_t length = pick(40 * 128);
+    const uint32_t offset = pick(4);
+    const uint32_t flavour = pick(4);
+    Bytes buf(offset + length);
+    for (auto &b : buf) {
+      b = static_cast<uint8_t>(flavour == 1 ? 0xFF : flavour == 2 && pick(8) != 0 ? 0 : rng());
+    }
+    uint8_t *const data = buf.data() + offset;
+    if (flavour == 3 && length >= 4) {
+      const uint32_t words = length / 4;
+      const uint32_t sum = ref::calculate_crc_words(0, data, words - 1);
+      const uint32_t rotated = sum << 1 | sum >> 31;
+      const uint32_t closing = rotated == 0xFFFFFFFF ? 0 : 0xFFFFFFFF - rotated;
+      std::memcpy(data + 4 * (words - 1), le_words({closing}).data(), 4);
+      if (length % 4 == 0) {
+        ASSERT_EQ(ref::calculate_crc(data, length), 0xFFFFFFFEu);
+      }
+    }
+    const Bytes input = exact_copy(Bytes(data, data + length));
+    ASSERT_EQ(calculate_crc(data, length), ref::calculate_crc(input.data(), length))
+        << "length " << length << " offset " << offset << " flavour " << flavour;
+    const auto start = static_cast<uint32_t>(rng());
+    ASSERT_EQ(idprom::util::calculate_crc_words(start, data, length / 4),
+              ref::calculate_crc_words(start, data, length / 4))
+        << "length " << length << " offset " << offset << " flavour " << flavour;
+  }
+}
+
+// Past the 2^14-block chunks that keep the lane sums from overflowing.
+TEST(CalculateCrc, MatchesSequentialSumAcrossChunks) {
+  std::mt19937 rng(7);
+  const uint32_t length = 3 * (1U << 14) * 128 + 37;
+  Bytes random(length), ones(length, 0xFF);
+  for (auto &b : random) b = static_cast<uint8_t>(rng());
+  EXPECT_EQ(calculate_crc(random.data(), length), ref::calculate_crc(random.data(), length));
+  EXPECT_EQ(calculate_crc(ones.data(), length - 37), 0xFFFFFFFEu);  // whole words, each 0
+  EXPECT_EQ(calculate_crc(ones.data(), length), ref::calculate_crc(ones.data(), length));
+}
+
+// Eight bytes per step from the compile-time tables, against the five-step
+// update byte by byte: every length up to 300 at every alignment, and long
+// runs.
+TEST(Crc16Buf, MatchesByteUpdateOnRandomInputs) {
+  std::mt19937 rng(1605);
+  Bytes data(64000 + 8);
+  for (auto &b : data) b = static_cast<uint8_t>(rng());
+  for (int32_t length = 0; length <= 300; ++length) {
+    for (int32_t offset = 0; offset < 8; ++offset) {
+      const Bytes in = exact_copy(Bytes(data.begin() + offset, data.begin() + offset + length));
+      ASSERT_EQ(crc_16_buf(in.data(), length), ref::crc_16_buf(in.data(), length))
+          << "length " << length << " offset " << offset;
+    }
+  }
+  for (int32_t length : {4096, 63999, 64000}) {
+    EXPECT_EQ(crc_16_buf(data.data() + 3, length), ref::crc_16_buf(data.data() + 3, length))
+        << length;
+  }
+}
+

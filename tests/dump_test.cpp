@@ -1,9 +1,11 @@
 #include <gtest/gtest.h>
 
+#include <random>
 #include <string>
 #include <vector>
 
 #include "idprom.h"
+#include "reference.hpp"
 #include "stdout_capture.hpp"
 #include "test_util.hpp"
 
@@ -214,4 +216,45 @@ TEST(EnhancedDumpToBuf, EverySize) {
   }
 }
 
+// Rows are formatted whole and appended in one write; the buffer must end
+// up byte for byte as the sink leaves it when every piece is formatted and
+// appended on its own: at every size for short dumps, at sizes around some
+// row ends and at random sizes for long ones, bytes past the zero byte
+// untouched.  Standard output gets the same text without the newline.
+TEST(EnhancedDumpToBuf, MatchesPieceByPieceFormatting) {
+  std::mt19937 rng(65520);
+  Bytes data(70000);
+  for (auto &b : data) b = static_cast<uint8_t>(rng() % 4 == 0 ? 0x20 + rng() % 95 : rng());
+  const auto compare = [&data](uint32_t length, uint32_t size) {
+    const Bytes in = exact_copy(Bytes(data.begin(), data.begin() + length));
+    std::vector<char> got(size + 8, '\x5A'), want(size + 8, '\x5A');
+    idprom_enhanced_dump_to_buf(in.data(), length, got.data(), size);
+    idprom::reference::enhanced_dump_to_buf(in.data(), length, want.data(), size);
+    return got == want;
+  };
+  for (uint32_t length : {1U, 15U, 16U, 17U, 31U, 32U, 33U, 100U, 255U}) {
+    const uint32_t full = 1 + (length + 15) / 16 * 75 + 1;
+    for (uint32_t size = 1; size <= full + 2; ++size)
+      ASSERT_TRUE(compare(length, size)) << "length " << length << " size " << size;
+  }
+  for (uint32_t length : {4097U, 65520U, 65521U, 70000U}) {
+    std::vector<uint32_t> sizes = {1, 2, 7, 8, 75, 76, 77, 1 << 20};
+    for (uint32_t row_end = 76; row_end < 76 * 4096; row_end += 75 * 397) {
+      for (uint32_t d : {0U, 1U, 2U}) sizes.push_back(row_end + d);
+    }
+    for (int i = 0; i < 20; ++i) sizes.push_back(1 + static_cast<uint32_t>(rng() % (1 << 19)));
+    for (uint32_t size : sizes)
+      ASSERT_TRUE(compare(length, size)) << "length " << length << " size " << size;
+  }
+  for (uint32_t length : {0U, 17U, 4097U, 65520U}) {
+    const Bytes in = exact_copy(Bytes(data.begin(), data.begin() + length));
+    std::vector<char> want(1 << 20);
+    idprom::reference::enhanced_dump_to_buf(in.data(), length, want.data(), 1 << 20);
+    want[0] = '\0';
+    EXPECT_EQ(capture_stdout([&] { idprom_enhanced_dump(in.data(), length); }),
+              std::string(want.data() + 1)) << length;
+  }
+}
+
 }  // namespace
+

@@ -2,8 +2,10 @@
 
 #include <array>
 #include <cstring>
+#include <random>
 
 #include "idprom.h"
+#include "reference.hpp"
 #include "test_util.hpp"
 
 using idprom::test::Bytes;
@@ -108,6 +110,52 @@ TEST(Lookup, SampleImage) {
   char pid[19] = {};
   ASSERT_EQ(idprom_get_field_data(image.data(), 256, 0xCB, pid, 18, true), IDPROM_OK);
   EXPECT_STREQ(pid, "LC-48GE-TX");
+}
+
+// The walk decodes headers inline; on random lists (valid entries mixed
+// with malformed ones, cut at random lengths) it agrees with a walk through
+// the exported decoder in status and in every output byte.
+TEST(Lookup, MatchesPlainWalkOnRandomImages) {
+  std::mt19937 rng(20261205);
+  const auto pick = [&rng](uint32_t n) { return static_cast<uint32_t>(rng() % n); };
+  const uint8_t type_bytes[] = {0x01, 0x42, 0x43, 0x82, 0xC1, 0xF1, 0x00, 0xFF};
+  const uint32_t queries[] = {0x01, 0x42, 0x43, 0x82, 0xC1, 0xF1, 0x101, 0x1C1};
+  int found = 0;
+  for (int round = 0; round < 20000; ++round) {
+    Bytes list;
+    const int entries = static_cast<int>(pick(8));
+    for (int e = 0; e < entries; ++e) {
+      const uint8_t t = type_bytes[pick(pick(8) == 0 ? 8 : 6)];  // rarely 0x00 or 0xFF
+      list.push_back(t);
+      if (t == 0x00 || t == 0xFF) continue;  // an extension byte, or an end marker mid-list
+      uint32_t width = (t & 0xC0) == 0x00 ? 1 : (t & 0xC0) == 0x40 ? 2 : 4;
+      if ((t & 0xC0) == 0xC0) {
+        width = pick(6);  // 0 is malformed
+        if (t >= 0xF0) list.push_back(static_cast<uint8_t>(pick(2) == 0 ? 0x80 : 0x00));
+        list.push_back(static_cast<uint8_t>(0x80 | width));
+      }
+      if (pick(16) == 0) width = pick(8);  // the value runs short or long
+      for (uint32_t i = 0; i < width; ++i) list.push_back(static_cast<uint8_t>(rng()));
+    }
+    const auto cut = static_cast<uint32_t>(list.size()) - (pick(4) == 0 ? pick(4) : 0);
+    const Bytes image = exact_copy(Bytes(list.begin(), list.begin() + (cut > list.size() ? 0 : cut)));
+    const auto n = static_cast<uint32_t>(image.size());
+    const uint32_t type = queries[pick(std::size(queries))];
+    const uint32_t instance = pick(4) == 0 ? 0 : 1 + pick(2) * pick(2);
+    const uint32_t out_size = pick(3) == 0 ? pick(8) : 1U << pick(3);  // mostly a fixed width
+    const bool exact = pick(2) != 0;
+    std::array<uint8_t, 8> got, want;
+    got.fill(0xA5);
+    want.fill(0xA5);
+    const idprom_status s = idprom_get_field_data_instance(
+        n == 0 ? nullptr : image.data(), n, type, got.data(), out_size, exact, instance);
+    const idprom_status r = idprom::reference::get_field_data(
+        image.data(), n, type, want.data(), out_size, exact, instance);
+    ASSERT_EQ(s, r) << testing::PrintToString(image) << " type " << type;
+    ASSERT_EQ(got, want) << testing::PrintToString(image) << " type " << type;
+    found += s == IDPROM_OK;
+  }
+  EXPECT_GT(found, 500) << "the random lists rarely hold the field asked for";
 }
 
 }  // namespace

@@ -11,6 +11,7 @@
 #include <string_view>
 
 #include "idprom.h"
+#include "reference.hpp"
 
 namespace {
 
@@ -176,6 +177,27 @@ TEST(MacText, RandomRoundTrip) {
     Mac back;
     ASSERT_EQ(mac64_to_macbuf(macbuf_to_mac64(mac.data()), back.data()), 6);
     ASSERT_EQ(back, mac);
+  }
+}
+
+// Digits stored directly at the full bound, snprintf below it: the buffer
+// ends up as formatting every pair with snprintf leaves it, for random
+// bytes, every length from -1 to 9 and every size from -2 to 20.
+TEST(Macstring, MatchesSnprintfPerPairOnRandomBytes) {
+  std::mt19937 rng(48);
+  for (int round = 0; round < 200; ++round) {
+    uint8_t mac[9];
+    for (auto &b : mac) b = static_cast<uint8_t>(rng());
+    for (int32_t length = -1; length <= 9; ++length) {
+      for (int32_t size = -2; size <= 20; ++size) {
+        std::array<char, 32> got, want;
+        got.fill('\x5A');
+        want.fill('\x5A');
+        EXPECT_EQ(macstring_r(mac, length, got.data(), size), got.data());
+        idprom::reference::macstring_r(mac, length, want.data(), size);
+        ASSERT_EQ(got, want) << "length " << length << " size " << size;
+      }
+    }
   }
 }
 

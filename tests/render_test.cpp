@@ -5,8 +5,12 @@
 #include <gtest/gtest.h>
 
 #include <cstring>
+#include <random>
 #include <string>
+#include <vector>
 
+#include "reference.hpp"
+#include "stdout_capture.hpp"
 #include "test_util.hpp"
 
 using idprom::print::idprom_print_ascii;
@@ -112,4 +116,39 @@ TEST(Render, HexIntoSmallBuffer) {
   EXPECT_EQ(pos, 9U);  // "01 ", "02 ", "03 " (cut); "04 " dropped
 }
 
+// Hex and text pieces are made without printf; they must leave a buffer
+// exactly as printf-formatted pieces do, at every size and from a position
+// already inside the buffer, and print the same text to standard output.
+TEST(Render, PiecesMatchPrintfFormattingOnRandomValues) {
+  std::mt19937 rng(0x7E);
+  const Renderer ours[] = {idprom_print_hex, idprom_print_ascii};
+  const Renderer plain[] = {idprom::reference::print_hex, idprom::reference::print_ascii};
+  for (int round = 0; round < 300; ++round) {
+    Bytes in(rng() % 40);
+    for (auto &b : in) {  // mostly printable, some zero, control and high bytes
+      const auto r = static_cast<uint32_t>(rng() % 8);
+      b = static_cast<uint8_t>(r < 5 ? 0x20 + rng() % 95 : r == 5 ? 0 : rng());
+    }
+    const Bytes value = exact_copy(in);
+    const auto n = static_cast<uint32_t>(value.size());
+    for (size_t k = 0; k < 2; ++k) {
+      for (uint32_t start : {0U, 5U}) {
+        for (uint32_t size = 1; size <= 300; ++size) {  // the longest text is 236
+          std::vector<char> got(308, '#'), want(308, '#');
+          uint32_t got_pos = start, want_pos = start;
+          ours[k](value.data(), n, got.data(), &got_pos, size);
+          plain[k](value.data(), n, want.data(), &want_pos, size);
+          ASSERT_EQ(got, want) << testing::PrintToString(in) << " size " << size;
+          ASSERT_EQ(got_pos, want_pos) << testing::PrintToString(in) << " size " << size;
+        }
+      }
+      uint32_t unused = 0;
+      EXPECT_EQ(idprom::test::capture_stdout([&] { ours[k](value.data(), n, nullptr, &unused, 0); }),
+                idprom::test::capture_stdout(
+                    [&] { plain[k](value.data(), n, nullptr, &unused, 0); }));
+    }
+  }
+}
+
 }  // namespace
+

@@ -1,7 +1,7 @@
 // Hex dumps: the plain dump of an image's used part, and the enhanced dump
 // of any bytes with a text column, to standard output or into a buffer.
 //
-// Rows hold 16 bytes; each is written as a few small formatted pieces:
+// Rows hold 16 bytes; each is made of a few small pieces:
 //
 //   plain     \n\t  0x10: 4f 50 51 52                       head, bytes
 //   enhanced    010: 51 52 53 54 <fill>    QRST\n           head, bytes, fill,
@@ -27,15 +27,9 @@ namespace {
 constexpr uint32_t kRowBytes = 16;
 constexpr uint32_t kRowMask = 0xFFF0;
 
-// The pieces, byte for byte.
+// The plain dump's pieces, byte for byte.
 constexpr const char *kPlainHead = "\n\t  0x%02x:";
 constexpr const char *kPlainByte = " %02x";
-constexpr const char *kEnhancedHead = "  %03X:";
-constexpr const char *kEnhancedByte = " %02X";
-constexpr const char *kFill = "   ";
-constexpr const char *kSeparator = "    ";
-constexpr const char *kText = "%c";
-constexpr const char *kRowEnd = "\n";
 
 // The text column's printable range, fixed whatever the locale.
 constexpr uint8_t kFirstPrintable = 0x20;
@@ -51,24 +45,58 @@ int text_char(uint8_t byte) {
   return byte >= kFirstPrintable && byte <= kLastPrintable ? byte : kUnprintable;
 }
 
-// One enhanced row of m bytes (1 to 16) starting at offset.
-void enhanced_row(const Sink &out, const uint8_t *row, uint32_t offset, uint32_t m) {
-  char *const buf = out.buf;
-  idprom_printf(buf, out.pos, out.size, kEnhancedHead, offset);
-  for (uint32_t i = 0; i < m; ++i) {
-    idprom_printf(buf, out.pos, out.size, kEnhancedByte, unsigned{row[i]});
+// An enhanced row is formatted whole into a scratch and appended in one
+// write.  The text is exactly that of its pieces ("  %03X:", " %02X" per
+// byte, the fill, the separator, "%c" per byte, "\n"), and appending it at
+// once leaves the buffer as appending the pieces one by one would: the sink
+// keeps whatever fits of the concatenated text, then a zero byte, and a
+// row (at most 76 characters) is within the sink's 79-character piece.
+// Formatting each piece with printf cost some fifty times more.
+constexpr char kUpperHex[] = "0123456789ABCDEF";
+constexpr uint32_t kOffsetDigitsMax = 4;  // offsets stay below 0xFFF0
+static_assert(kRowMask >> (4 * kOffsetDigitsMax) == 0);
+constexpr uint32_t kRowTextMax = 2 + kOffsetDigitsMax + 1 + 3 * kRowBytes + 4 + kRowBytes + 1;
+static_assert(kRowTextMax < kScratchSize);
+
+struct RowText {
+  char text[kRowTextMax];
+  uint32_t len = 0;
+
+  void put(char c) { text[len++] = c; }
+  void put_spaces(uint32_t n) {
+    while (n-- > 0) put(' ');
   }
-  for (uint32_t i = m; i < kRowBytes; ++i) idprom_printf(buf, out.pos, out.size, kFill);
-  idprom_printf(buf, out.pos, out.size, kSeparator);
-  for (uint32_t i = 0; i < m; ++i) idprom_printf(buf, out.pos, out.size, kText, text_char(row[i]));
-  idprom_printf(buf, out.pos, out.size, kRowEnd);
+  void put_hex(uint32_t v, uint32_t min_digits) {  // upper case, like %0*X
+    uint32_t digits = 1;
+    while (digits < kOffsetDigitsMax && v >> (4 * digits) != 0) ++digits;
+    for (uint32_t d = std::max(digits, min_digits); d-- > 0;) put(kUpperHex[v >> (4 * d) & 0xF]);
+  }
+};
+
+// One enhanced row of m bytes (1 to 16) starting at offset.
+RowText enhanced_row(const uint8_t *row, uint32_t offset, uint32_t m) {
+  RowText out;
+  out.put_spaces(2);
+  out.put_hex(offset, 3);
+  out.put(':');
+  for (uint32_t i = 0; i < m; ++i) {
+    out.put(' ');
+    out.put_hex(row[i], 2);
+  }
+  out.put_spaces(3 * (kRowBytes - m) + 4);  // fill, then the separator
+  for (uint32_t i = 0; i < m; ++i) out.put(static_cast<char>(text_char(row[i])));
+  out.put('\n');
+  return out;
 }
 
+// Rows to the sink: appended to the buffer by its rules, or written to
+// standard output.
 void enhanced_rows(const Sink &out, const uint8_t *data, uint32_t length) {
   if (data == nullptr) return;  // nothing to show rather than a crash
   const uint32_t total = std::min(length, round_to_row(length));
   for (uint32_t r = 0; r < total; r += kRowBytes) {
-    enhanced_row(out, data + r, r, std::min(kRowBytes, total - r));
+    const RowText row = enhanced_row(data + r, r, std::min(kRowBytes, total - r));
+    sink_put(out.buf, out.pos, out.size, row.text, row.len);
   }
 }
 

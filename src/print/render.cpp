@@ -1,16 +1,26 @@
 // Value renderers.  Every byte, number or character is its own write to
 // the sink, so a buffer that fills up cuts the text at a piece boundary
 // and the position still counts the whole text.
+//
+// The pieces of fixed shape ("%02x ", "%c", "<%02x>" and the row break) are
+// made here and handed to the sink as text, the same characters printf
+// would make; numbers still go through printf.  A listing is mostly such
+// pieces, and formatting each with printf took most of its time.
 #include "print/render.hpp"
 
 #include <cctype>
 
 #include "codec/bigendian.hpp"
+#include "print/sink.hpp"
 
 namespace idprom::print {
 namespace {
 
 constexpr uint32_t kBytesPerRow = 8;
+constexpr char kLowerHex[] = "0123456789abcdef";
+// "\n\t%27s" of an empty string: a newline, a tab and 27 spaces.
+constexpr char kRowBreak[] = "\n\t                           ";
+static_assert(sizeof kRowBreak - 1 == 2 + 27);
 
 // Display attributes, in the position they have in a one-byte length field.
 constexpr uint32_t kAttributeDecimal = 0x40;
@@ -47,14 +57,15 @@ void print_by_attribute(const uint8_t *value, uint32_t attribute, uint32_t lengt
 }  // namespace
 
 void print_row_break(char *buf, uint32_t *pos, uint32_t size) noexcept {
-  idprom_printf(buf, pos, size, "\n\t%27s", "");
+  sink_put(buf, pos, size, kRowBreak, sizeof kRowBreak - 1);
 }
 
 void idprom_print_hex(const uint8_t *value, uint32_t length, char *buf, uint32_t *pos,
                       uint32_t size) noexcept {
   for (uint32_t i = 0; i < length; ++i) {
     if (i != 0 && i % kBytesPerRow == 0) print_row_break(buf, pos, size);
-    idprom_printf(buf, pos, size, "%02x ", value[i]);
+    const char piece[] = {kLowerHex[value[i] >> 4], kLowerHex[value[i] & 0xF], ' '};  // "%02x "
+    sink_put(buf, pos, size, piece, sizeof piece);
   }
 }
 
@@ -62,9 +73,11 @@ void idprom_print_ascii(const uint8_t *value, uint32_t length, char *buf, uint32
                         uint32_t size) noexcept {
   for (uint32_t i = 0; i < length && value[i] != 0; ++i) {
     if (std::isprint(value[i]) != 0) {
-      idprom_printf(buf, pos, size, "%c", value[i]);
+      const auto piece = static_cast<char>(value[i]);  // "%c"
+      sink_put(buf, pos, size, &piece, 1);
     } else {
-      idprom_printf(buf, pos, size, "<%02x>", value[i]);
+      const char piece[] = {'<', kLowerHex[value[i] >> 4], kLowerHex[value[i] & 0xF], '>'};
+      sink_put(buf, pos, size, piece, sizeof piece);  // "<%02x>"
     }
   }
 }

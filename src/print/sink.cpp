@@ -24,6 +24,14 @@ void sink_write(char *buf, uint32_t *pos, uint32_t size, const char *text, uint3
   *pos = len > UINT32_MAX - *pos ? UINT32_MAX : *pos + len;
 }
 
+void sink_put(char *buf, uint32_t *pos, uint32_t size, const char *text, uint32_t len) noexcept {
+  if (buf == nullptr) {
+    std::fwrite(text, 1, len, stdout);
+  } else {
+    sink_write(buf, pos, size, text, len);
+  }
+}
+
 void sink_vprintf(char *buf, uint32_t *pos, uint32_t size, const char *format,
                   va_list args) noexcept {
   if (buf == nullptr) {

@@ -30,4 +30,10 @@ void sink_vprintf(char *buf, uint32_t *pos, uint32_t size, const char *format,
 // the sink's rules, without formatting.
 void sink_write(char *buf, uint32_t *pos, uint32_t size, const char *text, uint32_t len) noexcept;
 
+// A piece already formatted: text of len characters (len <= kScratchSize - 1),
+// written exactly as idprom_printf would write a format producing it, to
+// standard output when buf is null, else appended by the sink's rules.
+// The renderers' and dumps' fixed-shape pieces use it instead of printf.
+void sink_put(char *buf, uint32_t *pos, uint32_t size, const char *text, uint32_t len) noexcept;
+
 }  // namespace idprom::print

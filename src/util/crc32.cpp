@@ -7,37 +7,12 @@
 //
 //   bytes  b0 b1 b2 b3 | b4 b5 b6 b7 | b8 b9
 //   words  b3b2b1b0      b7b6b5b4      00 00 b9 b8
+//
+// The words are summed by calculate_crc_words (crc32_words.cpp).
 #include <cstring>
 
 #include "idprom.h"
 #include "util/crc.hpp"
-
-namespace idprom::util {
-namespace {
-
-uint32_t load_le32(const uint8_t *p) noexcept {
-  return static_cast<uint32_t>(p[0]) | static_cast<uint32_t>(p[1]) << 8 |
-         static_cast<uint32_t>(p[2]) << 16 | static_cast<uint32_t>(p[3]) << 24;
-}
-
-uint32_t rotate_left_1(uint32_t v) noexcept { return v << 1 | v >> 31; }
-
-// One's-complement addition: the carry out of bit 31 comes back into bit 0.
-// a + b + 1 is at most 0x1FFFFFFFF, so one carry is always enough.
-uint32_t add_end_around(uint32_t a, uint32_t b) noexcept {
-  const uint32_t s = a + b;
-  return s < a ? s + 1 : s;
-}
-
-}  // namespace
-
-uint32_t calculate_crc_words(uint32_t sum, const uint8_t *words, uint32_t count) noexcept {
-  for (uint32_t i = 0; i < count; ++i, words += 4)
-    sum = add_end_around(rotate_left_1(sum), load_le32(words));
-  return sum;
-}
-
-}  // namespace idprom::util
 
 extern "C" IDPROM_API uint32_t calculate_crc(const void *data, uint32_t length) noexcept {
   if (length == 0) return 1;

@@ -6,12 +6,20 @@
 
 #include "idprom.h"
 
-extern "C" IDPROM_API int32_t actoh(char ch) noexcept {
+namespace {
+
+// actoh's body, which macbuf_r calls directly: a call to the exported,
+// interposable actoh would go through the PLT, twelve times per address.
+int32_t hex_value(char ch) noexcept {
   if (ch >= '0' && ch <= '9') return ch - '0';
   if (ch >= 'a' && ch <= 'f') return ch - 'a' + 10;
   if (ch >= 'A' && ch <= 'F') return ch - 'A' + 10;
   return -1;
 }
+
+}  // namespace
+
+extern "C" IDPROM_API int32_t actoh(char ch) noexcept { return hex_value(ch); }
 
 // Each pair is formatted at its own place with the caller's bound, as
 // snprintf(place, size, "%02x") would.  "%02x" of a byte is two digits and a
@@ -19,12 +27,23 @@ extern "C" IDPROM_API int32_t actoh(char ch) noexcept {
 // write inside the pair's three bytes whatever size says.  The dot goes over
 // the terminator, third byte of the pair's place, so it is stored only when
 // that byte lies inside the bound: a size below 3 stores no dot.
+//
+// With the full bound of 3 the digits and terminator are stored directly,
+// the very bytes snprintf would store, at a fraction of its cost; smaller
+// bounds, which cut pairs short, go through snprintf itself.
 extern "C" IDPROM_API char *macstring_r(const uint8_t *mac, int32_t length, char *buf,
                                         int32_t size) noexcept {
+  constexpr char kHex[] = "0123456789abcdef";
   const auto bound = static_cast<size_t>(std::clamp<int32_t>(size, 0, 3));
   char *out = buf;
   for (int32_t i = 0; i < length; ++i) {
-    std::snprintf(out, bound, "%02x", mac[i]);
+    if (bound == 3) {
+      out[0] = kHex[mac[i] >> 4];
+      out[1] = kHex[mac[i] & 0xF];
+      out[2] = '\0';
+    } else {
+      std::snprintf(out, bound, "%02x", mac[i]);
+    }
     out += 2;
     if (i + 1 < length && (i + 1) % 2 == 0) {
       if (bound == 3) *out = '.';
@@ -55,8 +74,8 @@ const MacForm &form_of(const char *text) noexcept {
 // Two digits as one byte, unvalidated: -1 from a non-hex character sets all
 // the bits it reaches, so "zz" and "5z" give 0xFF and "z5" gives 0xF5.
 uint8_t pair_value(char hi, char lo) noexcept {
-  const auto h = static_cast<uint32_t>(actoh(hi));
-  const auto l = static_cast<uint32_t>(actoh(lo));
+  const auto h = static_cast<uint32_t>(hex_value(hi));
+  const auto l = static_cast<uint32_t>(hex_value(lo));
   return static_cast<uint8_t>(h << 4 | l);
 }
 

@@ -1,0 +1,126 @@
+// The rotate-and-add sum of many words, computed in parallel.
+//
+// Rotating a 32-bit value left by one is doubling it modulo M = 2^32 - 1,
+// and addition with end-around carry is addition modulo M.  So adding the
+// words w0 ... w(n-1) to a running sum gives
+//
+//   sum * 2^n + w0 * 2^(n-1) + w1 * 2^(n-2) + ... + w(n-1)        (mod M)
+//
+// and since 2^32 = 1 (mod M), the weight of word i depends only on i mod 32.
+// The words of each class are therefore summed on their own, in 64-bit lanes
+// where no carry needs chasing, and the class sums are weighted once at the
+// end.  Classes 16 to 31 are multiplied by 2^16 on the fly (a 16-bit shift),
+// which leaves 16 sums: eight vector registers of two lanes.
+//
+//   block of 32 words:  w0 .. w15        w16 .. w31
+//   lane sums:          c0 .. c15   +=   (w16 .. w31) << 16
+//
+// Modulo M, 0 and 0xFFFFFFFF are the same number; the sequential sum is 0
+// only when the start and every word are 0, and 0xFFFFFFFF otherwise, which
+// is the choice made at the end here too.
+#include <bit>
+#include <cstring>
+
+#include "util/crc.hpp"
+
+namespace idprom::util {
+namespace {
+
+constexpr uint64_t kM = 0xFFFFFFFF;
+constexpr uint32_t kBlockWords = 32;
+constexpr uint32_t kBlockBytes = 4 * kBlockWords;
+constexpr uint32_t kClasses = 16;
+// A block adds less than 2^49 to a lane: 2^14 blocks keep every lane, and
+// the lower-word sum recovered from it, below 2^64.
+constexpr uint32_t kChunkBlocks = 1U << 14;
+
+using Lanes = uint64_t __attribute__((vector_size(16)));
+
+uint32_t load_le32(const uint8_t *p) noexcept {
+  return static_cast<uint32_t>(p[0]) | static_cast<uint32_t>(p[1]) << 8 |
+         static_cast<uint32_t>(p[2]) << 16 | static_cast<uint32_t>(p[3]) << 24;
+}
+
+// x modulo M, as a value from 0 to M (M standing for 0).
+uint32_t fold(uint64_t x) noexcept {
+  x = (x >> 32) + (x & kM);
+  x = (x >> 32) + (x & kM);
+  return static_cast<uint32_t>(x);
+}
+
+// v * 2^k modulo M.
+uint32_t rotate_left(uint32_t v, uint32_t k) noexcept { return std::rotl(v, static_cast<int>(k % 32)); }
+
+// One step of the sequential definition: rotate, then add with end-around carry.
+uint32_t add_word(uint32_t sum, uint32_t word) noexcept {
+  sum = std::rotl(sum, 1);
+  const uint32_t s = sum + word;
+  return s < word ? s + 1 : s;
+}
+
+// Adds the class sums of `blocks` whole blocks at p (at most kChunkBlocks)
+// to cls, each reduced modulo M; returns the end of the blocks.  Each lane
+// holds a pair of words, w(2j) in its low half: `all` sums the lanes whole
+// (modulo 2^64) and `high` their upper words alone, so the sum of the lower
+// words is all - (high << 32).
+const uint8_t *sum_chunk(const uint8_t *p, uint32_t blocks, uint64_t *cls) noexcept {
+  Lanes all[4] = {}, high[4] = {};
+  for (; blocks > 0; --blocks, p += kBlockBytes) {
+#pragma GCC unroll 4
+    for (int k = 0; k < 4; ++k) {
+      Lanes first, second;  // words 4k .. 4k+3 and 16+4k .. 19+4k
+      std::memcpy(&first, p + 16 * k, sizeof first);
+      std::memcpy(&second, p + kBlockBytes / 2 + 16 * k, sizeof second);
+      all[k] += first + (second << 16);
+      high[k] += (first >> 32) + ((second >> 32) << 16);
+    }
+  }
+  for (int k = 0; k < 4; ++k) {
+    for (int lane = 0; lane < 2; ++lane) {
+      cls[4 * k + 2 * lane] += fold(all[k][lane] - (high[k][lane] << 32));
+      cls[4 * k + 2 * lane + 1] += fold(high[k][lane]);
+    }
+  }
+  return p;
+}
+
+uint32_t sum_sequential(uint32_t sum, const uint8_t *words, uint32_t count) noexcept {
+  for (uint32_t i = 0; i < count; ++i, words += 4) sum = add_word(sum, load_le32(words));
+  return sum;
+}
+
+}  // namespace
+
+uint32_t calculate_crc_words(uint32_t sum, const uint8_t *words, uint32_t count) noexcept {
+  // The lanes take the bytes in host order: the parallel form needs a
+  // little-endian host, and short runs are cheaper one word at a time.
+  if (std::endian::native != std::endian::little || count < kBlockWords)
+    return sum_sequential(sum, words, count);
+  return sum_words_parallel(sum, words, count);
+}
+
+uint32_t sum_words_parallel(uint32_t sum, const uint8_t *words, uint32_t count) noexcept {
+  if (count == 0) return sum;
+  uint64_t cls[kClasses] = {};
+  for (uint32_t blocks = count / kBlockWords; blocks > 0;) {
+    const uint32_t chunk = blocks < kChunkBlocks ? blocks : kChunkBlocks;
+    words = sum_chunk(words, chunk, cls);
+    blocks -= chunk;
+  }
+  // total = sum of w(i) * 2^-i, with 2^-c = 2^(32-c).
+  uint64_t any = 0, total = 0;
+  for (uint32_t c = 0; c < kClasses; ++c) {
+    any |= cls[c];
+    total += rotate_left(fold(cls[c]), kBlockWords - c);
+  }
+  for (uint32_t i = count - count % kBlockWords; i < count; ++i, words += 4) {
+    const uint32_t w = load_le32(words);
+    any |= w;
+    total += rotate_left(w, kBlockWords - i % kBlockWords);
+  }
+  if (sum == 0 && any == 0) return 0;
+  const uint32_t r = fold(uint64_t{rotate_left(sum, count)} + rotate_left(fold(total), count - 1));
+  return r == 0 ? static_cast<uint32_t>(kM) : r;
+}
+
+}  // namespace idprom::util
