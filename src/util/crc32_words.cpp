@@ -19,6 +19,7 @@
 // only when the start and every word are 0, and 0xFFFFFFFF otherwise, which
 // is the choice made at the end here too.
 #include <bit>
+#include <cstddef>
 #include <cstring>
 
 #include "util/crc.hpp"
@@ -69,8 +70,9 @@ const uint8_t *sum_chunk(const uint8_t *p, uint32_t blocks, uint64_t *cls) noexc
 #pragma GCC unroll 4
     for (int k = 0; k < 4; ++k) {
       Lanes first, second;  // words 4k .. 4k+3 and 16+4k .. 19+4k
-      std::memcpy(&first, p + 16 * k, sizeof first);
-      std::memcpy(&second, p + kBlockBytes / 2 + 16 * k, sizeof second);
+      const std::ptrdiff_t at = 16 * std::ptrdiff_t{k};
+      std::memcpy(&first, p + at, sizeof first);
+      std::memcpy(&second, p + kBlockBytes / 2 + at, sizeof second);
       all[k] += first + (second << 16);
       high[k] += (first >> 32) + ((second >> 32) << 16);
     }
