@@ -4,7 +4,7 @@
 #include <algorithm>
 #include <map>
 
-#include "common.hpp"
+#include "image.hpp"
 #include "errors.hpp"
 #include "types.hpp"
 #include "values.hpp"
