@@ -353,7 +353,7 @@ IDPROM_API void idprom_print_by_display_type(const uint8_t *value, uint32_t attr
  * a newline, four spaces, its name filled to 25 characters, ": " and its
  * value, so that values start at character 31 of their line:
  *
- *     "\n    PID                      : LC-48GE-TX"
+ *     "\n    PID                      : LC-TEST-01"
  *
  * A few types write two lines, a few none; types without a name of their
  * own are listed as "Unknown Field (type %04x): " and their value by display

@@ -39,7 +39,7 @@ int main(int argc, char **argv) {
     char pid[32] = {0};
     expect(idprom_get_field_data(image, (uint32_t)n, 0xCB, pid, sizeof pid, false) == IDPROM_OK,
            "PID found");
-    expect(strcmp(pid, "LC-48GE-TX") == 0, "PID text");
+    expect(strcmp(pid, "LC-TEST-01") == 0, "PID text");
     expect(idprom_type_to_len(0xCB) == 0x92, "standard length word of PID");
 
     idprom_filter filter;

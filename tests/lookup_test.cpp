@@ -109,7 +109,7 @@ TEST(Lookup, SampleImage) {
   ASSERT_EQ(image.size(), 256U);
   char pid[19] = {};
   ASSERT_EQ(idprom_get_field_data(image.data(), 256, 0xCB, pid, 18, true), IDPROM_OK);
-  EXPECT_STREQ(pid, "LC-48GE-TX");
+  EXPECT_STREQ(pid, "LC-TEST-01");
 }
 
 // The walk decodes headers inline; on random lists (valid entries mixed

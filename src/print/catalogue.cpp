@@ -142,7 +142,7 @@ void write_deviation(const Row &row, const Field &f) noexcept {
 }
 
 // Top Assy. Part Number, variable form: the middle number is zero-filled to
-// 5 digits for the 800 family, 4 otherwise ("800-74565-07", "073-1234-01").
+// 5 digits for the 800 family, 4 otherwise ("800-74565-07", "100-0002-01").
 void write_top_assy(const Row &row, const Field &f) noexcept {
   constexpr uint32_t kWideFamily = 800;
   const auto n = numbers(row, f);

@@ -7,7 +7,7 @@
 #   listing, listing_static  the CMake project in cmake/ (find_package,
 #                    idprom::idprom and idprom::static)
 # Each prints the field listing of examples/sample.bin; all must equal
-# sample_listing.txt (and the tool's `show`).  Then the README's snippets
+# tests/golden/sample_listing.txt (and the tool's `show`).  Then the README's snippets
 # must equal these sources, and the Debian packages are built and their
 # contents checked; as root under CI (or with --dpkg) they are installed,
 # used and removed again.
@@ -17,7 +17,7 @@ here=$(cd "$(dirname "$0")" && pwd)
 root=$(cd "$here/../.." && pwd)
 build=$root/build/package
 sample=$root/examples/sample.bin
-expected=$here/sample_listing.txt
+expected=$here/../golden/sample_listing.txt
 dpkg_test=false
 if [ "${1:-}" = --dpkg ] || { [ "${CI:-}" = true ] && [ "$(id -u)" -eq 0 ]; }; then
   dpkg_test=true

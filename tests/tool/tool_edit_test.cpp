@@ -157,14 +157,14 @@ TEST(ToolSet, DryRunShowsTheRegionAndWritesNothing) {
   EXPECT_EQ(r.out,
             "dirty region: offset 0x003f, 18 bytes\n"
             "before:\n"
-            "  0x003f: 4c 43 2d 34 38 47 45 2d 54 58 00 00 00 00 00 00\n"
+            "  0x003f: 4c 43 2d 54 45 53 54 2d 30 31 00 00 00 00 00 00\n"
             "  0x004f: 00 00\n"
             "after:\n"
             "  0x003f: 4c 43 2d 34 38 47 45 2d 46 58 00 00 00 00 00 00\n"
             "  0x004f: 00 00\n");
   EXPECT_EQ(r.err, "");
   EXPECT_EQ(read_file(img), read_file(kSample));
-  EXPECT_EQ(run_tool({"set", img, "pid=LC-48GE-TX", "--dry-run"}).out, "no change\n");
+  EXPECT_EQ(run_tool({"set", img, "pid=LC-TEST-01", "--dry-run"}).out, "no change\n");
 }
 
 TEST(ToolSet, InPlaceWithBackup) {
@@ -194,7 +194,7 @@ TEST(ToolSet, AttributeOption) {
   const std::string img = dir.path("board.bin");
   write_file(img, read_file(kSample));
   // Same length, another attribute: the length byte changes, nothing else.
-  EXPECT_EQ(run_tool({"set", img, "--attr", "hex", "pid=LC-48GE-TX"}).status, 0);
+  EXPECT_EQ(run_tool({"set", img, "--attr", "hex", "pid=LC-TEST-01"}).status, 0);
   Bytes expected = read_file(kSample);
   expected[0x3E] = 0xD2;
   EXPECT_EQ(read_file(img), expected);

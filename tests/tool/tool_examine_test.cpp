@@ -96,8 +96,8 @@ TEST(ToolInfo, SampleFigures) {
             "free:       92 bytes\n"
             "entries:    18\n"
             "end marker: 0x00a4\n"
-            "checksum:   0xbbd8794a\n"
-            "crc-16:     0x733a\n");
+            "checksum:   0x1c6ffc44\n"
+            "crc-16:     0xb632\n");
   EXPECT_EQ(r.err, "");
 }
 
@@ -108,9 +108,9 @@ TEST(ToolChecksum, WholeImageAndRanges) {
     std::string out;
   };
   const std::vector<Case> cases = {
-      {{}, 0, "checksum:   0xa55dec3c\ncrc-16:     0x719e\n"},
-      {{"--range", "16:32"}, 0, "checksum:   0xd111363a\ncrc-16:     0xf9ad\n"},
-      {{"--range", "0x10:0x20"}, 0, "checksum:   0xd111363a\ncrc-16:     0xf9ad\n"},
+      {{}, 0, "checksum:   0x220e37fe\ncrc-16:     0x3a3f\n"},
+      {{"--range", "16:32"}, 0, "checksum:   0x74ae2517\ncrc-16:     0x4276\n"},
+      {{"--range", "0x10:0x20"}, 0, "checksum:   0x74ae2517\ncrc-16:     0x4276\n"},
       {{"--range", "256:0"}, 0, "checksum:   0x00000001\ncrc-16:     0x0000\n"},
       {{"--range", "250:7"}, 2, ""},
       {{"--range", "300:0"}, 2, ""},
@@ -143,8 +143,8 @@ TEST(ToolDiff, AddedRemovedChanged) {
   const Outcome r = run_tool({"diff", a, b});
   EXPECT_EQ(r.status, 1);
   EXPECT_EQ(r.out,
-            "removed CLEI Code (0xc6): IPM8Z00ARA\n"
-            "changed PID (0xcb): LC-48GE-TX -> LC-48GE-FX\n"
+            "removed CLEI Code (0xc6): CLEI000001\n"
+            "changed PID (0xcb): LC-TEST-01 -> LC-48GE-FX\n"
             "changed UDI Description (0xda): attribute 0x80 -> 0xc0\n"
             "added   Number of Slots (0x01): 4\n");
   EXPECT_EQ(r.err, "");
@@ -157,8 +157,8 @@ TEST(ToolMacs, ExpandsTheBlockAndFlagsAWrap) {
   const Outcome r = run_tool({"macs", kSample});
   EXPECT_EQ(r.status, 0);
   EXPECT_EQ(std::count(r.out.begin(), r.out.end(), '\n'), 64);
-  EXPECT_EQ(r.out.substr(0, 30), "001a.2b3c.4d5e\n001a.2b3c.4d5f\n");
-  EXPECT_EQ(r.out.substr(r.out.size() - 15), "001a.2b3c.4d9d\n");
+  EXPECT_EQ(r.out.substr(0, 30), "0200.0000.0100\n0200.0000.0101\n");
+  EXPECT_EQ(r.out.substr(r.out.size() - 15), "0200.0000.013f\n");
 
   Scratch dir;
   const std::string img = dir.path("wrap.bin");

@@ -16,17 +16,17 @@ const std::string kSampleListing =
     "    IDPROM Format Revision   : 4\n"
     "    Controller Type          : 052c\n"
     "    Hardware Revision        : 1.0\n"
-    "    PCB Serial Number        : FOC12345678\n"
-    "    PCA Number               : 115-0300-05\n"
+    "    PCB Serial Number        : SN000000001\n"
+    "    PCA Number               : 100-0001-01\n"
     "    PCA Revision             : A0\n"
     "    Deviation Number # 1     : 0\n"
-    "    Top Assy. Part Number    : 073-1234-01\n"
+    "    Top Assy. Part Number    : 100-0002-01\n"
     "    Top Assy. Revision       : B0\n"
-    "    CLEI Code                : IPM8Z00ARA\n"
-    "    PID                      : LC-48GE-TX\n"
+    "    CLEI Code                : CLEI000001\n"
+    "    PID                      : LC-TEST-01\n"
     "    Version Identifier       : V01\n"
-    "    Chassis Serial Number    : FXS1234Q0AB\n"
-    "    Base MAC Address         : 001a.2b3c.4d5e\n"
+    "    Chassis Serial Number    : SN000000002\n"
+    "    Base MAC Address         : 0200.0000.0100\n"
     "    MAC Addr. Block Size     : 64\n"
     "    ECI Number               : 123456\n"
     "    UDI Description          : 48-port 10/100/1000 Ethernet line card\n"
@@ -51,14 +51,14 @@ TEST(ToolShow, Selections) {
   };
   const std::vector<Case> cases = {
       {{"--only", "pid,clei"},
-       "    CLEI Code                : IPM8Z00ARA\n"
-       "    PID                      : LC-48GE-TX\n"},
-      {{"--only", "0xcb", "--only", "203"}, "    PID                      : LC-48GE-TX\n"},
+       "    CLEI Code                : CLEI000001\n"
+       "    PID                      : LC-TEST-01\n"},
+      {{"--only", "0xcb", "--only", "203"}, "    PID                      : LC-TEST-01\n"},
       {{"--basic", "--instance", "2"}, ""},
       {{"--except",
         "format-rev,0x40,hw-rev,pcb-serial,pca,pca-rev,deviation-n,top-assy-pn6,"
         "top-assy-rev,clei,vid,chassis-serial,base-mac,udi-desc,power"},
-       "    PID                      : LC-48GE-TX\n"
+       "    PID                      : LC-TEST-01\n"
        "    MAC Addr. Block Size     : 64\n"
        "    ECI Number               : 123456\n"},
   };
@@ -72,15 +72,15 @@ TEST(ToolShow, Selections) {
   const Outcome basic = run_tool({"show", kSample, "--basic"});
   EXPECT_EQ(basic.out,
             "    Controller Type          : 052c\n"
-            "    PCB Serial Number        : FOC12345678\n"
-            "    PCA Number               : 115-0300-05\n"
+            "    PCB Serial Number        : SN000000001\n"
+            "    PCA Number               : 100-0001-01\n"
             "    PCA Revision             : A0\n"
-            "    Top Assy. Part Number    : 073-1234-01\n"
+            "    Top Assy. Part Number    : 100-0002-01\n"
             "    Top Assy. Revision       : B0\n"
-            "    CLEI Code                : IPM8Z00ARA\n"
-            "    PID                      : LC-48GE-TX\n"
+            "    CLEI Code                : CLEI000001\n"
+            "    PID                      : LC-TEST-01\n"
             "    Version Identifier       : V01\n"
-            "    Chassis Serial Number    : FXS1234Q0AB\n"
+            "    Chassis Serial Number    : SN000000002\n"
             "    ECI Number               : 123456\n"
             "    UDI Description          : 48-port 10/100/1000 Ethernet line card\n");
 }
@@ -119,14 +119,14 @@ TEST(ToolGet, ValuesForScripts) {
     std::string out;
   };
   const std::vector<Case> cases = {
-      {{"pid"}, 0, "LC-48GE-TX\n"},
-      {{"0xcb", "--hex"}, 0, "4c432d343847452d54580000000000000000\n"},
+      {{"pid"}, 0, "LC-TEST-01\n"},
+      {{"0xcb", "--hex"}, 0, "4c432d544553542d30310000000000000000\n"},
       {{"mac-block-size", "--int"}, 0, "64\n"},
       {{"controller-type", "--int"}, 0, "1324\n"},
       {{"controller-type"}, 0, "052c\n"},
-      {{"base-mac"}, 0, "001a.2b3c.4d5e\n"},
-      {{"pca"}, 0, "115-0300-05\n"},
-      {{"top-assy-pn6"}, 0, "073-1234-01\n"},
+      {{"base-mac"}, 0, "0200.0000.0100\n"},
+      {{"pca"}, 0, "100-0001-01\n"},
+      {{"top-assy-pn6"}, 0, "100-0002-01\n"},
       {{"power"}, 0, "40 Watts (Maximum)\n"},
       {{"pca-rev", "--raw"}, 0, std::string("A0\0\0", 4)},
       {{"deviation-n", "--instance", "2"}, 1, ""},
@@ -162,8 +162,8 @@ TEST(ToolShow, JsonDescribesEveryEntry) {
   ASSERT_EQ(j["entries"].size(), 18U);
   EXPECT_EQ(j["entries"][10], nlohmann::json::parse(R"({
       "offset": 61, "type": 203, "type_hex": "0xcb", "name": "pid", "label": "PID",
-      "class": "variable", "length": 18, "attribute": 128, "text": "LC-48GE-TX",
-      "hex": "4c432d343847452d54580000000000000000"})"));
+      "class": "variable", "length": 18, "attribute": 128, "text": "LC-TEST-01",
+      "hex": "4c432d544553542d30310000000000000000"})"));
   EXPECT_EQ(j["entries"][6]["label"], "Deviation Number");
   EXPECT_EQ(j["entries"][6]["text"], "0");
   EXPECT_FALSE(j.contains("tail"));
