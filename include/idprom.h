@@ -22,9 +22,19 @@
  * length field; 0xC0 (variable class) carries its length in the length field,
  * whose top two bits are the display attribute (0x40 decimal, 0x80 text,
  * otherwise hex).  A list may also run to the image's last byte without an
- * end marker.
+ * end marker.  The constants and small helpers of this layout, and names
+ * for the known type codes (IDPROM_TYPE_PID is 0xCB), are defined below;
+ * none of them adds a symbol to the library.
  *
- * This header is valid C11 and C++.
+ * Threads: the library has no writable state of its own, so calls on
+ * different images may run in parallel, and reads of one image may run
+ * alongside each other; an edit needs the image to itself.  Text of the
+ * display attribute 0x80 shows a byte as itself when isprint() holds for
+ * it in the running C locale (LC_CTYPE), so listings depend on that locale
+ * (in the "C" locale, bytes 0x20 to 0x7E); nothing else does.  The forms
+ * that print go to standard output through printf.
+ *
+ * This header is valid C99, C11 and C++.
  */
 #ifndef IDPROM_H
 #define IDPROM_H
@@ -100,6 +110,199 @@ typedef uint64_t idprom_status;
    only possible in images longer than 65535 bytes */
 #define IDPROM_ERR_IMAGE_TOO_LARGE     UINT64_C(0x4010132CCA10080B)
 
+/* ---- the image format --------------------------------------------------- */
+
+/* Bytes with a meaning of their own at an entry's start. */
+#define IDPROM_END_MARKER        0xFFu /* closes the list; filler after it */
+#define IDPROM_EXTENSION_BYTE    0x00u /* each adds 256 to the type code */
+
+/* Class of a type code: its bits 7-6 (those of the type byte). */
+#define IDPROM_CLASS_MASK        0xC0u
+#define IDPROM_CLASS_1           0x00u /* one value byte, no length field */
+#define IDPROM_CLASS_2           0x40u /* two value bytes */
+#define IDPROM_CLASS_4           0x80u /* four value bytes */
+#define IDPROM_CLASS_VARIABLE    0xC0u /* length field, then the value */
+
+/*
+ * Length words.  Below type code 0xF0 the length field is one byte:
+ * attribute in bits 7-6, length in bits 5-0 (1 to 63).  From 0xF0 on
+ * (extension-byte codes included) it is two bytes, high byte first:
+ * attribute in bits 15-14, length in bits 13-0 (1 to 16383).
+ */
+#define IDPROM_LONG_LENGTH_FROM  0xF0u
+#define IDPROM_SHORT_LENGTH_MASK 0x3Fu
+#define IDPROM_LONG_LENGTH_MASK  0x3FFFu
+/* idprom_type_to_len of the two long types 0xF3 and 0xF4 */
+#define IDPROM_LONG_TYPE_WORD    0xFFFFFFFFu
+
+/* Display attributes, in bits 7-6 of a length field's first byte. */
+#define IDPROM_ATTR_MASK         0xC0u
+#define IDPROM_ATTR_DECIMAL      0x40u
+#define IDPROM_ATTR_TEXT         0x80u
+#define IDPROM_ATTR_HEX          0xC0u /* 0x00 is shown as hex too */
+
+/*
+ * Small helpers over a type code, for C and C++ (constexpr there).  They
+ * are defined here, inline, and add no symbol to the library.
+ */
+#if defined(__cplusplus) && (__cplusplus >= 201103L || (defined(_MSVC_LANG) && _MSVC_LANG >= 201103L))
+#define IDPROM_INLINE constexpr inline
+#elif defined(__cplusplus)
+#define IDPROM_INLINE inline
+#else
+#define IDPROM_INLINE static inline
+#endif
+
+/* Value width of a fixed-class type code (1, 2 or 4); 0 for the variable class. */
+IDPROM_INLINE uint32_t idprom_fixed_width(uint32_t type) IDPROM_NOEXCEPT {
+    return (type & IDPROM_CLASS_MASK) == IDPROM_CLASS_1   ? 1u
+           : (type & IDPROM_CLASS_MASK) == IDPROM_CLASS_2 ? 2u
+           : (type & IDPROM_CLASS_MASK) == IDPROM_CLASS_4 ? 4u
+                                                          : 0u;
+}
+
+IDPROM_INLINE bool idprom_is_variable(uint32_t type) IDPROM_NOEXCEPT {
+    return (type & IDPROM_CLASS_MASK) == IDPROM_CLASS_VARIABLE;
+}
+
+/* Bytes of the length field: 0 (fixed classes), 1, or 2 from 0xF0 on. */
+IDPROM_INLINE uint32_t idprom_length_field_size(uint32_t type) IDPROM_NOEXCEPT {
+    return !idprom_is_variable(type) ? 0u : type >= IDPROM_LONG_LENGTH_FROM ? 2u : 1u;
+}
+
+/* Header bytes: one extension byte per 256, the type byte, the length field. */
+IDPROM_INLINE uint32_t idprom_header_size(uint32_t type) IDPROM_NOEXCEPT {
+    return type / 256u + 1u + idprom_length_field_size(type);
+}
+
+/* The length bits of a length word, in the layout of the type's field. */
+IDPROM_INLINE uint32_t idprom_length_of_word(uint32_t type, uint32_t word) IDPROM_NOEXCEPT {
+    return word & (type >= IDPROM_LONG_LENGTH_FROM ? IDPROM_LONG_LENGTH_MASK
+                                                   : IDPROM_SHORT_LENGTH_MASK);
+}
+
+/* The display attribute of a length word (0x00, 0x40, 0x80 or 0xC0). */
+IDPROM_INLINE uint32_t idprom_attribute_of_word(uint32_t type, uint32_t word) IDPROM_NOEXCEPT {
+    return (type >= IDPROM_LONG_LENGTH_FROM ? word >> 8 : word) & IDPROM_ATTR_MASK;
+}
+
+/* A length word for update: attribute and length of a variable-class type
+   in its field's layout; the value width for the fixed classes. */
+IDPROM_INLINE uint32_t idprom_length_word(uint32_t type, uint32_t attribute,
+                                          uint32_t length) IDPROM_NOEXCEPT {
+    return !idprom_is_variable(type) ? idprom_fixed_width(type)
+           : type >= IDPROM_LONG_LENGTH_FROM
+               ? (attribute & IDPROM_ATTR_MASK) << 8 | (length & IDPROM_LONG_LENGTH_MASK)
+               : (attribute & IDPROM_ATTR_MASK) | (length & IDPROM_SHORT_LENGTH_MASK);
+}
+
+/* A type code can be written when its low byte is a type byte (0x01 to
+   0xFE): 0x00 is an extension byte and 0xFF the end marker. */
+IDPROM_INLINE bool idprom_has_encoding(uint32_t type) IDPROM_NOEXCEPT {
+    return (type & 0xFFu) != IDPROM_EXTENSION_BYTE && (type & 0xFFu) != IDPROM_END_MARKER;
+}
+
+/*
+ * The seven fixed-size types whose values are byte strings (part numbers,
+ * revisions): 0x42, 0x82, 0x85, 0x87, 0x89, 0x8A, 0x8D.  Every other
+ * fixed-size type holds a big-endian unsigned integer.
+ */
+IDPROM_INLINE bool idprom_is_byte_string(uint32_t code) IDPROM_NOEXCEPT {
+    return code == 0x42u || code == 0x82u || code == 0x85u || code == 0x87u || code == 0x89u ||
+           code == 0x8Au || code == 0x8Du;
+}
+
+/* Lookup and in-place update exchange a value with the caller as a
+   host-order integer exactly for these codes: below 0xC0, not a byte string. */
+IDPROM_INLINE bool idprom_lookup_is_integer(uint32_t type) IDPROM_NOEXCEPT {
+    return type < IDPROM_CLASS_VARIABLE && !idprom_is_byte_string(type);
+}
+
+/* Append takes a host-order integer for a fixed-class code whose type byte
+   is not a byte string (0x143 included, unlike lookup). */
+IDPROM_INLINE bool idprom_append_is_integer(uint32_t type) IDPROM_NOEXCEPT {
+    return !idprom_is_variable(type) && !idprom_is_byte_string(type & 0xFFu);
+}
+
+/* ---- type codes ---------------------------------------------------------- */
+
+/*
+ * Names of the known type codes, one per short name of the idprom tool
+ * ("pcb-serial" is IDPROM_TYPE_PCB_SERIAL), with the listing's label; where
+ * a label names several codes the names tell them apart.  The codes the
+ * listing hides (0x0C, 0xD0, 0xD1, 0xD8, 0xD9) have no name.
+ */
+/* 1-byte class: one value byte */
+#define IDPROM_TYPE_SLOTS              0x01 /* Number of Slots */
+#define IDPROM_TYPE_FAB_REV            0x02 /* Fab Revision */
+#define IDPROM_TYPE_RMA_TEST_HISTORY   0x03 /* RMA Test History */
+#define IDPROM_TYPE_RMA_HISTORY        0x04 /* RMA History */
+#define IDPROM_TYPE_CONNECTOR_TYPE     0x05 /* Connector Type */
+#define IDPROM_TYPE_VEXA_MASTER        0x06 /* VEXA Preferred Master */
+#define IDPROM_TYPE_VENDOR_ID          0x07 /* Vendor ID */
+#define IDPROM_TYPE_PROCESSOR_TYPE     0x09 /* Processor type */
+#define IDPROM_TYPE_POWER_SUPPLY       0x0B /* Power Supply Type */
+#define IDPROM_TYPE_FORMAT_REV         0x0D /* IDPROM Format Revision */
+#define IDPROM_TYPE_RACK_ID            0x0E /* Rack ID */
+/* 2-byte class */
+#define IDPROM_TYPE_CONTROLLER_TYPE    0x40 /* Controller Type */
+#define IDPROM_TYPE_HW_REV             0x41 /* Hardware Revision */
+#define IDPROM_TYPE_PCA_REV2           0x42 /* PCA Revision */
+#define IDPROM_TYPE_MAC_BLOCK_SIZE     0x43 /* MAC Addr. Block Size */
+#define IDPROM_TYPE_CAPABILITIES       0x44 /* Capabilities */
+#define IDPROM_TYPE_SELF_TEST          0x45 /* Self test result */
+#define IDPROM_TYPE_BOOT_TIMEOUT       0x46 /* Boot Timeout (in ms) */
+#define IDPROM_TYPE_CHANNEL_ID         0x47 /* Motherboard Channel ID */
+#define IDPROM_TYPE_CONTROLLER_FAMILY  0x48 /* Controller Family */
+#define IDPROM_TYPE_CLI_WRITE_ENABLE   0x49 /* CLI Write Enable */
+#define IDPROM_TYPE_RADIO_COUNTRY      0x4A /* Radio Country Code */
+/* 4-byte class */
+#define IDPROM_TYPE_DEVIATION          0x80 /* Deviation Number */
+#define IDPROM_TYPE_RMA                0x81 /* RMA Number */
+#define IDPROM_TYPE_PCA                0x82 /* PCA Number */
+#define IDPROM_TYPE_HW_DATE            0x83 /* Hardware date code */
+#define IDPROM_TYPE_MFG_ENGINEER       0x84 /* Manufacturing Engineer */
+#define IDPROM_TYPE_FAB_PN             0x85 /* Fab Part Number */
+#define IDPROM_TYPE_CALIBRATION        0x86 /* Calibration Data */
+#define IDPROM_TYPE_TOP_ASSY_PN        0x87 /* Top Assy. Part Number */
+#define IDPROM_TYPE_DEVIATION_N        0x88 /* Deviation Number # */
+#define IDPROM_TYPE_VID                0x89 /* Version Identifier */
+#define IDPROM_TYPE_PCA_REV            0x8A /* PCA Revision */
+#define IDPROM_TYPE_LICENSE_ID         0x8B /* Licensing Transaction ID */
+#define IDPROM_TYPE_FW_VERSION         0x8C /* Firmware Version */
+#define IDPROM_TYPE_TOP_ASSY_REV       0x8D /* Top Assy. Revision */
+#define IDPROM_TYPE_ECI                0x8E /* ECI Number */
+/* variable class: length field, then the value */
+#define IDPROM_TYPE_TOP_ASSY_PN6       0xC0 /* Top Assy. Part Number */
+#define IDPROM_TYPE_PCB_SERIAL         0xC1 /* PCB Serial Number */
+#define IDPROM_TYPE_CHASSIS_SERIAL     0xC2 /* Chassis Serial Number */
+#define IDPROM_TYPE_CHASSIS_MAC        0xC3 /* Chassis MAC Address */
+#define IDPROM_TYPE_MFG_TEST_DATA      0xC4 /* Manufacturing Test Data */
+#define IDPROM_TYPE_FIELD_DIAG         0xC5 /* Field Diagnostics Data */
+#define IDPROM_TYPE_CLEI               0xC6 /* CLEI Code */
+#define IDPROM_TYPE_ENVMON             0xC7 /* ENVMON Information */
+#define IDPROM_TYPE_CALIBRATION_C8     0xC8 /* Calibration Data */
+#define IDPROM_TYPE_DEVICE_VALUES      0xC9 /* Device values */
+#define IDPROM_TYPE_PID                0xCB /* PID */
+#define IDPROM_TYPE_ASSET_ID           0xCC /* Asset ID */
+#define IDPROM_TYPE_CALIBRATION_CD     0xCD /* Calibration Data */
+#define IDPROM_TYPE_MAINBOARD_SERIAL   0xCE /* Mainboard Serial Number */
+#define IDPROM_TYPE_BASE_MAC           0xCF /* Base MAC Address */
+#define IDPROM_TYPE_RESERVED_MFG       0xD2 /* Reserved for Manufacturing */
+#define IDPROM_TYPE_LONGITUDINAL_CAL   0xD3 /* Longitudinal Calibration */
+#define IDPROM_TYPE_ASSET_ALIAS        0xD4 /* Asset Alias */
+#define IDPROM_TYPE_PROCESSOR_LABEL    0xD5 /* Processor Label */
+#define IDPROM_TYPE_CLOCK_FREQ         0xD6 /* System Clock Freq */
+#define IDPROM_TYPE_POWER              0xD7 /* Power Consumption */
+#define IDPROM_TYPE_UDI_DESC           0xDA /* UDI Description */
+#define IDPROM_TYPE_UDI_NAME           0xDB /* UDI Name */
+#define IDPROM_TYPE_TOP_ASSY_PN5       0xDF /* Top Assy. Part Number */
+#define IDPROM_TYPE_PCA_LONG           0xE2 /* PCA Number */
+#define IDPROM_TYPE_FAB_PN_LONG        0xE3 /* Fab Part Number */
+#define IDPROM_TYPE_ECI_TEXT           0xEB /* ECI Number */
+#define IDPROM_TYPE_ENVMON_DATA        0xF3 /* Environment Monitor Data */
+#define IDPROM_TYPE_FIELD_DIAG_DATA    0xF4 /* Field Diagnostic Data */
+
 /* ---- filter record ----------------------------------------------------- */
 
 /*
@@ -171,15 +374,31 @@ IDPROM_API uint32_t idprom_type_to_len(uint32_t type) IDPROM_NOEXCEPT;
 
 /*
  * Copies the value of the instance-th entry (counted from 1) of the given
- * type code into out, which holds out_size bytes.  Integer-valued fixed-size
- * types with codes below 0xC0 are stored as host-order integers of the
- * class width (uint8_t, uint16_t or uint32_t); all other values are copied
- * unchanged.  With exact set the value length must equal out_size; with
- * exact clear it must not exceed it.  Nothing is written to out on failure
- * and the image is never modified.
- * Returns IDPROM_OK, IDPROM_ERR_NOT_FOUND (empty image, first byte 0xFF, no
- * such instance, instance 0, or a malformed entry met on the way),
- * IDPROM_ERR_LENGTH_MISMATCH (exact) or IDPROM_ERR_BUFFER_TOO_SMALL.
+ * type code into out, which holds out_size bytes; the image is only read.
+ *
+ * Host-order integers: the codes below 0xC0 for which
+ * idprom_lookup_is_integer holds arrive as a uint8_t, uint16_t or uint32_t
+ * (the class width) in host byte order: 0x01-0x3F and 0x40, 0x41, 0x43-0x7F,
+ * 0x80, 0x81, 0x83, 0x84, 0x86, 0x88, 0x8B, 0x8C, 0x8E-0xBF.  Stored bytes:
+ * the byte strings 0x42, 0x82, 0x85, 0x87, 0x89, 0x8A, 0x8D, every
+ * variable-class value, and every code with extension bytes (0x143
+ * included) arrive exactly as stored (numbers in them big-endian).
+ *
+ * exact chooses how out_size is read: set, it is the value length the
+ * caller expects (a fixed width, or a text of known length), and a field
+ * of any other length is refused; clear, it is the room in out, and any
+ * field that fits is copied, its first length bytes written and the rest of
+ * out left as it was (the length is not returned: idprom_get_entry or the
+ * type's class gives it).
+ *
+ * Returns:
+ *   IDPROM_OK                    the value is in out;
+ *   IDPROM_ERR_NOT_FOUND         image_length 0, first byte 0xFF, no such
+ *                                instance, instance 0, or a malformed entry
+ *                                met on the way;
+ *   IDPROM_ERR_LENGTH_MISMATCH   exact set and the length is not out_size;
+ *   IDPROM_ERR_BUFFER_TOO_SMALL  exact clear and the length exceeds out_size.
+ * Nothing is written to out on failure.
  */
 IDPROM_API idprom_status idprom_get_field_data_instance(const uint8_t *image, uint32_t image_length,
                                                         uint32_t type, void *out, uint32_t out_size,
@@ -384,8 +603,10 @@ IDPROM_API void idprom_print_by_display_type(const uint8_t *value, uint32_t attr
  *
  * A malformed entry ends the listing with the line
  * "\n\tIDPROM FIELD FORMAT ERROR, index 0x%x" (the entry's offset in the
- * image), which always goes to standard output, never into buf; the entries
- * before it stay listed.
+ * image), which always goes to standard output, also for the buffer forms,
+ * never into buf; the entries before it stay listed in buf.  A program
+ * that must keep standard output clean checks the list first (walk it with
+ * idprom_get_entry) and lists only the part that decodes.
  *
  * Values too short for their layout: the types that read values at fixed
  * positions need 6 bytes (0xC0, 0xC3, 0xCF, 0xE2, 0xE3), 5 (0xDF), 4 (0xD6,
@@ -454,9 +675,9 @@ IDPROM_API extern const idprom_filter idprom_basic_filter;
 
 /*
  * Plain dump of the used part of an image to standard output.  The extent
- * is the offset of the end marker (idprom_find_end_marker from image[0]),
- * or image_length when there is none (empty image, malformed list, or a
- * list that runs to the last byte).  The extent is rounded up to a whole
+ * is the offset of the end marker that closes the list walked from
+ * image[0], or image_length when there is none (empty image, malformed
+ * list, or a list that runs to the last byte).  The extent is rounded up to a whole
  * row but never past image_length, so a marker inside a row is shown with
  * the filler after it and a marker at a multiple of 16 is not shown.
  * Each row is "\n\t  0x%02x:" with the row's offset, then " %02x" per byte:
@@ -559,9 +780,11 @@ IDPROM_API int32_t actoh(char ch) IDPROM_NOEXCEPT;
  * Each pair is formatted at its own place as snprintf(place, size, "%02x")
  * would, so the text ends with the terminator of the last pair; each dot is
  * stored over the terminator of the pair before it.  buf must hold
- * 2*length + (length-1)/2 + 1 bytes (15 for six bytes); size is the bound of
- * each pair counted from that pair's place, not of the whole text, and 3 or
- * more formats every pair whole.
+ * 2*length + (length-1)/2 + 1 bytes (15 for six bytes) whatever size says:
+ * size is not the buffer's size but the bound of each pair, counted from
+ * that pair's place, and 3 or more formats every pair whole.  So a 10-byte
+ * buffer given size 10 receives all 15 bytes of six: allocate the size
+ * above and pass it (or 3).
  *
  * Nothing is ever written at or past place + size, nor at or past place + 3,
  * for any pair, so nothing lands outside the room above whatever size says.  A

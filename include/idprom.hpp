@@ -1,14 +1,15 @@
 // idprom.hpp -- a small header-only C++20 layer over the C interface of
-// idprom.h.  Nothing here reaches past the exported functions; it only turns
-// pointer/length pairs into spans, out-parameters into return values and
-// text buffers into std::string.
+// idprom.h.  Nothing here reaches past the exported functions and the
+// header's inline helpers; it only turns pointer/length pairs into spans,
+// out-parameters into return values and text buffers into std::string.
 //
-//   idprom::ImageView view(bytes);               // non-owning, read-only
+//   idprom::ImageView view(bytes);               // borrowed, read-only range
 //   for (const idprom::Entry &e : view) ...      // offset, type, length,
 //                                                // attribute, value span
-//   view.get_int(0x43);                          // std::optional<uint32_t>
+//   view.get_int(IDPROM_TYPE_MAC_BLOCK_SIZE);    // std::optional<uint32_t>
+//   view.problem();                              // where and why decoding stops
 //   idprom::ImageEditor ed(mutable_bytes);       // non-owning, edits in place
-//   idprom::EditResult r = ed.set(0xCB, bytes);  // status + dirty region
+//   idprom::EditResult r = ed.set(IDPROM_TYPE_PID, bytes);  // status + dirty region
 //   view.listing();                              // std::string
 //
 // Like the C library, the views allocate nothing for themselves and keep no
@@ -17,104 +18,64 @@
 #ifndef IDPROM_HPP
 #define IDPROM_HPP
 
+#if !defined(__cplusplus) || \
+    (__cplusplus < 202002L && !(defined(_MSVC_LANG) && _MSVC_LANG >= 202002L))
+#error "idprom.hpp needs C++20 (std::span, ranges); from C or older C++ include idprom.h"
+#endif
+
 #include <cstdint>
 #include <cstdio>
 #include <cstring>
 #include <iterator>
 #include <optional>
+#include <ranges>
 #include <span>
 #include <string>
 #include <vector>
 
 #include "idprom.h"
 
+// An ImageView holds a span of the caller's bytes, so its iterators stay
+// valid after the view is gone; its size() counts bytes, not entries.
+namespace idprom {
+class ImageView;
+}
+template <>
+inline constexpr bool std::ranges::enable_borrowed_range<idprom::ImageView> = true;
+template <>
+inline constexpr bool std::ranges::disable_sized_range<idprom::ImageView> = true;
+
 namespace idprom {
 
 using Status = idprom_status;
 
-// ---- the format's constants ---------------------------------------------
+// ---- the format's constants and helpers (idprom.h) ---------------------
 
-inline constexpr uint8_t kEndMarker = 0xFF;
-inline constexpr uint32_t kClassMask = 0xC0;
-inline constexpr uint32_t kVariableClass = 0xC0;
-inline constexpr uint32_t kAttrDecimal = 0x40;
-inline constexpr uint32_t kAttrText = 0x80;
-inline constexpr uint32_t kAttrHex = 0xC0;
+inline constexpr uint8_t kEndMarker = IDPROM_END_MARKER;
+inline constexpr uint32_t kClassMask = IDPROM_CLASS_MASK;
+inline constexpr uint32_t kVariableClass = IDPROM_CLASS_VARIABLE;
+inline constexpr uint32_t kAttrDecimal = IDPROM_ATTR_DECIMAL;
+inline constexpr uint32_t kAttrText = IDPROM_ATTR_TEXT;
+inline constexpr uint32_t kAttrHex = IDPROM_ATTR_HEX;
 
-// Value width of a fixed-class type code (1, 2 or 4), 0 for the variable class.
-constexpr uint32_t fixed_width(uint32_t type) noexcept {
-  switch (type & kClassMask) {
-    case 0x00:
-      return 1;
-    case 0x40:
-      return 2;
-    case 0x80:
-      return 4;
-    default:
-      return 0;
-  }
-}
+inline constexpr auto &fixed_width = idprom_fixed_width;  // 1, 2, 4; 0 for the variable class
+inline constexpr auto &is_variable = idprom_is_variable;
+inline constexpr auto &has_encoding = idprom_has_encoding;
+inline constexpr auto &header_size = idprom_header_size;
+inline constexpr auto &length_word = idprom_length_word;  // (type, attribute, length)
+inline constexpr auto &is_byte_string_code = idprom_is_byte_string;
+inline constexpr auto &lookup_is_integer = idprom_lookup_is_integer;
+inline constexpr auto &append_is_integer = idprom_append_is_integer;
 
-constexpr bool is_variable(uint32_t type) noexcept { return (type & kClassMask) == kVariableClass; }
-
-// Type codes from 0xF0 on carry a two-byte length field (14 length bits).
+// The longest value a type holds: its width, 63, or 16383 from 0xF0 on.
 constexpr uint32_t max_length(uint32_t type) noexcept {
-  if (!is_variable(type)) return fixed_width(type);
-  return type >= 0xF0 ? 0x3FFFU : 0x3FU;
-}
-
-// A type code can be written when its low byte is a type byte (0x01..0xFE).
-constexpr bool has_encoding(uint32_t type) noexcept {
-  return (type & 0xFF) != 0x00 && (type & 0xFF) != 0xFF;
-}
-
-// Header bytes of an entry: one extension byte per 256, the type byte, and
-// the length field of the variable class.
-constexpr uint32_t header_size(uint32_t type) noexcept {
-  const uint32_t field = is_variable(type) ? (type >= 0xF0 ? 2U : 1U) : 0U;
-  return type / 256 + 1 + field;
-}
-
-// Length word of a variable-class type in its length field's layout
-// (attribute 0x00/0x40/0x80/0xC0 in bits 7-6, or 15-14 from type 0xF0 on).
-constexpr uint32_t length_word(uint32_t type, uint32_t attribute, uint32_t length) noexcept {
-  if (!is_variable(type)) return fixed_width(type);
-  return type >= 0xF0 ? ((attribute & 0xC0) << 8) | (length & 0x3FFF)
-                      : (attribute & 0xC0) | (length & 0x3F);
+  return is_variable(type) ? idprom_length_of_word(type, ~0U) : fixed_width(type);
 }
 
 // The display attribute of a type's standard length word (0 for the fixed
 // classes and for variable types without a standard length).
 inline uint32_t standard_attribute(uint32_t type) noexcept {
-  if (!is_variable(type)) return 0;
-  const uint32_t word = idprom_type_to_len(type);
-  if (word == 0xFFFFFFFFU) return kAttrHex;
-  return type >= 0xF0 ? (word >> 8) & 0xC0 : word & 0xC0;
-}
-
-// Seven fixed-size types hold byte strings (part numbers, revisions); every
-// other fixed-size type holds a big-endian unsigned integer, which lookup
-// and update exchange with the caller in host order.  Lookup and in-place
-// update apply this to codes below 0xC0 only, append to the type byte.
-constexpr bool is_byte_string_code(uint32_t code) noexcept {
-  switch (code) {
-    case 0x42:
-    case 0x82:
-    case 0x85:
-    case 0x87:
-    case 0x89:
-    case 0x8A:
-    case 0x8D:
-      return true;
-    default:
-      return false;
-  }
-}
-constexpr bool lookup_is_integer(uint32_t type) noexcept {
-  return type < 0xC0 && !is_byte_string_code(type);
-}
-constexpr bool append_is_integer(uint32_t type) noexcept {
-  return !is_variable(type) && !is_byte_string_code(type & 0xFF);
+  return is_variable(type) ? idprom_attribute_of_word(type, idprom_type_to_len(type)) : 0;
 }
 
 // The constant's name, e.g. "IDPROM_ERR_NO_ROOM"; "unknown status" otherwise.
@@ -164,7 +125,41 @@ struct Layout {
   std::optional<uint32_t> malformed_at;  // offset of an entry that does not decode
 };
 
-class ImageView {
+// Why no entry decodes at an offset: the facts, for a front end to word.
+struct Problem {
+  enum class Kind : uint8_t {
+    kExtensionToEnd,  // extension bytes (0x00) run to the image's end
+    kLengthFieldCut,  // the length field is cut off by the image's end
+    kZeroLength,      // a variable-class length of 0
+    kValueCut,        // the value runs past the image's end
+  };
+  uint32_t offset = 0;  // the entry's first header byte
+  uint32_t type = 0;    // the type code (256 per extension byte seen, for kExtensionToEnd)
+  Kind kind = Kind::kValueCut;
+  uint32_t length = 0;  // kValueCut: the value length the header gives
+  uint32_t left = 0;    // kValueCut: the image's bytes after the header
+
+  // What is wrong, in words, e.g. "its 18-byte value runs past the image's
+  // end (3 left)"; the type is for the caller to name.
+  std::string reason() const {
+    switch (kind) {
+      case Kind::kExtensionToEnd:
+        return "extension bytes (0x00) run to the image's end";
+      case Kind::kLengthFieldCut:
+        return "its length field is cut off by the image's end";
+      case Kind::kZeroLength:
+        return "length 0 (a variable-length field holds at least one byte)";
+      case Kind::kValueCut:
+        break;
+    }
+    return "its " + std::to_string(length) + "-byte value runs past the image's end (" +
+           std::to_string(left) + " left)";
+  }
+};
+
+// A borrowed, read-only view of an image: a std::ranges::view of its
+// entries (an input range; size() counts bytes, not entries).
+class ImageView : public std::ranges::view_base {
  public:
   // Walks the entries in image order; stops at the end marker, the image's
   // end or an entry that does not decode (Layout says which).
@@ -232,6 +227,38 @@ class ImageView {
     return out;
   }
 
+  // Why the entry at offset does not decode; nullopt when it does, or when
+  // offset holds the end marker or lies past the image.
+  std::optional<Problem> diagnose(uint32_t offset) const noexcept {
+    uint32_t type = 0, length = 0;
+    if (offset >= size() || bytes_[offset] == kEndMarker ||
+        idprom_get_entry(bytes_.data() + offset, bytes_.data() + size(), &type, &length,
+                         nullptr) != nullptr) {
+      return std::nullopt;
+    }
+    uint32_t at = offset;  // the type byte, after the extension bytes
+    while (at < size() && bytes_[at] == IDPROM_EXTENSION_BYTE) ++at;
+    Problem p{offset, (at - offset) * 256, Problem::Kind::kExtensionToEnd};
+    if (at == size()) return p;
+    p.type += bytes_[at];
+    const uint32_t field = idprom_length_field_size(p.type);
+    const uint32_t left = size() - at - 1;
+    p.kind = left < field ? Problem::Kind::kLengthFieldCut : Problem::Kind::kValueCut;
+    if (left < field) return p;
+    uint32_t word = 0;
+    for (uint32_t i = 1; i <= field; ++i) word = word << 8 | bytes_[at + i];
+    p.length = field == 0 ? fixed_width(p.type) : idprom_length_of_word(p.type, word);
+    p.left = left - field;
+    if (p.length == 0) p.kind = Problem::Kind::kZeroLength;
+    return p;
+  }
+
+  // Where and why the list stops decoding before its end, if it does.
+  std::optional<Problem> problem() const noexcept {
+    const Layout l = layout();
+    return l.malformed_at ? diagnose(*l.malformed_at) : std::nullopt;
+  }
+
   // The instance-th entry (from 1) of a type code, decoded as stored.
   std::optional<Entry> find(uint32_t type, uint32_t instance = 1) const noexcept {
     uint32_t seen = 0;
@@ -245,14 +272,13 @@ class ImageView {
   // fixed-size types as host-order integers of the class width, every other
   // value as stored.
   std::optional<std::vector<uint8_t>> get(uint32_t type, uint32_t instance = 1) const {
-    std::vector<uint8_t> out(0x4000);
-    const auto n = static_cast<uint32_t>(out.size());
-    if (idprom_get_field_data_instance(bytes_.data(), size(), type, out.data(), n, false,
+    const auto e = find(type, instance);
+    if (!e) return std::nullopt;
+    std::vector<uint8_t> out(e->length);
+    if (idprom_get_field_data_instance(bytes_.data(), size(), type, out.data(), e->length, true,
                                        instance) != IDPROM_OK) {
       return std::nullopt;
     }
-    const auto e = find(type, instance);
-    out.resize(e ? e->length : 0);
     return out;
   }
 
@@ -379,9 +405,13 @@ class ImageEditor {
 
   ImageView view() const noexcept { return ImageView(bytes_); }
 
-  // idprom_update_field_data_instance() as it is.
+  // idprom_update_field_data_instance(), except that data may lie in the
+  // image (another field's value, say): such a value is copied first, as an
+  // edit may move or overwrite it.
   EditResult update(uint32_t type, uint32_t word, const void *data, uint32_t instance = 1,
                     bool create = true) noexcept {
+    const uint32_t n = is_variable(type) ? idprom_length_of_word(type, word) : fixed_width(type);
+    if (inside_image(data, n)) return update_from_copy(type, word, data, n, instance, create);
     EditResult r;
     r.status = idprom_update_field_data_instance(bytes_.data(), size(), create, type, word, data,
                                                  &r.offset, &r.length, instance);
@@ -389,10 +419,10 @@ class ImageEditor {
   }
 
   // Writes the value bytes exactly as they are to be stored (integers
-  // big-endian).  The length word comes from the value's size and the
-  // attribute, by default the type's standard one; integer-valued types are
-  // converted to the host-order form the library expects, which depends on
-  // whether the entry is overwritten or appended.  A fixed-class value of
+  // big-endian); they may lie in the image.  The length word comes from the
+  // value's size and the attribute, by default the type's standard one;
+  // integer-valued types are converted to the host-order form the library
+  // expects, which depends on whether the entry is overwritten or appended.  A fixed-class value of
   // another width gives IDPROM_ERR_LENGTH_MISMATCH; a variable-class value of
   // 0 bytes or longer than its length field holds, IDPROM_ERR_INVALID_LENGTH.
   EditResult set(uint32_t type, std::span<const uint8_t> stored, uint32_t instance = 1,
@@ -437,6 +467,19 @@ class ImageEditor {
 
  private:
   uint32_t size() const noexcept { return static_cast<uint32_t>(bytes_.size()); }
+
+  bool inside_image(const void *data, uint32_t n) const noexcept {
+    const auto p = reinterpret_cast<std::uintptr_t>(data);
+    const auto b = reinterpret_cast<std::uintptr_t>(bytes_.data());
+    return n != 0 && p < b + bytes_.size() && b < p + n;
+  }
+
+  EditResult update_from_copy(uint32_t type, uint32_t word, const void *data, uint32_t n,
+                              uint32_t instance, bool create) noexcept {
+    uint8_t copy[IDPROM_LONG_LENGTH_MASK];  // n is at most the longest length
+    std::memcpy(copy, data, n);
+    return update(type, word, copy, instance, create);
+  }
 
   std::span<uint8_t> bytes_;
 };

@@ -11,38 +11,17 @@
 
 namespace idprom::codec {
 
-inline constexpr uint8_t kEndMarker = 0xFF;
-inline constexpr uint8_t kExtensionByte = 0x00;
+// The format's constants and helpers are the public header's; these are
+// their names inside the library.
+inline constexpr uint8_t kEndMarker = IDPROM_END_MARKER;
+inline constexpr uint8_t kExtensionByte = IDPROM_EXTENSION_BYTE;
+inline constexpr uint32_t kClassVariable = IDPROM_CLASS_VARIABLE;
 
-// Class of a type code: its bits 7-6, which are the type byte's top bits.
-inline constexpr uint32_t kClassMask = 0xC0;
-inline constexpr uint32_t kClass1 = 0x00;
-inline constexpr uint32_t kClass2 = 0x40;
-inline constexpr uint32_t kClass4 = 0x80;
-inline constexpr uint32_t kClassVariable = 0xC0;
-
-// Type codes from this one on carry a two-byte length field.
-inline constexpr uint32_t kTwoByteLengthFrom = 0xF0;
-
-// Length-word layouts: one-byte field (attribute 7-6, length 5-0) and
-// two-byte field (attribute 15-14, length 13-0).
-inline constexpr uint32_t kShortLengthMask = 0x3F;
-inline constexpr uint32_t kLongLengthMask = 0x3FFF;
-inline constexpr uint32_t kAttributeMask = 0xC0;
-
-constexpr uint32_t type_class(uint32_t type) { return type & kClassMask; }
-constexpr bool is_variable(uint32_t type) { return type_class(type) == kClassVariable; }
-constexpr bool has_long_length(uint32_t type) { return type >= kTwoByteLengthFrom; }
-
-// Value width of the fixed classes (0 for the variable class).
-constexpr uint32_t fixed_width(uint32_t type) {
-  switch (type_class(type)) {
-    case kClass1: return 1;
-    case kClass2: return 2;
-    case kClass4: return 4;
-    default: return 0;
-  }
-}
+inline constexpr auto &is_variable = idprom_is_variable;
+inline constexpr auto &fixed_width = idprom_fixed_width;  // 0 for the variable class
+inline constexpr auto &length_field_size = idprom_length_field_size;
+inline constexpr auto &length_of_word = idprom_length_of_word;
+inline constexpr auto &has_encoding = idprom_has_encoding;
 
 // A constant the optimiser may not look into (an empty volatile asm): on
 // each branch below the width stays a constant of that branch, instead of
@@ -60,37 +39,19 @@ inline uint32_t branch_constant(uint32_t v) noexcept {
 // processor has seen before (the same image again) runs about 1.5 times
 // faster.  Entries of shapes it cannot predict cost the same either way.
 inline uint32_t fixed_width_branching(uint32_t type_byte) noexcept {
-  switch (type_class(type_byte)) {
-    case kClass1: return branch_constant(1);
-    case kClass2: return branch_constant(2);
+  switch (type_byte & IDPROM_CLASS_MASK) {
+    case IDPROM_CLASS_1: return branch_constant(1);
+    case IDPROM_CLASS_2: return branch_constant(2);
     default: return branch_constant(4);
   }
-}
-
-// Length bits of a length word, in the layout the type's length field uses.
-constexpr uint32_t length_of_word(uint32_t type, uint32_t length_word) {
-  return length_word & (has_long_length(type) ? kLongLengthMask : kShortLengthMask);
-}
-
-// Bytes of the length field of a type code (0 for the fixed classes).
-constexpr uint32_t length_field_size(uint32_t type) {
-  if (!is_variable(type)) return 0;
-  return has_long_length(type) ? 2U : 1U;
-}
-
-// A type code has an encoding when its low byte is a valid type byte
-// (0x01..0xFE): 0x00 is an extension byte, 0xFF the end marker.
-constexpr bool has_encoding(uint32_t type) {
-  const uint32_t low = type & 0xFF;
-  return low != kExtensionByte && low != kEndMarker;
 }
 
 // Returns the end marker closing the list that continues at pos, or null
 // when the list is malformed or runs to end without a marker.
 const uint8_t *idprom_find_end_marker(const uint8_t *pos, const uint8_t *end) noexcept;
 
-// False for the fixed-size types whose values are byte strings (0x42, 0x82,
-// 0x85, 0x87, 0x89, 0x8A, 0x8D), true for every other code.
+// False for the fixed-size types whose values are byte strings
+// (idprom_is_byte_string), true for every other code.
 bool idprom_type_is_numeric(uint32_t type) noexcept;
 
 // One decoded entry: where its header starts, where its value starts, and
@@ -133,8 +94,8 @@ inline const uint8_t *get_entry(const uint8_t *pos, const uint8_t *end, uint32_t
     if (static_cast<uint32_t>(end - value) < field) return nullptr;
     const uint32_t high = value[0];
     const uint32_t word = field == 2 ? (high << 8 | value[1]) : high;
-    *length = word & (field == 2 ? kLongLengthMask : kShortLengthMask);
-    if (attribute != nullptr) *attribute = high & kAttributeMask;
+    *length = idprom_length_of_word(*type, word);
+    if (attribute != nullptr) *attribute = high & IDPROM_ATTR_MASK;
     value += field;
     if (*length == 0) return nullptr;
   }

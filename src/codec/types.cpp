@@ -1,5 +1,5 @@
 // The type catalogue of the codec: standard length words and the split of
-// fixed-size types into integers and byte strings.
+// fixed-size types into integers and byte strings (the header's list).
 #include <array>
 
 #include "codec/codec.hpp"
@@ -15,7 +15,7 @@ struct LengthRow {
   uint32_t word;
 };
 
-constexpr uint32_t kLongType = 0xFFFFFFFF;
+constexpr uint32_t kLongType = IDPROM_LONG_TYPE_WORD;
 
 constexpr LengthRow kLengthRows[] = {
     {0xC0, 0x46},      // decimal, 6
@@ -49,16 +49,9 @@ constexpr std::array<uint32_t, 64> make_variable_words() {
 
 constexpr auto kVariableWords = make_variable_words();
 
-// Fixed-size types whose values are byte strings, not integers.
-constexpr uint8_t kByteStringTypes[] = {0x42, 0x82, 0x85, 0x87, 0x89, 0x8A, 0x8D};
-
 }  // namespace
 
-bool idprom_type_is_numeric(uint32_t type) noexcept {
-  for (const uint8_t code : kByteStringTypes)
-    if (type == code) return false;
-  return true;
-}
+bool idprom_type_is_numeric(uint32_t type) noexcept { return !idprom_is_byte_string(type); }
 
 }  // namespace idprom::codec
 

@@ -2,6 +2,7 @@
 #include "image.hpp"
 
 #include <charconv>
+#include <optional>
 
 #include "errors.hpp"
 #include "types.hpp"
@@ -21,24 +22,10 @@ std::string describe_type(uint32_t type) {
 }
 
 std::string problem_at(std::span<const uint8_t> bytes, uint32_t offset) {
-  const auto size = static_cast<uint32_t>(bytes.size());
-  uint32_t pos = offset;
-  while (pos < size && bytes[pos] == 0x00) ++pos;
-  if (pos >= size) return "extension bytes (0x00) run to the image's end";
-  const uint32_t type = (pos - offset) * 256 + bytes[pos];
-  const std::string what = "entry of " + describe_type(type);
-  const uint32_t left = size - pos - 1;  // bytes after the type byte
-  if (!is_variable(type)) {
-    return what + ": its " + std::to_string(fixed_width(type)) +
-           "-byte value runs past the image's end (" + std::to_string(left) + " left)";
-  }
-  const uint32_t field = type >= 0xF0 ? 2 : 1;
-  if (left < field) return what + ": its length field is cut off by the image's end";
-  const uint32_t length = field == 1 ? bytes[pos + 1] & 0x3FU
-                                     : ((uint32_t{bytes[pos + 1]} << 8) | bytes[pos + 2]) & 0x3FFFU;
-  if (length == 0) return what + ": length 0 (a variable-length field holds at least one byte)";
-  return what + ": its " + std::to_string(length) + "-byte value runs past the image's end (" +
-         std::to_string(left - field) + " left)";
+  const std::optional<Problem> p = ImageView(bytes).diagnose(offset);
+  if (!p) return "";
+  if (p->kind == Problem::Kind::kExtensionToEnd) return p->reason();
+  return "entry of " + describe_type(p->type) + ": " + p->reason();
 }
 
 std::string as_lines(const std::string &text) {

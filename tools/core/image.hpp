@@ -23,8 +23,8 @@ struct Loaded {
 
 Loaded load(const std::string &path);
 
-// Why no entry decodes at `offset` (extension bytes to the end, a length
-// field or value cut off by the image's end, a zero length).
+// Why no entry decodes at `offset` (ImageView::diagnose, with the type
+// named); "" when one does.
 std::string problem_at(std::span<const uint8_t> bytes, uint32_t offset);
 
 // Library text (which starts each field or row with a newline and ends
