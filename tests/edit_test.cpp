@@ -1,0 +1,282 @@
+// Update and delete against a model of the entry list: random well-formed
+// images with every class, extension-byte types, two-byte lengths, filler
+// and lists that run to the image's end; then every truncation of a list and
+// the 16-bit limits of the dirty region.
+#include <map>
+#include <optional>
+#include <random>
+
+#include "codec/codec.hpp"
+#include "test_util.hpp"
+
+using namespace idprom::test;
+using idprom::codec::idprom_type_is_numeric;
+
+namespace {
+
+// The list an image holds, read with the exported decoder; nullopt unless
+// it ends at a marker followed by filler only, or at the image's end.
+std::optional<std::vector<Field>> decode_list(const Bytes &image) {
+  std::vector<Field> out;
+  const uint8_t *pos = image.data(), *end = image.data() + image.size();
+  while (pos < end && *pos != 0xFF) {
+    Field f;
+    uint32_t length = 0;
+    const uint8_t *v = idprom_get_entry(pos, end, &f.type, &length, &f.attribute);
+    if (v == nullptr) return std::nullopt;
+    f.value.assign(v, v + length);
+    out.push_back(f);
+    pos = v + length;
+  }
+  for (; pos < end; ++pos)
+    if (*pos != 0xFF) return std::nullopt;
+  return out;
+}
+
+struct Gen {
+  std::mt19937 rng{20261205};
+  uint32_t below(uint32_t n) { return static_cast<uint32_t>(rng() % n); }
+  bool chance(uint32_t percent) { return below(100) < percent; }
+  uint32_t type() {  // any class, some with extension bytes or a two-byte length field
+    const uint32_t byte = chance(15) ? 0xF0 + below(15) : 1 + below(0xFE);
+    return (chance(25) ? 1 + below(2) : 0) * 256 + byte;
+  }
+  uint32_t length(uint32_t type) {
+    if (type < 0xF0) return 1 + below(63);
+    return chance(10) ? 1 + below(700) : 1 + below(40);
+  }
+  Bytes bytes(size_t n) {
+    Bytes b(n);
+    for (auto &x : b) x = static_cast<uint8_t>(rng());
+    return b;
+  }
+};
+
+uint32_t width(uint32_t type) { return 1U << ((type & 0xC0) >> 6); }
+
+// The stored form of the caller's value: integers (host order) big-endian,
+// byte strings as given.
+Bytes stored(bool integer, const Bytes &host, uint32_t n) {
+  if (!integer || n == 1) return Bytes(host.begin(), host.begin() + n);
+  uint32_t v = 0;
+  if (n == 2) v = host16_of(host);
+  if (n == 4) std::memcpy(&v, host.data(), 4);
+  Bytes out(n);
+  for (uint32_t i = n; i-- > 0; v >>= 8) out[i] = static_cast<uint8_t>(v);
+  return out;
+}
+
+struct Model {
+  std::vector<Field> fields;
+  size_t size = 0;
+  size_t used(size_t k = SIZE_MAX) const {
+    return encode({fields.begin(), fields.begin() + static_cast<long>(std::min(k, fields.size()))}).size();
+  }
+  long find(uint32_t type, uint32_t instance) const {
+    uint32_t count = 0;
+    for (size_t k = 0; k < fields.size(); ++k)
+      if (fields[k].type == type && ++count == instance) return static_cast<long>(k);
+    return -1;
+  }
+};
+
+struct Expected {
+  idprom_status status = IDPROM_OK;
+  Model after;
+  size_t offset = 0, length = 0;
+};
+
+Expected fail(idprom_status status) {
+  Expected x;
+  x.status = status;
+  return x;
+}
+
+Expected expect_update(const Model &m, bool create, uint32_t type, uint32_t word, uint32_t instance,
+                       const Bytes &data) {
+  Expected x{IDPROM_OK, m};
+  const bool variable = is_variable_type(type);
+  const uint32_t n = word & (type >= 0xF0 ? 0x3FFF : 0x3F);
+  const uint32_t attr = variable ? (type >= 0xF0 ? word >> 8 : word) & 0xC0 : 0;
+  if (m.size == 0) return fail(IDPROM_ERR_END_OF_IMAGE);
+  if ((type & 0xFF) == 0 || (type & 0xFF) == 0xFF) return fail(IDPROM_ERR_INVALID_TYPE);
+  if (variable && n == 0) return fail(IDPROM_ERR_INVALID_LENGTH);
+  const long k = m.find(type, instance);
+  const bool marker = m.used() < m.size;
+  if (k >= 0) {
+    Field &f = x.after.fields[static_cast<size_t>(k)];
+    const size_t l = f.value.size(), start = m.used(static_cast<size_t>(k));
+    if (n == l) {  // in place: integers only for codes without extension bytes
+      f.value = stored(type < 0xC0 && idprom_type_is_numeric(type), data, n);
+      return {IDPROM_OK, x.after, start + encode({f}).size() - l, l};
+    }
+    if (!variable) return fail(IDPROM_ERR_LENGTH_MISMATCH);
+    if (!marker) return fail(IDPROM_ERR_NO_END_MARKER);
+    if (n > l && n - l > m.size - m.used()) return fail(IDPROM_ERR_NO_ROOM_TO_GROW);
+    f = {type, attr, stored(false, data, n)};
+    return {IDPROM_OK, x.after, start, m.size - start};
+  }
+  if (!marker) return fail(IDPROM_ERR_END_OF_IMAGE);
+  if (!create) return fail(IDPROM_ERR_NOT_FOUND_NO_CREATE);
+  const Field f{type, attr, variable ? stored(false, data, n)
+                                     : stored(idprom_type_is_numeric(type & 0xFF), data, width(type))};
+  if (m.used() + encode({f}).size() >= m.size) return fail(IDPROM_ERR_NO_ROOM);
+  x.after.fields.push_back(f);
+  return {IDPROM_OK, x.after, m.used(), encode({f}).size() + 1};
+}
+
+Expected expect_delete(const Model &m, uint32_t type, uint32_t instance) {
+  Expected x{IDPROM_OK, m};
+  const long k = m.find(type, instance);
+  if (k < 0) return fail(IDPROM_ERR_NOT_FOUND);
+  if (m.used() == m.size) return fail(IDPROM_ERR_NO_END_MARKER);
+  x.after.fields.erase(x.after.fields.begin() + k);
+  const size_t start = m.used(static_cast<size_t>(k));
+  return {IDPROM_OK, x.after, start, m.used() - start};
+}
+
+TEST(Edit, RandomEditsAgreeWithTheModel) {
+  Gen g;
+  std::map<idprom_status, int> seen;
+  for (int image = 0; image < 800; ++image) {
+    std::vector<uint32_t> pool(1 + g.below(6));
+    for (auto &t : pool) t = g.type();
+    const auto pick = [&] { return pool[g.below(static_cast<uint32_t>(pool.size()))]; };
+    Model m;
+    for (uint32_t i = g.below(9); i > 0; --i) {
+      const uint32_t t = pick();
+      m.fields.push_back(is_variable_type(t) ? Field{t, g.below(4) << 6, g.bytes(g.length(t))}
+                                             : Field{t, 0, g.bytes(width(t))});
+    }
+    m.size = m.used() + (g.chance(20) ? 0 : 1 + g.below(40));
+    for (int step = 0; step < 6; ++step) {
+      SCOPED_TRACE(testing::Message() << "image " << image << " step " << step);
+      const Bytes before = padded(encode(m.fields), m.size);
+      uint32_t type = g.chance(20) ? g.type() : pick();
+      if (g.chance(5)) type = g.below(3) * 256 + (g.chance(50) ? 0x00 : 0xFF);
+      const uint32_t instance = g.chance(85) ? 1 + g.below(3) : g.below(6);
+      Expected x;
+      Edit e;
+      if (g.chance(35)) {
+        x = expect_delete(m, type, instance);
+        e = run_delete(before, type, instance);
+      } else {
+        uint32_t n = is_variable_type(type) ? g.length(type) : g.chance(85) ? width(type) : g.below(8);
+        const long k = m.find(type, instance);
+        if (k >= 0 && g.chance(40)) n = static_cast<uint32_t>(m.fields[static_cast<size_t>(k)].value.size());
+        if (g.chance(8)) n = 0;
+        uint32_t word = n;
+        if (is_variable_type(type)) word |= g.below(4) << (type >= 0xF0 ? 14 : 6);
+        if (g.chance(10)) word |= g.below(4) << 16;  // bits no layout reads
+        const bool create = g.chance(80);
+        const Bytes data = g.bytes(1024);
+        SCOPED_TRACE(testing::Message() << std::hex << "update " << type << " word " << word);
+        x = expect_update(m, create, type, word, instance, data);
+        e = run_update(before, create, type, word, data, instance);
+      }
+      ASSERT_EQ(e.status, x.status) << std::hex << type << " #" << instance << " "
+                                    << testing::PrintToString(before);
+      ++seen[e.status];
+      if (e.status != IDPROM_OK) continue;
+      ASSERT_TRUE(changes_inside(before, e));
+      EXPECT_EQ(e.offset, x.offset);
+      EXPECT_EQ(e.length, x.length);
+      EXPECT_EQ(decode_list(e.image), x.after.fields);
+      ASSERT_EQ(e.image, padded(encode(x.after.fields), m.size));
+      m = x.after;
+    }
+  }
+  // Every outcome a well-formed image can give is exercised.
+  for (const idprom_status s :
+       {IDPROM_OK, IDPROM_ERR_LENGTH_MISMATCH, IDPROM_ERR_NOT_FOUND, IDPROM_ERR_NO_ROOM,
+        IDPROM_ERR_NOT_FOUND_NO_CREATE, IDPROM_ERR_NO_END_MARKER, IDPROM_ERR_NO_ROOM_TO_GROW,
+        IDPROM_ERR_END_OF_IMAGE, IDPROM_ERR_INVALID_TYPE, IDPROM_ERR_INVALID_LENGTH})
+    EXPECT_GE(seen[s], 10) << std::hex << s;
+  EXPECT_GT(seen[IDPROM_OK], 1600);
+}
+
+// A lookup after an update gives the caller's integer back in host order.
+TEST(Edit, LookupReadsBackWhatWasWritten) {
+  Bytes image = padded({}, 16);
+  uint16_t off = 0, len = 0, back = 0;
+  const uint16_t v = 0x1234;
+  ASSERT_EQ(idprom_update_field_data(image.data(), 16, true, 0x43, 2, &v, &off, &len), IDPROM_OK);
+  EXPECT_EQ(image[1], 0x12);  // stored big-endian
+  ASSERT_EQ(idprom_get_field_data(image.data(), 16, 0x43, &back, 2, true), IDPROM_OK);
+  EXPECT_EQ(back, 0x1234);
+  uint8_t raw[4] = {};  // a byte string comes back as stored
+  ASSERT_EQ(idprom_update_field_data(image.data(), 16, true, 0x82, 4, "abcd", &off, &len), IDPROM_OK);
+  ASSERT_EQ(idprom_get_field_data(image.data(), 16, 0x82, raw, 4, true), IDPROM_OK);
+  EXPECT_EQ(Bytes(raw, raw + 4), (Bytes{'a', 'b', 'c', 'd'}));
+}
+
+// Every truncation of a valid image: the walk stops cleanly at a cut entry
+// and the failure contract holds at every length.
+TEST(Edit, EveryTruncation) {
+  //                 0     1     2     3    4    5    6    7     8     9     10    11
+  const Bytes full = {0x01, 0x05, 0xC1, 0x83, 'a', 'b', 'c', 0x43, 0x12, 0x34, 0xFF, 0xFF};
+  for (size_t k = 0; k <= full.size(); ++k) {
+    SCOPED_TRACE(testing::Message() << "length " << k);
+    const Bytes cut(full.begin(), full.begin() + static_cast<long>(k));
+    const bool to_end = k == 0 || k == 2 || k == 7;  // the list runs to the end there
+    const Edit u = run_update(cut, true, 0x43, 2, host16(0xABCD));
+    EXPECT_EQ(u.status, k >= 10 ? IDPROM_OK : to_end ? IDPROM_ERR_END_OF_IMAGE : IDPROM_ERR_NOT_FOUND);
+    if (u.status == IDPROM_OK) {
+      EXPECT_TRUE(changes_inside(cut, u));
+    }
+    const Edit d = run_delete(cut, 0x43);
+    EXPECT_EQ(d.status, k < 10 ? IDPROM_ERR_NOT_FOUND : k == 10 ? IDPROM_ERR_NO_END_MARKER : IDPROM_OK);
+    if (d.status == IDPROM_OK) {
+      EXPECT_TRUE(changes_inside(cut, d));
+    }
+  }
+}
+
+// Images past 32767 bytes: regions are counted in 32 bits, and one that does
+// not fit the 16-bit outputs is refused.  Entries are 0xF5 text of 1000
+// bytes, 1003 with the header.
+TEST(Edit, DirtyRegionLimits) {
+  const auto image = [](size_t count, size_t total) {
+    std::vector<Field> f(count, Field{0xF5, 0x80, Bytes(1000)});
+    for (size_t i = 0; i < count; ++i) f[i].value[i % 1000] = static_cast<uint8_t>(i + 1);
+    return padded(encode(f), total);
+  };
+  const Bytes grown(1300, 'g');
+  const struct {
+    const char *what;
+    bool remove;
+    Bytes image;
+    uint32_t word, instance;
+    idprom_status status;
+    uint16_t offset, length;
+  } cases[] = {
+      {"resize in 40000 bytes", false, image(39, 40000), 0x8514, 1, IDPROM_OK, 0, 40000},
+      {"resize in 65535 bytes: the largest region", false, image(60, 65535), 0x8514, 1, IDPROM_OK, 0, 65535},
+      {"resize in 65536 bytes from the start", false, image(65, 65536), 0x8514, 1, IDPROM_ERR_IMAGE_TOO_LARGE, 0, 0},
+      {"resize in 65536 bytes from the second entry", false, image(65, 65536), 0x8514, 2, IDPROM_OK, 1003, 64533},
+      {"in place near the end of 65536 bytes", false, image(65, 65536), 0x83E8, 65, IDPROM_OK, 64 * 1003 + 3, 1000},
+      {"delete in 40000 bytes, marker at 39117", true, image(39, 40000), 0, 2, IDPROM_OK, 1003, 39117 - 1003},
+      {"delete, region of 69207 bytes", true, image(69, 70000), 0, 1, IDPROM_ERR_IMAGE_TOO_LARGE, 0, 0},
+      {"delete at offset 68204", true, image(69, 70000), 0, 69, IDPROM_ERR_IMAGE_TOO_LARGE, 0, 0},
+      {"delete, region of 65195 bytes", true, image(69, 70000), 0, 5, IDPROM_OK, 4012, 65195},
+  };
+  for (const auto &c : cases) {
+    SCOPED_TRACE(c.what);
+    const Edit e = c.remove ? run_delete(c.image, 0xF5, c.instance)
+                            : run_update(c.image, false, 0xF5, c.word, c.word == 0x83E8 ? Bytes(1000, 'x') : grown, c.instance);
+    ASSERT_EQ(e.status, c.status);
+    if (e.status != IDPROM_OK) continue;
+    EXPECT_EQ(e.offset, c.offset);
+    EXPECT_EQ(e.length, c.length);
+    EXPECT_TRUE(changes_inside(c.image, e));
+    const auto list = decode_list(e.image);
+    ASSERT_TRUE(list.has_value());
+    EXPECT_EQ(list->size(), decode_list(c.image)->size() - c.remove);
+  }
+  uint16_t off = kUnwritten, len = kUnwritten;  // an empty image comes before every other check
+  EXPECT_EQ(idprom_update_field_data(nullptr, 0, true, 0xFF, 1, "", &off, &len), IDPROM_ERR_END_OF_IMAGE);
+  EXPECT_EQ(idprom_delete_field(nullptr, 0, 0x01, &off, &len), IDPROM_ERR_NOT_FOUND);
+  EXPECT_EQ(off + len, 2 * kUnwritten);
+}
+
+}  // namespace

@@ -1,0 +1,212 @@
+// Field listings, the catalogue behind them, value renderers and dumps: the
+// sample's golden listing, buffer sizes at every cut, instances, filters,
+// the format-error line, and properties over every type byte.
+#include <algorithm>
+#include <string>
+
+#include "print/catalogue.hpp"
+#include "print/render.hpp"
+#include "test_util.hpp"
+
+using namespace idprom::test;
+using namespace idprom::print;
+
+namespace {
+
+const Bytes kSlots = {0x01, 0x02}, kSerial = {0xC1, 0x83, 'S', 'N', '1'}, kPid = {0xCB, 0x82, 'L', 'C'};
+const Bytes kVendor = {0x07, 0x11}, kClei = {0xC6, 0x81, 'C'};
+
+Bytes image_of(std::initializer_list<Bytes> entries, bool end_marker = true) {
+  Bytes out;
+  for (const Bytes &e : entries) out.insert(out.end(), e.begin(), e.end());
+  if (end_marker) out.push_back(0xFF);
+  return out;
+}
+
+// A listing into a buffer of '#': its text up to the zero byte, or
+// "<untouched>" when no byte changed.
+std::string listing(const Bytes &in, const idprom_filter *filter, uint32_t instance) {
+  const Bytes image = exact_copy(in);
+  std::string buf(16384, '#');
+  idprom_print_filter_fields_instance(image.data(), static_cast<uint32_t>(image.size()), filter,
+                                      instance, buf.data(), static_cast<uint32_t>(buf.size()));
+  if (buf == std::string(16384, '#')) return "<untouched>";
+  return buf.c_str();
+}
+
+// Into a buffer of every size: the text cut at size - 1 and a zero byte,
+// nothing at or beyond size touched (16 guard bytes).
+template <typename Fn>
+void expect_cut_at_every_size(const std::string &full, Fn &&write, uint32_t first = 1) {
+  for (uint32_t size = first; size <= full.size() + 2; ++size) {
+    std::string buf(size + 16, '#');
+    write(buf.data(), size);
+    const size_t kept = std::min<size_t>(size - 1, full.size());
+    ASSERT_EQ(buf, full.substr(0, kept) + '\0' + std::string(buf.size() - kept - 1, '#')) << size;
+  }
+}
+
+TEST(Printer, SampleListing) {
+  const Bytes image = exact_copy(sample_image());
+  const auto n = static_cast<uint32_t>(image.size());
+  const std::string golden = sample_listing();
+  ASSERT_GT(golden.size(), 500u);
+  EXPECT_EQ(listing(image, nullptr, 0), golden);
+  EXPECT_EQ(capture_stdout([&] { idprom_print_all_fields(image.data(), n); }), golden);
+  idprom_filter all{};  // include clear, empty list: everything
+  EXPECT_EQ(capture_stdout([&] { idprom_print_filter_fields(image.data(), n, &all); }), golden);
+  expect_cut_at_every_size(golden, [&](char *buf, uint32_t size) { idprom_print_all_fields_to_buf(image.data(), n, buf, size); });
+  std::string zero(8, '#');
+  idprom_print_all_fields_to_buf(image.data(), n, zero.data(), 0);
+  EXPECT_EQ(zero, std::string(8, '#'));
+}
+
+TEST(Printer, NothingListedLeavesBufferUntouched) {
+  idprom_filter none{};
+  none.include = 1;  // include set, empty list
+  EXPECT_EQ(listing({}, nullptr, 0), "<untouched>");
+  EXPECT_EQ(listing({0xFF, 0x01, 0x02}, nullptr, 0), "<untouched>");
+  EXPECT_EQ(listing(image_of({kSlots, kPid}), &none, 0), "<untouched>");
+  EXPECT_EQ(listing(image_of({{0x0C, 1}, {0xD0, 0x01, 1}}), nullptr, 0), "<untouched>");  // silent rows
+  EXPECT_EQ(listing(image_of({kSlots}), nullptr, 256), "<untouched>");
+}
+
+// Counters go by first header byte (extension-byte codes share counter 0)
+// and are 8 bits; with instance n only the n-th of each is listed.
+TEST(Printer, Instances) {
+  const Bytes image = image_of({{0x88, 0, 0, 0, 5}, kSlots, {0x88, 0, 0, 0, 6}, {0x00, 0x01, 0x2A}, {0x01, 0x09}});
+  EXPECT_EQ(listing(image, nullptr, 0),
+            "\n    Deviation Number # 1     : 5\n    Number of Slots          : 2"
+            "\n    Deviation Number # 2     : 6\n    Unknown Field (type 0101): 2a "
+            "\n    Number of Slots          : 9");
+  EXPECT_EQ(listing(image, nullptr, 2), "\n    Deviation Number # 2     : 6\n    Number of Slots          : 9");
+  Bytes many;
+  for (int k = 1; k <= 257; ++k) many.insert(many.end(), {0x88, 0, 0, 0, static_cast<uint8_t>(k == 257)});
+  many.push_back(0xFF);
+  EXPECT_EQ(listing(many, nullptr, 1), "\n    Deviation Number # 1     : 0\n    Deviation Number # 1     : 1");
+  EXPECT_NE(listing(many, nullptr, 0).find("#255     : 0\n    Deviation Number # 0     : 0\n"), std::string::npos);
+}
+
+TEST(Printer, Filters) {
+  const Bytes image = image_of({kSlots, kVendor, kSerial, kPid, kClei});
+  const auto yes = [](const uint8_t *, uint32_t, uint32_t, uint32_t, const uint8_t *) { return true; };
+  const auto no = [](const uint8_t *, uint32_t, uint32_t, uint32_t, const uint8_t *) { return false; };
+  const char *const slots = "\n    Number of Slots          : 2", *const vendor = "\n    Vendor ID                : 11 ";
+  const char *const serial = "\n    PCB Serial Number        : SN1", *const pid = "\n    PID                      : LC";
+  const char *const clei = "\n    CLEI Code                : C";
+  const struct {
+    uint8_t include;
+    idprom_filter_fn callback;
+    Bytes types;
+    std::string text;
+  } cases[] = {
+      {1, nullptr, {0xCB, 0x01}, std::string(slots) + pid},         // only the listed types
+      {0, nullptr, {0x01, 0x07}, std::string(serial) + pid + clei},  // all but the listed
+      {1, no, {0xC1}, "<untouched>"},                                // the callback decides
+      {1, yes, {0xC1}, serial},
+      {0, no, {0xC1, 0x01}, std::string(vendor) + pid + clei},       // listed types case by case
+      {1, nullptr, {0xC6, 0x00, 0xCB}, clei},                        // the list ends at its first 0
+      {1, nullptr, {0x01, 0x01}, slots},
+  };
+  for (const auto &c : cases) {
+    idprom_filter filter{};
+    filter.include = c.include;
+    filter.callback = c.callback;
+    std::copy(c.types.begin(), c.types.end(), filter.types);
+    EXPECT_EQ(listing(image, &filter, 0), c.text) << testing::PrintToString(c.types);
+  }
+  auto full = std::make_unique<idprom_filter>();  // no 0 in the list: it ends at the array's end
+  full->include = 1;
+  std::fill(std::begin(full->types), std::end(full->types), 0xC6);
+  EXPECT_EQ(listing(image, full.get(), 0), clei);
+  EXPECT_EQ(listing(image_of({{0x00, 0x01, 0x2A}, kSlots}), full.get(), 0), "<untouched>");
+}
+
+// A malformed entry ends the listing with a line on standard output naming
+// its offset; the buffer keeps the entries before it.
+TEST(Printer, FormatErrorLine) {
+  const Bytes bad = image_of({kSlots, kPid, {0xC1, 0x05, 'a', 'b'}}, false);
+  std::string text;
+  EXPECT_EQ(capture_stdout([&] { text = listing(bad, nullptr, 0); }), "\n\tIDPROM FIELD FORMAT ERROR, index 0x6");
+  EXPECT_EQ(text, std::string("\n    Number of Slots          : 2\n    PID                      : LC"));
+  EXPECT_EQ(capture_stdout([&] { text = listing({0x00, 0x00}, nullptr, 0); }), "\n\tIDPROM FIELD FORMAT ERROR, index 0x0");
+  EXPECT_EQ(text, "<untouched>");
+  Bytes long_image(300, 0x01);  // 150 entries, then a length of 0
+  long_image.insert(long_image.end(), {0xC1, 0x00, 0xFF});
+  EXPECT_EQ(capture_stdout([&] { listing(long_image, nullptr, 7); }), "\n\tIDPROM FIELD FORMAT ERROR, index 0x12c");
+}
+
+// No catalogue row reads past its value (exactly sized, under
+// AddressSanitizer), whatever the type byte, length and bytes; the position
+// always counts the text; a value shorter than its row is shown as the label
+// and its bytes in hex.
+TEST(Catalogue, NoRowReadsPastItsValue) {
+  for (uint32_t type = 0x01; type <= 0xFE; ++type)
+    for (uint32_t length = 1; length <= 20; ++length)
+      for (const uint8_t fill : Bytes{0x00, 0x01, 0x02, 0x41, 0xFF}) {
+        const Bytes value = exact_copy(Bytes(length, fill));
+        uint8_t counters[256] = {};
+        char buf[2048] = {};
+        uint32_t pos = 0;
+        idprom_print_entry(value.data(), type, length, fill & 0xC0U, buf, &pos, sizeof buf, counters);
+        ASSERT_EQ(pos, std::string(buf).size()) << std::hex << type;
+      }
+  Bytes mac = {0xCF, 0x03, 0x00, 0x1A, 0x2B};  // short value at the image's very end
+  EXPECT_EQ(listing(mac, nullptr, 0), "\n    Base MAC Address         : 00 1a 2b ");
+  EXPECT_EQ(listing(image_of({{0xC8, 0x05, 0x01, 0x02, 0x01, 0x12, 0x34}}), nullptr, 0),
+            "\n    Calibration Data         : Minimum: 1 dBmV, Maximum: 2 dBmV\n\t  Calibration values : 0x1234 ");
+  EXPECT_EQ(listing(image_of({{0x00, 0x00, 0xC5, 0x80, 0x03, 'x', 'y', 'z'}, {0xE0, 0x44, 0xFF, 0xFF, 0xFF, 0xFF}}), nullptr, 0),
+            "\n    Unknown Field (type 02c5): xyz\n    Unknown Field (type 00e0): -1");
+}
+
+// One case per renderer, written out whole.
+TEST(Render, Texts) {
+  const auto render = [](auto fn, const Bytes &in) {
+    const Bytes value = exact_copy(in);
+    char buf[256] = {};
+    uint32_t pos = 0;
+    fn(value.data(), static_cast<uint32_t>(value.size()), buf, &pos, sizeof buf);
+    EXPECT_EQ(pos, std::string(buf).size());
+    return std::string(buf);
+  };
+  const auto by_attribute = [](uint32_t attribute, bool field) {
+    return [attribute, field](const uint8_t *v, uint32_t n, char *buf, uint32_t *pos, uint32_t size) {
+      (field ? idprom_print_field_by_display_type : idprom_print_by_display_type)(v, attribute, n, buf, pos, size);
+    };
+  };
+  EXPECT_EQ(render(idprom_print_hex, {0, 1, 2, 3, 4, 5, 6, 7, 8, 9}),
+            "00 01 02 03 04 05 06 07 \n\t                           08 09 ");
+  EXPECT_EQ(render(idprom_print_ascii, {0x20, '%', 's', 0x7F, 0xFF, 0x0A, 0x00, 'A'}), " %s<7f><ff><0a>");
+  EXPECT_EQ(render(by_attribute(0x40, false), {0xFF, 0xFF}), "65535");
+  EXPECT_EQ(render(by_attribute(0x40, false), {0xFF, 0xFF, 0xFF, 0xFF}), "-1");
+  EXPECT_EQ(render(by_attribute(0x40, true), {0x0A, 0x01, 0x02, 0x03}), "10.1.2.3");
+  EXPECT_EQ(render(by_attribute(0x40, true), {0, 0, 1, 0, 9, 9, 9, 9}), "256");
+  EXPECT_EQ(render(by_attribute(0x40, false), {1, 2, 3}), "1.2.3");
+  EXPECT_EQ(render(by_attribute(0xC0, false), {0x41, 0x42}), "41 42 ");
+}
+
+TEST(Dump, Layouts) {
+  const Bytes image = exact_copy(padded({0xC1, 0x03, 0x61, 0x62, 0x63}, 36));  // marker in the first row
+  EXPECT_EQ(capture_stdout([&] { idprom_dump(image.data(), 36); }),
+            "\n\t  0x00: c1 03 61 62 63 ff ff ff ff ff ff ff ff ff ff ff");
+  const Bytes to_end = exact_copy({0xC3, 0x00, 0xFF, 0xFF});  // malformed: the whole image
+  EXPECT_EQ(capture_stdout([&] { idprom_dump(to_end.data(), 4); }), "\n\t  0x00: c3 00 ff ff");
+  Bytes data(20);
+  for (size_t i = 0; i < data.size(); ++i) data[i] = static_cast<uint8_t>(0x41 + i);
+  data[1] = 0x7F;
+  const std::string rows =
+      "  000: 41 7F 43 44 45 46 47 48 49 4A 4B 4C 4D 4E 4F 50    A.CDEFGHIJKLMNOP\n"
+      "  010: 51 52 53 54                                        QRST\n";
+  EXPECT_EQ(capture_stdout([&] { idprom_enhanced_dump(data.data(), 20); }), rows);
+  expect_cut_at_every_size("\n" + rows, [&](char *buf, uint32_t size) { idprom_enhanced_dump_to_buf(data.data(), 20, buf, size); }, 2);
+  std::string one(4, '#');  // size 1 holds the newline alone, no zero byte
+  idprom_enhanced_dump_to_buf(data.data(), 20, one.data(), 1);
+  EXPECT_EQ(one, "\n###");
+  const Bytes wraps(65521, 0x41);  // (65521 + 15) & 0xFFF0 wraps to 0: nothing
+  EXPECT_EQ(capture_stdout([&] { idprom_enhanced_dump(wraps.data(), 65521); }), "");
+  Bytes big(0x1010, 0x5A);  // four-digit offsets from 0x1000
+  const std::string text = capture_stdout([&] { idprom_enhanced_dump(big.data(), 0x1010); });
+  EXPECT_EQ(text.substr(text.size() - 76), "  1000: 5A 5A 5A 5A 5A 5A 5A 5A 5A 5A 5A 5A 5A 5A 5A 5A    ZZZZZZZZZZZZZZZZ\n");
+}
+
+}  // namespace
