@@ -1,9 +1,8 @@
 // Shared pieces of the fuzz harnesses: a property check that aborts (so that
 // libFuzzer and the replay main both report it as a finding), a reader that
-// takes the parameters of a call from the front of the input, heap blocks of
-// exactly the size a call may touch (AddressSanitizer then reports one byte
-// past them), and a walk of the entry list written independently of the
-// library, against which the library's results are compared.
+// takes the parameters of a call from the front of the input, and heap
+// blocks of exactly the size a call may touch (AddressSanitizer then reports
+// one byte past them).  The model of the entry list is tests/model.hpp.
 #pragma once
 
 #include <cstddef>
@@ -14,6 +13,8 @@
 #include <memory>
 #include <string>
 #include <vector>
+
+#include "model.hpp"
 
 #include "idprom.h"
 
@@ -109,92 +110,6 @@ class Block {
   std::unique_ptr<uint8_t[]> p_;
   size_t n_;
 };
-
-// ---- reference walk of the entry list ----------------------------------
-//
-// Entry header:  [0x00 ...] type [len | len_hi len_lo] value...
-// Written from the image format alone, offsets instead of pointers, so that
-// it shares no code with the decoder it checks.
-
-struct RefEntry {
-  size_t start = 0;  // first header byte
-  size_t value = 0;  // first value byte
-  uint32_t type = 0;
-  uint32_t length = 0;
-  uint32_t attribute = 0;
-};
-
-FUZZ_UNTRACED inline bool ref_decode(const uint8_t *image, size_t n, size_t pos, RefEntry *e) {
-  e->start = pos;
-  uint32_t type = 0;
-  while (pos < n && image[pos] == 0x00) {
-    type += 256;
-    ++pos;
-  }
-  if (pos >= n) return false;
-  type |= image[pos++];
-  uint32_t length = 0;
-  uint32_t attribute = 0;
-  if ((type & 0xC0) != 0xC0) {
-    length = 1U << ((type >> 6) & 3U);  // classes 0x00, 0x40, 0x80: 1, 2, 4
-  } else if (type < 0xF0) {
-    if (pos >= n) return false;
-    attribute = image[pos] & 0xC0U;
-    length = image[pos] & 0x3FU;
-    pos += 1;
-  } else {
-    if (n - pos < 2) return false;
-    attribute = image[pos] & 0xC0U;
-    length = (static_cast<uint32_t>(image[pos]) << 8 | image[pos + 1]) & 0x3FFFU;
-    pos += 2;
-  }
-  if (length == 0 || n - pos < length) return false;
-  e->value = pos;
-  e->type = type;
-  e->length = length;
-  e->attribute = attribute;
-  return true;
-}
-
-enum class Stop { kMarker, kImageEnd, kMalformed };
-
-struct RefList {
-  std::vector<RefEntry> entries;
-  Stop stop = Stop::kImageEnd;
-  size_t stop_at = 0;  // offset of the marker, the malformed header, or n
-};
-
-FUZZ_UNTRACED inline RefList ref_walk(const uint8_t *image, size_t n) {
-  RefList list;
-  size_t pos = 0;
-  for (;;) {
-    if (pos >= n) {
-      list.stop = Stop::kImageEnd;
-      break;
-    }
-    if (image[pos] == 0xFF) {
-      list.stop = Stop::kMarker;
-      break;
-    }
-    RefEntry e;
-    if (!ref_decode(image, n, pos, &e)) {
-      list.stop = Stop::kMalformed;
-      break;
-    }
-    list.entries.push_back(e);
-    pos = e.value + e.length;
-  }
-  list.stop_at = pos < n ? pos : n;
-  return list;
-}
-
-// The fixed-size types whose values are byte strings rather than integers.
-inline bool ref_is_numeric(uint32_t type) {
-  switch (type) {
-    case 0x42: case 0x82: case 0x85: case 0x87: case 0x89: case 0x8A: case 0x8D: return false;
-    default: return true;
-  }
-}
 
 // The text a call wrote into a buffer: up to its first zero byte.
 inline std::string text_of(const char *buf, size_t size) {

@@ -3,35 +3,16 @@
 // and lists that run to the image's end; then every truncation of a list and
 // the 16-bit limits of the dirty region.
 #include <map>
-#include <optional>
 #include <random>
 
-#include "codec/codec.hpp"
+#include "model.hpp"
 #include "test_util.hpp"
 
 using namespace idprom::test;
-using idprom::codec::idprom_type_is_numeric;
 
 namespace {
 
-// The list an image holds, read with the exported decoder; nullopt unless
-// it ends at a marker followed by filler only, or at the image's end.
-std::optional<std::vector<Field>> decode_list(const Bytes &image) {
-  std::vector<Field> out;
-  const uint8_t *pos = image.data(), *end = image.data() + image.size();
-  while (pos < end && *pos != 0xFF) {
-    Field f;
-    uint32_t length = 0;
-    const uint8_t *v = idprom_get_entry(pos, end, &f.type, &length, &f.attribute);
-    if (v == nullptr) return std::nullopt;
-    f.value.assign(v, v + length);
-    out.push_back(f);
-    pos = v + length;
-  }
-  for (; pos < end; ++pos)
-    if (*pos != 0xFF) return std::nullopt;
-  return out;
-}
+using namespace idprom::model;
 
 struct Gen {
   std::mt19937 rng{20261205};
@@ -52,87 +33,15 @@ struct Gen {
   }
 };
 
-uint32_t width(uint32_t type) { return 1U << ((type & 0xC0) >> 6); }
-
-// The stored form of the caller's value: integers (host order) big-endian,
-// byte strings as given.
-Bytes stored(bool integer, const Bytes &host, uint32_t n) {
-  if (!integer || n == 1) return Bytes(host.begin(), host.begin() + n);
-  uint32_t v = 0;
-  if (n == 2) v = host16_of(host);
-  if (n == 4) std::memcpy(&v, host.data(), 4);
-  Bytes out(n);
-  for (uint32_t i = n; i-- > 0; v >>= 8) out[i] = static_cast<uint8_t>(v);
-  return out;
-}
-
-struct Model {
-  std::vector<Field> fields;
-  size_t size = 0;
-  size_t used(size_t k = SIZE_MAX) const {
-    return encode({fields.begin(), fields.begin() + static_cast<long>(std::min(k, fields.size()))}).size();
+// Runs the edit on an exact copy, checks the failure contract, and on
+// success what the model says of the region, the list and the filler.
+Edit check_edit(const Bytes &before, const Expected &x, const Edit &e) {
+  EXPECT_EQ(e.status, x.status) << testing::PrintToString(before);
+  if (e.status == IDPROM_OK && x.status == IDPROM_OK) {
+    const char *fault = check_result(before.data(), e.image.data(), before.size(), x, e.offset, e.length);
+    EXPECT_EQ(fault, nullptr) << fault << " " << e.offset << "+" << e.length;
   }
-  long find(uint32_t type, uint32_t instance) const {
-    uint32_t count = 0;
-    for (size_t k = 0; k < fields.size(); ++k)
-      if (fields[k].type == type && ++count == instance) return static_cast<long>(k);
-    return -1;
-  }
-};
-
-struct Expected {
-  idprom_status status = IDPROM_OK;
-  Model after;
-  size_t offset = 0, length = 0;
-};
-
-Expected fail(idprom_status status) {
-  Expected x;
-  x.status = status;
-  return x;
-}
-
-Expected expect_update(const Model &m, bool create, uint32_t type, uint32_t word, uint32_t instance,
-                       const Bytes &data) {
-  Expected x{IDPROM_OK, m};
-  const bool variable = is_variable_type(type);
-  const uint32_t n = word & (type >= 0xF0 ? 0x3FFF : 0x3F);
-  const uint32_t attr = variable ? (type >= 0xF0 ? word >> 8 : word) & 0xC0 : 0;
-  if (m.size == 0) return fail(IDPROM_ERR_END_OF_IMAGE);
-  if ((type & 0xFF) == 0 || (type & 0xFF) == 0xFF) return fail(IDPROM_ERR_INVALID_TYPE);
-  if (variable && n == 0) return fail(IDPROM_ERR_INVALID_LENGTH);
-  const long k = m.find(type, instance);
-  const bool marker = m.used() < m.size;
-  if (k >= 0) {
-    Field &f = x.after.fields[static_cast<size_t>(k)];
-    const size_t l = f.value.size(), start = m.used(static_cast<size_t>(k));
-    if (n == l) {  // in place: integers only for codes without extension bytes
-      f.value = stored(type < 0xC0 && idprom_type_is_numeric(type), data, n);
-      return {IDPROM_OK, x.after, start + encode({f}).size() - l, l};
-    }
-    if (!variable) return fail(IDPROM_ERR_LENGTH_MISMATCH);
-    if (!marker) return fail(IDPROM_ERR_NO_END_MARKER);
-    if (n > l && n - l > m.size - m.used()) return fail(IDPROM_ERR_NO_ROOM_TO_GROW);
-    f = {type, attr, stored(false, data, n)};
-    return {IDPROM_OK, x.after, start, m.size - start};
-  }
-  if (!marker) return fail(IDPROM_ERR_END_OF_IMAGE);
-  if (!create) return fail(IDPROM_ERR_NOT_FOUND_NO_CREATE);
-  const Field f{type, attr, variable ? stored(false, data, n)
-                                     : stored(idprom_type_is_numeric(type & 0xFF), data, width(type))};
-  if (m.used() + encode({f}).size() >= m.size) return fail(IDPROM_ERR_NO_ROOM);
-  x.after.fields.push_back(f);
-  return {IDPROM_OK, x.after, m.used(), encode({f}).size() + 1};
-}
-
-Expected expect_delete(const Model &m, uint32_t type, uint32_t instance) {
-  Expected x{IDPROM_OK, m};
-  const long k = m.find(type, instance);
-  if (k < 0) return fail(IDPROM_ERR_NOT_FOUND);
-  if (m.used() == m.size) return fail(IDPROM_ERR_NO_END_MARKER);
-  x.after.fields.erase(x.after.fields.begin() + k);
-  const size_t start = m.used(static_cast<size_t>(k));
-  return {IDPROM_OK, x.after, start, m.used() - start};
+  return e;
 }
 
 TEST(Edit, RandomEditsAgreeWithTheModel) {
@@ -142,48 +51,43 @@ TEST(Edit, RandomEditsAgreeWithTheModel) {
     std::vector<uint32_t> pool(1 + g.below(6));
     for (auto &t : pool) t = g.type();
     const auto pick = [&] { return pool[g.below(static_cast<uint32_t>(pool.size()))]; };
-    Model m;
+    std::vector<Field> fields;
     for (uint32_t i = g.below(9); i > 0; --i) {
       const uint32_t t = pick();
-      m.fields.push_back(is_variable_type(t) ? Field{t, g.below(4) << 6, g.bytes(g.length(t))}
-                                             : Field{t, 0, g.bytes(width(t))});
+      fields.push_back(is_variable(t) ? Field{t, g.below(4) << 6, g.bytes(g.length(t))}
+                                      : Field{t, 0, g.bytes(width(t))});
     }
-    m.size = m.used() + (g.chance(20) ? 0 : 1 + g.below(40));
+    const size_t size = encode(fields).size() + (g.chance(20) ? 0 : 1 + g.below(40));
     for (int step = 0; step < 6; ++step) {
       SCOPED_TRACE(testing::Message() << "image " << image << " step " << step);
-      const Bytes before = padded(encode(m.fields), m.size);
+      const Bytes before = padded(encode(fields), size);
+      const List list = walk(before.data(), before.size());
+      ASSERT_EQ(list.fields(), fields);
       uint32_t type = g.chance(20) ? g.type() : pick();
       if (g.chance(5)) type = g.below(3) * 256 + (g.chance(50) ? 0x00 : 0xFF);
       const uint32_t instance = g.chance(85) ? 1 + g.below(3) : g.below(6);
       Expected x;
       Edit e;
       if (g.chance(35)) {
-        x = expect_delete(m, type, instance);
-        e = run_delete(before, type, instance);
+        x = expect_delete(list, type, instance);
+        e = check_edit(before, x, run_delete(before, type, instance));
       } else {
-        uint32_t n = is_variable_type(type) ? g.length(type) : g.chance(85) ? width(type) : g.below(8);
-        const long k = m.find(type, instance);
-        if (k >= 0 && g.chance(40)) n = static_cast<uint32_t>(m.fields[static_cast<size_t>(k)].value.size());
+        uint32_t n = is_variable(type) ? g.length(type) : g.chance(85) ? width(type) : g.below(8);
+        const long k = list.find(type, instance);
+        if (k >= 0 && g.chance(40)) n = static_cast<uint32_t>(fields[static_cast<size_t>(k)].value.size());
         if (g.chance(8)) n = 0;
         uint32_t word = n;
-        if (is_variable_type(type)) word |= g.below(4) << (type >= 0xF0 ? 14 : 6);
+        if (is_variable(type)) word |= g.below(4) << (type >= 0xF0 ? 14 : 6);
         if (g.chance(10)) word |= g.below(4) << 16;  // bits no layout reads
         const bool create = g.chance(80);
         const Bytes data = g.bytes(1024);
-        SCOPED_TRACE(testing::Message() << std::hex << "update " << type << " word " << word);
-        x = expect_update(m, create, type, word, instance, data);
-        e = run_update(before, create, type, word, data, instance);
+        SCOPED_TRACE(testing::Message() << std::hex << "update " << type << " #" << instance << " word " << word);
+        x = expect_update(list, create, type, word, instance, data.data());
+        e = check_edit(before, x, run_update(before, create, type, word, data, instance));
       }
-      ASSERT_EQ(e.status, x.status) << std::hex << type << " #" << instance << " "
-                                    << testing::PrintToString(before);
+      if (HasFailure()) return;
       ++seen[e.status];
-      if (e.status != IDPROM_OK) continue;
-      ASSERT_TRUE(changes_inside(before, e));
-      EXPECT_EQ(e.offset, x.offset);
-      EXPECT_EQ(e.length, x.length);
-      EXPECT_EQ(decode_list(e.image), x.after.fields);
-      ASSERT_EQ(e.image, padded(encode(x.after.fields), m.size));
-      m = x.after;
+      if (e.status == IDPROM_OK) fields = x.fields;
     }
   }
   // Every outcome a well-formed image can give is exercised.
@@ -262,16 +166,17 @@ TEST(Edit, DirtyRegionLimits) {
   };
   for (const auto &c : cases) {
     SCOPED_TRACE(c.what);
+    const Bytes data = c.word == 0x83E8 ? Bytes(1000, 'x') : grown;
     const Edit e = c.remove ? run_delete(c.image, 0xF5, c.instance)
-                            : run_update(c.image, false, 0xF5, c.word, c.word == 0x83E8 ? Bytes(1000, 'x') : grown, c.instance);
+                            : run_update(c.image, false, 0xF5, c.word, data, c.instance);
     ASSERT_EQ(e.status, c.status);
     if (e.status != IDPROM_OK) continue;
     EXPECT_EQ(e.offset, c.offset);
     EXPECT_EQ(e.length, c.length);
-    EXPECT_TRUE(changes_inside(c.image, e));
-    const auto list = decode_list(e.image);
-    ASSERT_TRUE(list.has_value());
-    EXPECT_EQ(list->size(), decode_list(c.image)->size() - c.remove);
+    const List before = walk(c.image.data(), c.image.size());
+    const Expected x = c.remove ? expect_delete(before, 0xF5, c.instance)
+                                : expect_update(before, false, 0xF5, c.word, c.instance, data.data());
+    check_edit(c.image, x, e);
   }
   uint16_t off = kUnwritten, len = kUnwritten;  // an empty image comes before every other check
   EXPECT_EQ(idprom_update_field_data(nullptr, 0, true, 0xFF, 1, "", &off, &len), IDPROM_ERR_END_OF_IMAGE);

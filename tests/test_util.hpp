@@ -1,6 +1,6 @@
 // Helpers shared by the unit tests: exactly sized images, the sample and its
-// golden listing, standard-output capture, an entry encoder written from the
-// image layout alone, and edit runners that check the failure contract.
+// golden listing, standard-output capture, and edit runners that check the
+// failure contract.
 #pragma once
 
 #include <gtest/gtest.h>
@@ -64,42 +64,11 @@ std::string capture_stdout(Fn &&fn) {
   return text;
 }
 
-// ---- entries --------------------------------------------------------------
-// Entry header:  [0x00 ...] type [len | len_hi len_lo] value...
-
-struct Field {
-  uint32_t type = 0;
-  uint32_t attribute = 0;  // 0x00, 0x40, 0x80 or 0xC0 (variable class only)
-  Bytes value;
-  bool operator==(const Field &) const = default;
-};
-
-inline bool is_variable_type(uint32_t type) { return (type & 0xC0) == 0xC0; }
-
-inline Bytes encode(const std::vector<Field> &fields) {
-  Bytes out;
-  for (const Field &f : fields) {
-    out.insert(out.end(), f.type / 256, 0x00);
-    out.push_back(static_cast<uint8_t>(f.type));
-    const auto n = static_cast<uint32_t>(f.value.size());
-    if (is_variable_type(f.type) && f.type >= 0xF0) out.push_back(static_cast<uint8_t>(f.attribute | n >> 8));
-    if (is_variable_type(f.type)) out.push_back(static_cast<uint8_t>(f.type >= 0xF0 ? n : (f.attribute | n)));
-    out.insert(out.end(), f.value.begin(), f.value.end());
-  }
-  return out;
-}
-
 // The bytes of a host-order integer, as a caller passes it.
 inline Bytes host16(uint16_t v) {
   Bytes b(2);
   std::memcpy(b.data(), &v, 2);
   return b;
-}
-
-inline uint16_t host16_of(const Bytes &b) {
-  uint16_t v;
-  std::memcpy(&v, b.data(), 2);
-  return v;
 }
 
 inline constexpr uint16_t kUnwritten = 0xBEEF;
