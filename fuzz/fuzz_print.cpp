@@ -60,20 +60,13 @@ void check_callback_args(const uint8_t *value, uint32_t type, uint32_t attribute
   FUZZ_CHECK(type <= 0xFF && listed(*g_view.filter, type));
 }
 
-bool always(const uint8_t *v, uint32_t t, uint32_t a, uint32_t l, const uint8_t *c) {
+template <int kAnswer>  // 1 always, 0 never, else by the seed
+bool answer(const uint8_t *v, uint32_t t, uint32_t a, uint32_t l, const uint8_t *c) {
   check_callback_args(v, t, a, l, c);
-  return true;
-}
-bool never(const uint8_t *v, uint32_t t, uint32_t a, uint32_t l, const uint8_t *c) {
-  check_callback_args(v, t, a, l, c);
-  return false;
-}
-bool by_seed(const uint8_t *v, uint32_t t, uint32_t a, uint32_t l, const uint8_t *c) {
-  check_callback_args(v, t, a, l, c);
-  return ((t ^ l ^ g_view.seed) & 1U) != 0;
+  return kAnswer == 1 || (kAnswer == 2 && ((t ^ l ^ g_view.seed) & 1U) != 0);
 }
 
-constexpr idprom_filter_fn kCallbacks[] = {nullptr, always, never, by_seed};
+constexpr idprom_filter_fn kCallbacks[] = {nullptr, answer<1>, answer<0>, answer<2>};
 
 // The listing text, or "no listing" when the buffer was left untouched.
 struct Listing {
@@ -113,45 +106,31 @@ void check_bounded(const Listing &whole, size_t size, Print print) {
 }
 
 size_t bounded_size(uint8_t mode, uint16_t size, const Listing &whole) {
-  const size_t t = whole.text.size();
-  switch ((mode >> 5) & 3U) {
-    case 2: return t;
-    case 3: return t + 1;
-    default: return size % (t + 2);
-  }
+  const size_t t = whole.text.size(), pick = (mode >> 5) & 3U;
+  return pick == 2 ? t : pick == 3 ? t + 1 : size % (t + 2);
 }
 
+// The wrappers print what the general call prints with their arguments.
 void check_wrapper(const Block &image, const idprom_filter *filter, uint8_t pick) {
   const uint8_t *img = image.data();
   const uint32_t n = image.size32();
   const size_t big = large_size(image.size());
-  auto general = [&](const idprom_filter *f, uint32_t instance) {
-    return list_into(big, [&](char *b, uint32_t s) {
-      idprom_print_filter_fields_instance(img, n, f, instance, b, s);
-    });
+  const auto general = [&](const idprom_filter *f, uint32_t instance) {
+    return list_into(big, [&](char *b, uint32_t s) { idprom_print_filter_fields_instance(img, n, f, instance, b, s); });
   };
   switch (pick % 5) {
-    case 0: {
-      const Listing got = list_into(big, [&](char *b, uint32_t s) {
-        idprom_print_all_fields_to_buf(img, n, b, s);
-      });
-      FUZZ_CHECK(got == general(nullptr, 0));
+    case 0:
+      FUZZ_CHECK(list_into(big, [&](char *b, uint32_t s) { idprom_print_all_fields_to_buf(img, n, b, s); }) ==
+                 general(nullptr, 0));
       break;
-    }
-    case 1: {
-      const Listing got = list_into(big, [&](char *b, uint32_t s) {
-        idprom_print_filter_fields_to_buf(img, n, filter, b, s);
-      });
-      FUZZ_CHECK(got == general(filter, 1));
+    case 1:
+      FUZZ_CHECK(list_into(big, [&](char *b, uint32_t s) { idprom_print_filter_fields_to_buf(img, n, filter, b, s); }) ==
+                 general(filter, 1));
       break;
-    }
-    case 2: {
-      const Listing got = list_into(big, [&](char *b, uint32_t s) {
-        idprom_print_basic_fields_to_buf(img, n, b, s);
-      });
-      FUZZ_CHECK(got == general(&idprom_basic_filter, 0));
+    case 2:
+      FUZZ_CHECK(list_into(big, [&](char *b, uint32_t s) { idprom_print_basic_fields_to_buf(img, n, b, s); }) ==
+                 general(&idprom_basic_filter, 0));
       break;
-    }
     case 3: idprom_print_all_fields(img, n); break;
     default: idprom_print_filter_fields(img, n, filter); break;
   }
