@@ -79,7 +79,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size) {
   Block out(out_size, 0xA5);
   FUZZ_CHECK(idprom_get_field_data_instance(image.data(), image.size32(), type, out.data(), out_size,
                                             exact, instance) == status);
-  FUZZ_CHECK(image.equals(before));
+  FUZZ_CHECK(image == before);
   FUZZ_CHECK(want.empty() || std::memcmp(out.data(), want.data(), want.size()) == 0);
   FUZZ_CHECK(out.all_from(want.size(), 0xA5));
   return 0;

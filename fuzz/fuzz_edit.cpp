@@ -48,7 +48,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *input, size_t input_size) {
                                                  data.data(), &offset, &length, instance);
   FUZZ_CHECK(s == IDPROM_OK || (s >= IDPROM_ERR_LENGTH_MISMATCH && s <= IDPROM_ERR_IMAGE_TOO_LARGE));
   if (s != IDPROM_OK) {
-    FUZZ_CHECK(image.equals(before));
+    FUZZ_CHECK(image == before);
     FUZZ_CHECK(offset == 0xA5A5 && length == 0xA5A5);
   } else {
     // delete may still remove an entry that decodes to a code without one (0x00 0xFF reads as 0x1FF)
