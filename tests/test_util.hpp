@@ -7,7 +7,6 @@
 #include <unistd.h>
 
 #include <cstdio>
-#include <cstring>
 #include <fstream>
 #include <iterator>
 #include <string>
@@ -29,20 +28,16 @@ inline Bytes padded(Bytes bytes, size_t total) {
   return bytes;
 }
 
-inline std::string read_text(const std::string &path) {
-  std::ifstream in(path, std::ios::binary);
-  return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
-}
 inline Bytes read_file(const std::string &path) {
-  const std::string s = read_text(path);
-  return Bytes(s.begin(), s.end());
+  std::ifstream in(path, std::ios::binary);
+  return Bytes(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
 }
 inline Bytes sample_image() { return read_file(IDPROM_SAMPLE_IMAGE); }
 #ifdef IDPROM_SAMPLE_LISTING
 // The sample's listing: the golden file without its final newline.
 inline std::string sample_listing() {
-  const std::string s = read_text(IDPROM_SAMPLE_LISTING);
-  return s.substr(0, s.size() - 1);
+  const Bytes text = read_file(IDPROM_SAMPLE_LISTING);
+  return std::string(text.begin(), text.end() - 1);
 }
 #endif
 
@@ -64,13 +59,6 @@ std::string capture_stdout(Fn &&fn) {
   return text;
 }
 
-// The bytes of a host-order integer, as a caller passes it.
-inline Bytes host16(uint16_t v) {
-  Bytes b(2);
-  std::memcpy(b.data(), &v, 2);
-  return b;
-}
-
 inline constexpr uint16_t kUnwritten = 0xBEEF;
 
 struct Edit {
@@ -79,43 +67,29 @@ struct Edit {
   uint16_t offset = kUnwritten, length = kUnwritten;
 };
 
-// A failed edit leaves the image byte-identical and the dirty outputs unwritten.
-inline void expect_untouched_on_failure(const Bytes &in, const Edit &e) {
-  if (e.status == IDPROM_OK) return;
-  EXPECT_EQ(e.image, in) << "image touched on failure";
-  EXPECT_EQ(e.offset, kUnwritten) << "dirty offset written on failure";
-  EXPECT_EQ(e.length, kUnwritten) << "dirty length written on failure";
-}
-
-inline Edit run_update(const Bytes &in, bool create, uint32_t type, uint32_t word,
-                       const Bytes &data, uint32_t instance = 1) {
+// Runs an edit on an exact copy of in; a failed edit must leave the image
+// byte-identical and the dirty outputs unwritten.
+template <typename Call>
+Edit run_edit(const Bytes &in, Call call) {
   Edit e{IDPROM_OK, exact_copy(in)};
+  e.status = call(e.image.data(), static_cast<uint32_t>(in.size()), &e.offset, &e.length);
+  if (e.status != IDPROM_OK) {
+    EXPECT_EQ(e.image, in) << "image touched on failure";
+    EXPECT_EQ(e.offset + e.length, 2 * kUnwritten) << "dirty region written on failure";
+  }
+  return e;
+}
+inline Edit run_update(const Bytes &in, bool create, uint32_t type, uint32_t word, const Bytes &data,
+                       uint32_t instance = 1) {
   const Bytes value = exact_copy(data);
-  e.status = idprom_update_field_data_instance(e.image.data(), static_cast<uint32_t>(in.size()),
-                                               create, type, word, value.data(), &e.offset,
-                                               &e.length, instance);
-  expect_untouched_on_failure(in, e);
-  return e;
+  return run_edit(in, [&](uint8_t *image, uint32_t n, uint16_t *offset, uint16_t *length) {
+    return idprom_update_field_data_instance(image, n, create, type, word, value.data(), offset, length, instance);
+  });
 }
-
 inline Edit run_delete(const Bytes &in, uint32_t type, uint32_t instance = 1) {
-  Edit e{IDPROM_OK, exact_copy(in)};
-  e.status = idprom_delete_field_instance(e.image.data(), static_cast<uint32_t>(in.size()), type,
-                                          &e.offset, &e.length, instance);
-  expect_untouched_on_failure(in, e);
-  return e;
-}
-
-// Every changed byte lies in the region, and the region inside the image.
-inline ::testing::AssertionResult changes_inside(const Bytes &before, const Edit &e) {
-  if (e.offset + size_t{e.length} > before.size())
-    return ::testing::AssertionFailure() << "region " << e.offset << "+" << e.length
-                                         << " leaves the image of " << before.size();
-  for (size_t i = 0; i < before.size(); ++i)
-    if (before[i] != e.image[i] && (i < e.offset || i >= size_t{e.offset} + e.length))
-      return ::testing::AssertionFailure() << "byte " << i << " changed outside region "
-                                           << e.offset << "+" << e.length;
-  return ::testing::AssertionSuccess();
+  return run_edit(in, [&](uint8_t *image, uint32_t n, uint16_t *offset, uint16_t *length) {
+    return idprom_delete_field_instance(image, n, type, offset, length, instance);
+  });
 }
 
 }  // namespace idprom::test
