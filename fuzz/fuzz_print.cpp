@@ -1,4 +1,5 @@
-// The field printer, its wrappers and the value renderer on hostile images.
+// The field printer, its wrappers, the value renderer and the hex dumps on
+// hostile images.
 //
 // Input:  mode  inst_hi  inst_lo  ntypes  size_hi  size_lo  seed  attr  rsize
 //         rpos  types[ntypes & 31]  image...
@@ -17,7 +18,8 @@
 // characters of the unbounded text and a zero byte, and nothing else; the
 // callback sees only listed one-byte types, a value inside the image and a
 // valid attribute; the wrappers print what the general call prints; the
-// renderer writes only between its start position and size.
+// renderer writes only between its start position and size; the buffer dump
+// has a row for every 16 bytes shown and is cut like a listing.
 #include <algorithm>
 #include <memory>
 
@@ -128,5 +130,15 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t data_size) {
     }
   }
   check_renderer(image, attr, rsize, rpos % 64U);
+  // The buffer dump of the image bytes: a newline, one row for every 16 bytes
+  // shown (the length rounded up to 16 in 16 bits), cut like the listing.
+  const auto dump = [&](char *b, uint32_t s) { idprom_enhanced_dump_to_buf(img, n, b, s); };
+  const uint32_t shown = std::min<uint32_t>(n, (n + 15U) & 0xFFF0U);
+  if (shown != 0) {  // else only the newline, without a zero byte
+    const std::string rows = print_into(n * 5 + 64, dump);
+    FUZZ_CHECK(rows[0] == '\n' && size_t(std::count(rows.begin(), rows.end(), '\n')) == 1 + (shown + 15) / 16);
+    if (size % (rows.size() + 2) > 1) print_into(size % (rows.size() + 2), dump, &rows);
+  }
+  idprom_dump(img, n);
   return 0;
 }

@@ -112,6 +112,8 @@ TEXTS = [
 
 
 def write(harness, name, data):
+    if harness == "dump":  # the dumps are part of the print harness
+        harness, name = "print", "dump-" + name
     d = ROOT / "fuzz" / "corpus" / harness
     d.mkdir(parents=True, exist_ok=True)
     (d / name).write_bytes(data)
