@@ -6,6 +6,7 @@
 // Entry header:  [0x00 ...] type [len | len_hi len_lo] value...
 #pragma once
 
+#include <algorithm>
 #include <cstddef>
 #include <cstdint>
 #include <cstring>
@@ -79,8 +80,8 @@ struct List {
   size_t stop_at = 0;  // offset of the marker or the malformed header, or the size
   size_t size = 0;     // of the image
   std::vector<Field> fields() const {
-    std::vector<Field> out;
-    for (const Entry &e : entries) out.push_back(e.field);
+    std::vector<Field> out(entries.size());
+    std::transform(entries.begin(), entries.end(), out.begin(), [](const Entry &e) { return e.field; });
     return out;
   }
   long find(uint32_t type, uint32_t instance) const {  // index of the instance-th of type, or -1
@@ -111,15 +112,10 @@ inline List walk(const uint8_t *image, size_t n) {
 
 struct Expected {
   idprom_status status = IDPROM_OK;
-  std::vector<Field> fields;  // the list after a successful edit
+  std::vector<Field> fields = {};  // the list after a successful edit
   size_t offset = 0, length = 0;
 };
-
-inline Expected fail(idprom_status status) {
-  Expected x;
-  x.status = status;
-  return x;
-}
+inline Expected fail(idprom_status status) { return {status}; }
 
 // Success, unless the region does not fit the 16-bit outputs.
 inline Expected region(std::vector<Field> fields, size_t offset, size_t length) {
@@ -127,15 +123,12 @@ inline Expected region(std::vector<Field> fields, size_t offset, size_t length) 
   return {IDPROM_OK, std::move(fields), offset, length};
 }
 
-// The caller's value as stored: integers (host order, of width n) big-endian.
+// The caller's value as stored: an integer (host order, of width n) big-endian.
 inline Bytes stored(bool integer, const uint8_t *data, uint32_t n) {
+  uint16_t h16;
+  uint32_t v = data[0];
   if (!integer || n == 1) return Bytes(data, data + n);
-  uint32_t v = 0;
-  if (n == 2) {
-    uint16_t h;
-    std::memcpy(&h, data, 2);
-    v = h;
-  }
+  if (n == 2) v = (std::memcpy(&h16, data, 2), h16);
   if (n == 4) std::memcpy(&v, data, 4);
   Bytes out(n);
   for (uint32_t i = n; i-- > 0; v >>= 8) out[i] = static_cast<uint8_t>(v);

@@ -5,7 +5,7 @@
 #include <string>
 
 #include "print/catalogue.hpp"
-#include "print/render.hpp"
+#include "print/render.hpp"  // idprom_print_field_by_display_type
 #include "test_util.hpp"
 
 using namespace idprom::test;
@@ -159,30 +159,32 @@ TEST(Catalogue, NoRowReadsPastItsValue) {
             "\n    Unknown Field (type 02c5): xyz\n    Unknown Field (type 00e0): -1");
 }
 
-// One case per renderer, written out whole.
+// One case per renderer and display attribute.
 TEST(Render, Texts) {
-  const auto render = [](auto fn, const Bytes &in) {
-    const Bytes value = exact_copy(in);
+  using Fn = void (*)(const uint8_t *, uint32_t, uint32_t, char *, uint32_t *, uint32_t);
+  const Fn value = idprom_print_by_display_type, field = idprom_print_field_by_display_type;
+  const struct {
+    Fn fn;
+    uint32_t attribute;
+    Bytes in;
+    const char *text;
+  } cases[] = {
+      {value, 0x00, {0, 1, 2, 3, 4, 5, 6, 7, 8, 9}, "00 01 02 03 04 05 06 07 \n\t                           08 09 "},
+      {value, 0x80, {0x20, '%', 's', 0x7F, 0xFF, 0x0A, 0x00, 'A'}, " %s<7f><ff><0a>"},  // stops at 0
+      {value, 0x40, {0xFF, 0xFF}, "65535"},
+      {value, 0x40, {0xFF, 0xFF, 0xFF, 0xFF}, "-1"},
+      {value, 0x40, {1, 2, 3}, "1.2.3"},
+      {field, 0x40, {0x0A, 0x01, 0x02, 0x03}, "10.1.2.3"},
+      {field, 0x40, {0, 0, 1, 0, 9, 9, 9, 9}, "256"},
+  };
+  for (const auto &c : cases) {
+    const Bytes in = exact_copy(c.in);
     char buf[256] = {};
     uint32_t pos = 0;
-    fn(value.data(), static_cast<uint32_t>(value.size()), buf, &pos, sizeof buf);
+    c.fn(in.data(), c.attribute, static_cast<uint32_t>(in.size()), buf, &pos, sizeof buf);
+    EXPECT_EQ(buf, std::string(c.text));
     EXPECT_EQ(pos, std::string(buf).size());
-    return std::string(buf);
-  };
-  const auto by_attribute = [](uint32_t attribute, bool field) {
-    return [attribute, field](const uint8_t *v, uint32_t n, char *buf, uint32_t *pos, uint32_t size) {
-      (field ? idprom_print_field_by_display_type : idprom_print_by_display_type)(v, attribute, n, buf, pos, size);
-    };
-  };
-  EXPECT_EQ(render(idprom_print_hex, {0, 1, 2, 3, 4, 5, 6, 7, 8, 9}),
-            "00 01 02 03 04 05 06 07 \n\t                           08 09 ");
-  EXPECT_EQ(render(idprom_print_ascii, {0x20, '%', 's', 0x7F, 0xFF, 0x0A, 0x00, 'A'}), " %s<7f><ff><0a>");
-  EXPECT_EQ(render(by_attribute(0x40, false), {0xFF, 0xFF}), "65535");
-  EXPECT_EQ(render(by_attribute(0x40, false), {0xFF, 0xFF, 0xFF, 0xFF}), "-1");
-  EXPECT_EQ(render(by_attribute(0x40, true), {0x0A, 0x01, 0x02, 0x03}), "10.1.2.3");
-  EXPECT_EQ(render(by_attribute(0x40, true), {0, 0, 1, 0, 9, 9, 9, 9}), "256");
-  EXPECT_EQ(render(by_attribute(0x40, false), {1, 2, 3}), "1.2.3");
-  EXPECT_EQ(render(by_attribute(0xC0, false), {0x41, 0x42}), "41 42 ");
+  }
 }
 
 TEST(Dump, Layouts) {
