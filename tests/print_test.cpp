@@ -46,6 +46,22 @@ void expect_cut_at_every_size(const std::string &full, Fn &&write, uint32_t firs
   }
 }
 
+// The sink behind every text: a piece is at most 79 characters; pieces are
+// cut at the buffer's end like a whole listing.
+TEST(Printer, PrintfPieces) {
+  std::string buf(96, '#');
+  uint32_t pos = 5;
+  idprom_printf(buf.data(), &pos, 96, "%s", std::string(100, 'x').c_str());
+  idprom_printf(buf.data(), &pos, 96, "|%d|", -7);
+  EXPECT_EQ(pos, 5u + 79u + 4u);
+  EXPECT_EQ(buf, "#####" + std::string(79, 'x') + "|-7|" + '\0' + "#######");
+  expect_cut_at_every_size("abc-42", [](char *b, uint32_t size) {
+    uint32_t p = 0;
+    idprom_printf(b, &p, size, "abc");
+    idprom_printf(b, &p, size, "%d", -42);
+  });
+}
+
 TEST(Printer, SampleListing) {
   const Bytes image = exact_copy(sample_image());
   const auto n = static_cast<uint32_t>(image.size());
@@ -122,6 +138,17 @@ TEST(Printer, Filters) {
   EXPECT_EQ(listing(image_of({{0x00, 0x01, 0x2A}, kSlots}), full.get(), 0), "<untouched>");
 }
 
+// One ECI form is shown: the text 0xEB when it holds something, else the number 0x8E.
+TEST(Printer, EciShownOnce) {
+  const Bytes number = {0x8E, 0, 0, 0, 0x2A}, text = {0xEB, 0x82, '4', '2'}, empty = {0xEB, 0x82, 0, 0};
+  const std::string eci = "\n    ECI Number               : 42";
+  for (const Bytes &image : {image_of({number, text}), image_of({text, number}), image_of({number}),
+                             image_of({text}), image_of({number, empty}), image_of({empty, number})})
+    EXPECT_EQ(listing(image, nullptr, 0), eci) << testing::PrintToString(image);
+  EXPECT_EQ(listing(image_of({{0x00, 0x01, 0x05}, number, text}), nullptr, 0),  // first byte an extension byte
+            "\n    Unknown Field (type 0101): 05 " + eci);
+}
+
 // A malformed entry ends the listing with a line on standard output naming
 // its offset; the buffer keeps the entries before it.
 TEST(Printer, FormatErrorLine) {
@@ -141,22 +168,62 @@ TEST(Printer, FormatErrorLine) {
 // always counts the text; a value shorter than its row is shown as the label
 // and its bytes in hex.
 TEST(Catalogue, NoRowReadsPastItsValue) {
+  uint64_t digest = 14695981039346656037ULL;  // FNV-1a over every text
   for (uint32_t type = 0x01; type <= 0xFE; ++type)
     for (uint32_t length = 1; length <= 20; ++length)
       for (const uint8_t fill : Bytes{0x00, 0x01, 0x02, 0x41, 0xFF}) {
-        const Bytes value = exact_copy(Bytes(length, fill));
+        Bytes value(length, fill);
+        value[0] = static_cast<uint8_t>(length * 37);
+        value = exact_copy(value);
         uint8_t counters[256] = {};
         char buf[2048] = {};
         uint32_t pos = 0;
         idprom_print_entry(value.data(), type, length, fill & 0xC0U, buf, &pos, sizeof buf, counters);
         ASSERT_EQ(pos, std::string(buf).size()) << std::hex << type;
+        for (const char c : std::string(buf)) digest = (digest ^ static_cast<uint8_t>(c)) * 1099511628211ULL;
       }
+  // The rows' texts are what users read and scripts parse: a change to any
+  // label, field layout or writer changes this digest.
+  EXPECT_EQ(digest, 0xea2974c689ef2d44ULL) << std::hex << digest;
   Bytes mac = {0xCF, 0x03, 0x00, 0x1A, 0x2B};  // short value at the image's very end
   EXPECT_EQ(listing(mac, nullptr, 0), "\n    Base MAC Address         : 00 1a 2b ");
   EXPECT_EQ(listing(image_of({{0xC8, 0x05, 0x01, 0x02, 0x01, 0x12, 0x34}}), nullptr, 0),
             "\n    Calibration Data         : Minimum: 1 dBmV, Maximum: 2 dBmV\n\t  Calibration values : 0x1234 ");
   EXPECT_EQ(listing(image_of({{0x00, 0x00, 0xC5, 0x80, 0x03, 'x', 'y', 'z'}, {0xE0, 0x44, 0xFF, 0xFF, 0xFF, 0xFF}}), nullptr, 0),
             "\n    Unknown Field (type 02c5): xyz\n    Unknown Field (type 00e0): -1");
+}
+
+// One entry per catalogue writer that does more than render its value.
+TEST(Catalogue, Writers) {
+  const struct {
+    Bytes entry;
+    const char *text;
+  } cases[] = {
+      {{0x0B, 0x00}, "\n    Power Supply Type        : AC"},
+      {{0x0B, 0x7F}, "\n    Power Supply Type        : DC"},
+      {{0x44, 0xDA, 0x50}, "\n    Capabilities             : da50\n    Chassis Capability       : Dual Router"},
+      {{0xC0, 0x46, 0x03, 0x20, 0x01, 0x23, 0x45, 0x07}, "\n    Top Assy. Part Number    : 800-74565-07"},
+      {{0xC0, 0x07, 0x00, 0x49, 0x01, 0x86, 0xA0, 0x01, 0xEE}, "\n    Top Assy. Part Number    : 073-100000-01"},
+      {{0xC3, 0x06, 0x00, 0x12, 0x34, 0x56, 0x78, 0x9A}, "\n    Chassis MAC Address      : 0012.3456.789a"},
+      {{0xC7, 0x09, 255, 0, 1, 2, 3, 4, 5, 6, 7}, "\n    ENVMON Information       : 255 0 1 2 3 4 5 6 \n\t                           7 "},
+      {{0xC8, 0x11, 0xF6, 0x1E, 0x07, 0, 1, 0, 2, 0, 3, 0, 4, 0, 5, 0, 6, 0, 7},
+       "\n    Calibration Data         : Minimum: -10 dBmV, Maximum: 30 dBmV"
+       "\n\t  Calibration values : 0x0001 0x0002 0x0003 0x0004 0x0005 0x0006 \n\t                       0x0007 "},
+      {{0xD6, 0x04, 0x01, 0x90, 0x00, 0x64}, "\n    System Clock Freq (CPU)  : 01 90 \n    System Clock Freq (Bus)  : 00 64 "},
+      {{0xD7, 0x44, 0xFF, 0xFF, 0xFF, 0xFF}, "\n    Power Consumption        : 42949672 Watts (Maximum)"},
+      {{0xE2, 0x06, 0x00, 0x73, 0x00, 0x01, 0x2C, 0x05}, "\n    PCA Number               : 115-000300-05"},
+  };
+  for (const auto &c : cases) EXPECT_EQ(listing(image_of({c.entry}), nullptr, 0), c.text) << testing::PrintToString(c.entry);
+}
+
+// The basic filter's callback agrees with its own type list, and lists
+// nothing with extension bytes.
+TEST(Catalogue, BasicFilterAgreesWithItsList) {
+  const uint8_t *const types = idprom_basic_filter.types, *const end = std::find(types, types + 256, 0);
+  for (uint32_t type = 0; type < 0x300; ++type)
+    EXPECT_EQ(idprom_print_basic_fields(nullptr, type, 0, 0, nullptr), type <= 0xFF && std::find(types, end, type) != end) << type;
+  EXPECT_EQ(listing(image_of({kSlots, kPid, {0x44, 0xDA, 0x50}}), &idprom_basic_filter, 0),
+            "\n    PID                      : LC\n    Capabilities             : da50\n    Chassis Capability       : Dual Router");
 }
 
 // One case per renderer and display attribute.
