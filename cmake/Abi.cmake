@@ -1,4 +1,4 @@
-# The shared library's ABI is the list in tests/exported_symbols.txt, one
+# The shared library's ABI is the list in cmake/exported_symbols.txt, one
 # name a line.  From it we generate a linker version script that exports
 # exactly those names under the version node IDPROM_0 and makes everything
 # else local, and the link refuses a listed name that nothing defines.  The

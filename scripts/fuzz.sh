@@ -5,7 +5,7 @@
 #   scripts/fuzz.sh [SECONDS] [HARNESS...]   each harness for SECONDS (default 60)
 #   FUZZ_RUNS=N scripts/fuzz.sh 0 [HARNESS...]   each harness for N executions
 #
-# HARNESS is decode, edit, print, dump or util (default: every one built).  The
+# HARNESS is decode, edit or print (default: every one built).  The
 # seeds in fuzz/corpus/<harness>/ are only read; new inputs go to
 # build/fuzz/corpus/<harness>/ and any crashing input to
 # build/fuzz/artifacts/.  Exits non-zero on the first finding: a crash, a
@@ -32,8 +32,6 @@ for h in $harnesses; do
     # Lengths that reach every row, offset width and list shape while
     # keeping executions fast; the 15- and 16-bit limits are reached through
     # the harnesses' parameters (filler, long spans), not long inputs.
-    util) dict=fuzz/dict/util.dict max_len=512 ;;
-    dump) dict=fuzz/dict/image.dict max_len=320 ;;
     print) dict=fuzz/dict/image.dict max_len=1024 ;;
     *) dict=fuzz/dict/image.dict max_len=4096 ;;
   esac

@@ -65,7 +65,7 @@ echo "ok: install tree ($real)"
 
 echo "--- consumers"
 export PKG_CONFIG_PATH=$libdir/pkgconfig
-cc -std=c11 -Wall -Wextra -Wpedantic -Werror "$here/listing.c" $(pkg-config --cflags --libs idprom) \
+cc -std=c11 -Wall -Wextra -Wpedantic -Werror "$root/examples/list_fields.c" $(pkg-config --cflags --libs idprom) \
    -o "$work/listing_pc"
 # The program finds libidprom.so.0 of the temporary prefix, not another one.
 LD_LIBRARY_PATH=$libdir ldd "$work/listing_pc" | grep "libidprom.so.0 => $libdir/" >/dev/null ||
@@ -73,7 +73,7 @@ LD_LIBRARY_PATH=$libdir ldd "$work/listing_pc" | grep "libidprom.so.0 => $libdir
 LD_LIBRARY_PATH=$libdir "$work/listing_pc" "$sample" >"$work/pc.txt"
 same listing_pc "$work/pc.txt"
 
-cc -std=c11 -Wall -Wextra -Wpedantic -Werror -static "$here/listing.c" \
+cc -std=c11 -Wall -Wextra -Wpedantic -Werror -static "$root/examples/list_fields.c" \
    $(pkg-config --static --cflags --libs idprom) -o "$work/listing_pc_static"
 if readelf -d "$work/listing_pc_static" | grep NEEDED >/dev/null; then
   fail "listing_pc_static is not statically linked"
@@ -162,7 +162,7 @@ done
 installed_packages=$packages
 # shellcheck disable=SC2046
 dpkg -i $(for p in $packages; do echo "$debs/$p"_*.deb; done) >/dev/null
-cc -std=c11 -Wall -Wextra -Wpedantic -Werror "$here/listing.c" $(env -u PKG_CONFIG_PATH pkg-config --cflags --libs idprom) \
+cc -std=c11 -Wall -Wextra -Wpedantic -Werror "$root/examples/list_fields.c" $(env -u PKG_CONFIG_PATH pkg-config --cflags --libs idprom) \
    -o "$work/listing_system"
 "$work/listing_system" "$sample" >"$work/system.txt"
 same "listing against the installed packages" "$work/system.txt"
