@@ -7,6 +7,7 @@
 //   protect.hpp  the write-protect GPIO and the guard that releases it
 //   lock.hpp     one lock per bus and address
 //   eeprom.hpp   reads and verified page writes (this file)
+//   simulated.hpp  a simulated part for dry runs and tests
 //
 // Reads are sequential reads from an address: as many bytes at once as the
 // adapter takes, halving the size when it refuses one, and never past the
