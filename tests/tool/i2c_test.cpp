@@ -89,6 +89,7 @@ TEST(I2c, Scenarios) {
       {"write protect stays on", {"24c02"}, 6, {0xA0}, [](SimulatedEeprom &m) { m.protect_stuck = true; },
        "i2c:1:0x50: bytes 0x0006-0x0006: read back wrong, also on the retry; nothing else was written; "
        "the original bytes were restored", {}},
+      {"the whole part", {"24c01"}, 0, Bytes(128, 0xA5), {}, "", {}},
       {"past the part's end", {"24c02"}, 255, {1, 2}, {},
        "i2c:1:0x50: 2 bytes from 0x00ff pass the end of the 256-byte part", {}},
   };
@@ -127,6 +128,7 @@ TEST(I2c, NamesAndParts) {
       {"i2c:1:0x50", {"24c16"}, ""},
       {"i2c:1:0x50", {"", 256, 8, 2, 25}, ""},
       {"i2c:1:0x54", {"24c08"}, ""},  // 0x54..0x57
+      {"i2c:1:8", {"", 65536, 128, 2}, ""},  // the lowest address, the largest part
       {"i2c:1:0x51", {"24c16"}, "i2c:1:0x51: this part answers at 8 addresses from one with the low bits clear; "
                                 "give that first address"},
       {"i2c:1:0x50", {}, "i2c:1:0x50: the part is not declared; declare the part with --chip NAME (see `idprom "

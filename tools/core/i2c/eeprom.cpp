@@ -79,7 +79,9 @@ std::vector<Run> Eeprom::plan(uint32_t offset, const Bytes &original, const Byte
 void Eeprom::write(uint32_t offset, const Bytes &original, const Bytes &updated,
                    WriteProtect *wp) {
   check_range(offset, original.size());
-  if (updated.size() != original.size()) check_range(part_.size, 1);  // not a caller's input
+  if (updated.size() != original.size()) {
+    throw Failure(kExitIo, target_.name + ": the edited window changed size");
+  }
   if (bus_.max_write() <= part_.address_width) {
     throw Failure(kExitIo, target_.name + ": the adapter cannot write a byte after " +
                                std::to_string(part_.address_width) + " address bytes");

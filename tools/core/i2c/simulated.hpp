@@ -9,7 +9,9 @@
 // page; no acknowledge during the write cycle; writes acknowledged but not
 // stored while write protect is asserted.  It is also the clock (time moves
 // only by sleeping, so the write cycle ends as polling time passes) and the
-// write-protect line.  Adapter limits and faults are settings.
+// write-protect line, and starts protected as a board that straps WP does:
+// pass it to Eeprom::write as the line too.  Adapter limits and faults are
+// settings.
 #pragma once
 
 #include <cstdint>
