@@ -135,7 +135,9 @@ void Eeprom::restore(const std::vector<Run> &runs, size_t failed, const std::str
   std::string message = target_.name + ": bytes " + describe(runs[failed]) + ": " + why +
                         ", also on the retry; ";
   if (failed == 0) message += "nothing else was written";
-  for (size_t k = 0; k < failed; ++k) message += (k ? ", " : "written before: ") + describe(runs[k]);
+  for (size_t k = 0; k < failed; ++k) {
+    message += (k ? ", " : "written before: ") + describe(runs[k]);
+  }
   // The failed run too: some of its bytes may have been stored.
   for (size_t k = 0; k <= failed; ++k) {
     const std::string undo = program(runs[k], original.data() + (runs[k].offset - offset));

@@ -55,7 +55,9 @@ std::optional<Target> parse_target(std::string_view path) {
   const auto colon = rest.find(':');
   const auto bus = number(rest.substr(0, colon));
   const auto address = colon == rest.npos ? std::nullopt : number(rest.substr(colon + 1));
-  if (!bus || *bus > 1023 || !address) usage(name + ": an I2C device is named i2c:BUS:ADDR, as i2c:1:0x50");
+  if (!bus || *bus > 1023 || !address) {
+    usage(name + ": an I2C device is named i2c:BUS:ADDR, as i2c:1:0x50");
+  }
   // 0x00-0x07 and 0x78-0x7f are reserved addresses that no EEPROM answers at.
   if (*address < 0x08 || *address > 0x77) usage(name + ": the address is from 0x08 to 0x77");
   return Target{*bus, static_cast<uint8_t>(*address), name};

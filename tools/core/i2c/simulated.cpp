@@ -21,8 +21,9 @@ std::string hex_byte(unsigned value, int digits = 2) {
 
 }  // namespace
 
-SimulatedEeprom::SimulatedEeprom(Part part, uint8_t base, std::vector<uint8_t> contents)
-    : part_(part), base_(base), mem_(std::move(contents)) {
+SimulatedEeprom::SimulatedEeprom(Part part, uint8_t base, std::vector<uint8_t> contents,
+                                 SimulatedSettings settings)
+    : part_(part), base_(base), set_(settings), mem_(std::move(contents)) {
   mem_.resize(part_.size, 0xFF);
 }
 
@@ -30,7 +31,7 @@ int SimulatedEeprom::open(const char *, int, mode_t) { return 3; }
 int SimulatedEeprom::close(int) { return 0; }
 
 int SimulatedEeprom::funcs(int, unsigned long *mask) {
-  *mask = functions;
+  *mask = set_.functions;
   return 0;
 }
 
@@ -61,13 +62,13 @@ bool SimulatedEeprom::receive(uint16_t device, const uint8_t *bytes, size_t n) {
   if (n == width) return true;
   std::string line = where('W', device);
   const uint32_t page = pointer_ / part_.page_size * part_.page_size;
-  const bool stored = !protected_ && (dropped_writes >> (writes_++ % 32) & 1) == 0;
+  const bool stored = !protected_ && (set_.dropped_writes >> (writes_++ % 32) & 1) == 0;
   for (size_t i = width; i < n; ++i) {
     line += hex_byte(bytes[i]);
     if (stored) mem_[page + (pointer_ + i - width) % part_.page_size] = bytes[i];
   }
   transcript_.push_back(line);
-  busy_until_ = now_ + write_cycle_us;
+  busy_until_ = now_ + set_.write_cycle_us;
   return true;
 }
 
@@ -78,14 +79,15 @@ bool SimulatedEeprom::send(uint16_t device, uint8_t *bytes, size_t n) {
     bytes[i] = mem_[pointer_];
     pointer_ = (pointer_ + 1) % part_.size;
   }
-  if (n > 0 && (wrong_reads >> (reads_++ % 32) & 1) != 0) bytes[0] ^= 0x40;
+  if (n > 0 && (set_.wrong_reads >> (reads_++ % 32) & 1) != 0) bytes[0] ^= 0x40;
   return true;
 }
 
 int SimulatedEeprom::rdwr(int, i2c_rdwr_ioctl_data *data) {
   const std::span<i2c_msg> msgs(data->msgs, data->nmsgs);
   for (const i2c_msg &m : msgs) {
-    if (m.len > max_message || (msgs.size() > 1 && !repeated_start)) return fail(EOPNOTSUPP);
+    const bool combined = msgs.size() > 1;
+    if (m.len > set_.max_message || (combined && !set_.repeated_start)) return fail(EOPNOTSUPP);
   }
   for (const i2c_msg &m : msgs) {
     const bool ok = (m.flags & I2C_M_RD) != 0 ? send(m.addr, m.buf, m.len)
@@ -96,13 +98,13 @@ int SimulatedEeprom::rdwr(int, i2c_rdwr_ioctl_data *data) {
 }
 
 ssize_t SimulatedEeprom::write(int, const void *buf, size_t n) {
-  if (n > max_message) return fail(EOPNOTSUPP);
+  if (n > set_.max_message) return fail(EOPNOTSUPP);
   return receive(slave_, static_cast<const uint8_t *>(buf), n) ? static_cast<ssize_t>(n)
                                                                : fail(ENXIO);
 }
 
 ssize_t SimulatedEeprom::read(int, void *buf, size_t n) {
-  if (n > max_message) return fail(EOPNOTSUPP);
+  if (n > set_.max_message) return fail(EOPNOTSUPP);
   return send(slave_, static_cast<uint8_t *>(buf), n) ? static_cast<ssize_t>(n) : fail(ENXIO);
 }
 
@@ -110,8 +112,9 @@ ssize_t SimulatedEeprom::read(int, void *buf, size_t n) {
 int SimulatedEeprom::smbus(int, i2c_smbus_ioctl_data *data) {
   const bool block = data->size == I2C_SMBUS_I2C_BLOCK_DATA;
   const bool reading = data->read_write == I2C_SMBUS_READ;
-  const unsigned long needs = reading ? I2C_FUNC_SMBUS_READ_I2C_BLOCK : I2C_FUNC_SMBUS_WRITE_I2C_BLOCK;
-  if (block && (functions & needs) == 0) return fail(EOPNOTSUPP);
+  const unsigned long needs =
+      reading ? I2C_FUNC_SMBUS_READ_I2C_BLOCK : I2C_FUNC_SMBUS_WRITE_I2C_BLOCK;
+  if (block && (set_.functions & needs) == 0) return fail(EOPNOTSUPP);
   uint8_t bytes[I2C_SMBUS_BLOCK_MAX + 2] = {data->command};
   bool ok = false;
   if (reading && block) {

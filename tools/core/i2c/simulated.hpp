@@ -25,20 +25,23 @@
 
 namespace idprom::tool::i2c {
 
-class SimulatedEeprom : public I2cIo, public Clock, public WriteProtect {
- public:
-  // A `part` at device address `base` holding `contents` (part.size bytes).
-  SimulatedEeprom(Part part, uint8_t base, std::vector<uint8_t> contents);
-
-  // The adapter.
+// A simulated part's adapter limits, timing and faults.
+struct SimulatedSettings {
   unsigned long functions = I2C_FUNC_I2C;  // what I2C_FUNCS reports
   size_t max_message = 8192;               // longer messages are refused
   bool repeated_start = true;              // false: combined transfers refused
-  // The part.
   uint64_t write_cycle_us = 3000;
-  bool protect_stuck = false;              // the line never releases
-  uint32_t dropped_writes = 0;             // bit i: the i-th write with data is not stored
-  uint32_t wrong_reads = 0;                // bit i: the i-th read answers its first byte wrong
+  bool protect_stuck = false;   // the write-protect line never releases
+  uint32_t dropped_writes = 0;  // bit i (mod 32): the i-th write with data is not stored
+  uint32_t wrong_reads = 0;     // bit i (mod 32): the i-th read answers its first byte wrong
+};
+
+class SimulatedEeprom : public I2cIo, public Clock, public WriteProtect {
+ public:
+  // A `part` at device address `base` holding `contents` (padded with 0xff
+  // to part.size bytes).
+  SimulatedEeprom(Part part, uint8_t base, std::vector<uint8_t> contents,
+                  SimulatedSettings settings = {});
 
   const std::vector<uint8_t> &contents() const noexcept { return mem_; }
   bool write_protected() const noexcept { return protected_; }
@@ -50,7 +53,7 @@ class SimulatedEeprom : public I2cIo, public Clock, public WriteProtect {
 
   uint64_t now_us() override { return now_; }
   void sleep_us(uint64_t us) override { now_ += us; }
-  void release() override { protected_ = protect_stuck; }
+  void release() override { protected_ = set_.protect_stuck; }
   void protect() noexcept override { protected_ = true; }
 
   int open(const char *path, int flags, mode_t mode) override;
@@ -70,6 +73,7 @@ class SimulatedEeprom : public I2cIo, public Clock, public WriteProtect {
 
   Part part_;
   uint8_t base_;
+  SimulatedSettings set_;
   std::vector<uint8_t> mem_;
   std::vector<std::string> transcript_;
   uint64_t now_ = 0;
