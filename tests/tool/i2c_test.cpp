@@ -94,6 +94,8 @@ TEST(I2c, Scenarios) {
        "i2c:1:0x50: bytes 0x0006-0x0006: read back wrong, also on the retry; nothing else was "
        "written; the original bytes were restored", {}},
       {"the whole part", {"24c01"}, 0, Bytes(128, 0xA5), {}, "", {}},
+      {"a driver owns it", {"24c02"}, 6, {0xA0}, {.driver_bound = true}, "i2c:1:0x50: Device or "
+       "resource busy (a kernel driver owns the part; use its device file)", {}},
       {"past the part's end", {"24c02"}, 255, {1, 2}, {},
        "i2c:1:0x50: 2 bytes from 0x00ff pass the end of the 256-byte part", {}},
   };
@@ -129,7 +131,6 @@ TEST(I2c, NamesAndParts) {
       "i2c:1:0x50: the part is not declared; declare the part with --chip NAME (see `idprom "
       "chips`), or with --size, --page-size and --address-width 1|2";
   const std::vector<std::tuple<const char *, PartOptions, std::string>> table = {
-      {"i2c:1:0x50", {"24c16"}, ""},
       {"i2c:1:0x50", {"", 256, 8, 2, 25}, ""},
       {"i2c:1:0x54", {"24c08"}, ""},         // 0x54..0x57
       {"i2c:1:8", {"", 65536, 128, 2}, ""},  // the lowest address, the largest part
@@ -163,8 +164,8 @@ TEST(I2c, NamesAndParts) {
   };
   const std::string full = "i2c:12:0x50";
   for (size_t n = 0; n < full.size(); ++n) EXPECT_EQ(outcome(full.substr(0, n)), n < 4 ? 0 : 2);
-  EXPECT_EQ(parse_target(full)->bus, 12U);
-  EXPECT_EQ(parse_target(full)->address, 0x50);
+  const Target parsed = *parse_target(full);
+  EXPECT_EQ(std::pair(parsed.bus, +parsed.address), std::pair(12U, 0x50));
   for (const char *spec : {"gpiochip0", ":3", "gpiochip0:x", "gpiochip0:3 "}) {
     EXPECT_THROW(gpio_write_protect(spec, false), Failure) << spec;
   }
@@ -172,13 +173,12 @@ TEST(I2c, NamesAndParts) {
 
 TEST(I2c, LockSharedByReadersExclusiveForEditors) {
   SimulatedEeprom clock = part({"24c01"});
-  const auto folder = std::filesystem::temp_directory_path().string();
-  const Target target{7, 0x50, "i2c:7:0x50"};
+  const auto dir = std::filesystem::temp_directory_path().string();
   {
-    Lock a(system_i2c(), clock, target, true, folder), b(system_i2c(), clock, target, true, folder);
-    EXPECT_THROW(Lock(system_i2c(), clock, target, false, folder), Failure);
+    Lock a(system_i2c(), clock, kTarget, true, dir), b(system_i2c(), clock, kTarget, true, dir);
+    EXPECT_THROW(Lock(system_i2c(), clock, kTarget, false, dir), Failure);
     EXPECT_EQ(clock.elapsed_us(), kLockWaitUs);
   }
-  Lock editor(system_i2c(), clock, target, false, folder);
-  EXPECT_THROW(Lock(system_i2c(), clock, target, true, folder), Failure);
+  Lock editor(system_i2c(), clock, kTarget, false, dir);
+  EXPECT_THROW(Lock(system_i2c(), clock, kTarget, true, dir), Failure);
 }

@@ -75,6 +75,12 @@ int Bus::transfer(uint8_t address, std::span<const uint8_t> out, std::span<uint8
   return smbus(address, out, in);
 }
 
+int Bus::claim(uint8_t address) {
+  if (io_.slave(fd_, address) < 0) return errno;
+  slave_ = address;
+  return 0;
+}
+
 int Bus::rdwr(uint8_t address, std::span<const uint8_t> out, std::span<uint8_t> in) {
   if (in.size() > kMaxMessage) return EMSGSIZE;
   // The kernel copies the write buffer in and never writes to it.

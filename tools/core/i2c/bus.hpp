@@ -56,6 +56,11 @@ class Bus {
   // when the device does not acknowledge; see refused()).
   int transfer(uint8_t address, std::span<const uint8_t> out, std::span<uint8_t> in);
 
+  // Checks that no kernel driver owns `address`: I2C_SLAVE refuses one that
+  // is bound (EBUSY), where I2C_RDWR would go around the driver's back.
+  // Returns 0 or the errno.
+  int claim(uint8_t address);
+
   // The largest `out` a transfer takes (address bytes included).
   size_t max_write() const noexcept;
   // The largest read worth asking for at once; refused sizes are halved.

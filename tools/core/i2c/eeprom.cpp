@@ -2,6 +2,7 @@
 #include "i2c/eeprom.hpp"
 
 #include <algorithm>
+#include <cerrno>
 #include <cstring>
 
 namespace idprom::tool::i2c {
@@ -18,7 +19,17 @@ std::string describe(Run run) {
 }  // namespace
 
 Eeprom::Eeprom(Bus &bus, Target target, Part part, Clock &clock)
-    : bus_(bus), target_(std::move(target)), part_(part), clock_(clock), chunk_(bus.max_read()) {}
+    : bus_(bus), target_(std::move(target)), part_(part), clock_(clock), chunk_(bus.max_read()) {
+  // A driver caches and writes the part on its own: going around it would
+  // race it, so a bound part is left to the driver's device file.
+  for (uint32_t at = 0; at < part_.size; at += block_size(part_)) {
+    if (const int err = bus_.claim(device_address(part_, target_.address, at))) {
+      throw Failure(kExitIo, target_.name + ": " + std::strerror(err) +
+                                 (err == EBUSY ? " (a kernel driver owns the part; use its "
+                                                 "device file)" : ""));
+    }
+  }
+}
 
 void Eeprom::check_range(uint32_t offset, size_t length) const {
   if (length > part_.size || offset > part_.size - length) {

@@ -62,6 +62,7 @@ class WriteFailure : public Failure {
 
 class Eeprom {
  public:
+  // Throws Failure (I/O) when a kernel driver owns the part.
   Eeprom(Bus &bus, Target target, Part part, Clock &clock);
 
   // The `length` bytes from `offset`.  Throws Failure (usage) when they

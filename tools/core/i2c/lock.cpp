@@ -3,6 +3,7 @@
 
 #include <fcntl.h>
 #include <sys/file.h>
+#include <unistd.h>
 
 #include <cerrno>
 #include <cstdio>
@@ -11,6 +12,8 @@
 #include "errors.hpp"
 
 namespace idprom::tool::i2c {
+
+std::string lock_folder() { return ::access("/run/lock", F_OK) == 0 ? "/run/lock" : "/tmp"; }
 
 Lock::Lock(I2cIo &io, Clock &clock, const Target &target, bool reader, const std::string &folder)
     : io_(io) {

@@ -36,6 +36,7 @@ int SimulatedEeprom::funcs(int, unsigned long *mask) {
 }
 
 int SimulatedEeprom::slave(int, unsigned long address) {
+  if (set_.driver_bound) return fail(EBUSY);
   slave_ = static_cast<uint16_t>(address);
   return 0;
 }

@@ -31,6 +31,7 @@ struct SimulatedSettings {
   size_t max_message = 8192;               // longer messages are refused
   bool repeated_start = true;              // false: combined transfers refused
   uint64_t write_cycle_us = 3000;
+  bool driver_bound = false;    // I2C_SLAVE answers EBUSY
   bool protect_stuck = false;   // the write-protect line never releases
   uint32_t dropped_writes = 0;  // bit i (mod 32): the i-th write with data is not stored
   uint32_t wrong_reads = 0;     // bit i (mod 32): the i-th read answers its first byte wrong
