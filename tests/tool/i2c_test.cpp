@@ -166,8 +166,8 @@ TEST(I2c, NamesAndParts) {
   for (size_t n = 0; n < full.size(); ++n) EXPECT_EQ(outcome(full.substr(0, n)), n < 4 ? 0 : 2);
   const Target parsed = *parse_target(full);
   EXPECT_EQ(std::pair(parsed.bus, +parsed.address), std::pair(12U, 0x50));
-  for (const char *spec : {"gpiochip0", ":3", "gpiochip0:x", "gpiochip0:3 "}) {
-    EXPECT_THROW(gpio_write_protect(spec, false), Failure) << spec;
+  for (const char *pin : {"gpiochip0", ":3", "gpiochip0:x", "gpiochip0:3 "}) {
+    EXPECT_THROW(gpio_write_protect(pin, false), Failure) << pin;
   }
 }
 

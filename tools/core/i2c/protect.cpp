@@ -40,25 +40,25 @@ class GpioLine : public WriteProtect {
 
 }  // namespace
 
-std::unique_ptr<WriteProtect> gpio_write_protect(const std::string &spec, bool active_low) {
-  const auto colon = spec.rfind(':');
+std::unique_ptr<WriteProtect> gpio_write_protect(const std::string &pin, bool active_low) {
+  const auto colon = pin.rfind(':');
   unsigned offset = 0;
-  const char *last = spec.data() + spec.size();
+  const char *last = pin.data() + pin.size();
   const auto [end, ec] = colon == std::string::npos
                              ? std::from_chars(last, last, offset)
-                             : std::from_chars(spec.data() + colon + 1, last, offset);
+                             : std::from_chars(pin.data() + colon + 1, last, offset);
   if (colon == std::string::npos || colon == 0 || ec != std::errc() || end != last) {
-    throw Failure(kExitUsage, "--wp-gpio " + spec + ": give CHIP:LINE, as gpiochip0:17");
+    throw Failure(kExitUsage, "--wp-gpio " + pin + ": give CHIP:LINE, as gpiochip0:17");
   }
-  const std::string chip_name = spec.substr(0, colon);
+  const std::string chip_name = pin.substr(0, colon);
   gpiod_chip *chip = gpiod_chip_open_lookup(chip_name.c_str());
-  if (chip == nullptr) throw Failure(kExitIo, "--wp-gpio " + spec + ": " + std::strerror(errno));
+  if (chip == nullptr) throw Failure(kExitIo, "--wp-gpio " + pin + ": " + std::strerror(errno));
   gpiod_line *line = gpiod_chip_get_line(chip, offset);
   const int flags = active_low ? GPIOD_LINE_REQUEST_FLAG_ACTIVE_LOW : 0;
   if (line == nullptr || gpiod_line_request_output_flags(line, "idprom", flags, kAsserted) < 0) {
     const int err = errno;
     gpiod_chip_close(chip);
-    throw Failure(kExitIo, "--wp-gpio " + spec + ": " + std::strerror(err));
+    throw Failure(kExitIo, "--wp-gpio " + pin + ": " + std::strerror(err));
   }
   return std::make_unique<GpioLine>(chip, line);
 }

@@ -22,12 +22,12 @@ class WriteProtect {
   virtual void protect() noexcept = 0;  // assert the line: forbid writes again
 };
 
-// A GPIO line through libgpiod: `spec` is CHIP:LINE, CHIP a gpiochip name,
+// A GPIO line through libgpiod: `pin` is CHIP:LINE, CHIP a gpiochip name,
 // number, path or label.  The line is requested as an output, asserted
 // (logically 1; physically low with `active_low`), and released with the
-// object.  Throws Failure (usage) for a malformed spec, (I/O) when the line
+// object.  Throws Failure (usage) for a malformed pin name, (I/O) when the line
 // cannot be had.
-std::unique_ptr<WriteProtect> gpio_write_protect(const std::string &spec, bool active_low);
+std::unique_ptr<WriteProtect> gpio_write_protect(const std::string &pin, bool active_low);
 
 // Releases `wp` (may be null) for its lifetime with the signals above blocked.
 class WriteWindow {
