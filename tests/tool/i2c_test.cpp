@@ -1,0 +1,184 @@
+// Direct I2C access against the simulated part at the ioctl boundary: the
+// exact transfers, page splitting, polling deadlines on the part's clock,
+// retries, restore, write protect, window edges, the lock.
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <tuple>
+
+#include "i2c/eeprom.hpp"
+#include "i2c/simulated.hpp"
+
+using namespace idprom::tool;
+using namespace idprom::tool::i2c;
+
+namespace {
+
+constexpr unsigned long kSmbus =
+    I2C_FUNC_SMBUS_READ_BYTE | I2C_FUNC_SMBUS_WRITE_BYTE | I2C_FUNC_SMBUS_WRITE_BYTE_DATA;
+constexpr unsigned long kBlock = kSmbus | I2C_FUNC_SMBUS_I2C_BLOCK;
+
+struct Scenario {
+  const char *what;
+  PartOptions part;
+  uint32_t at;
+  Bytes edit;  // the window's new bytes; the part holds byte i = i
+  SimulatedSettings settings;
+  std::string error;             // "" for success
+  std::vector<std::string> log;  // empty: not checked
+};
+
+const Target kTarget{1, 0x50, "i2c:1:0x50"};
+
+// A part whose byte i holds i.
+SimulatedEeprom part(const PartOptions &options, SimulatedSettings settings = {}) {
+  const Part p = declare_part(options, kTarget);
+  Bytes bytes(p.size);
+  for (size_t i = 0; i < bytes.size(); ++i) bytes[i] = static_cast<uint8_t>(i);
+  return SimulatedEeprom(p, 0x50, bytes, settings);
+}
+
+// Reads the window through a Bus on the simulation, writes `edit` over it;
+// returns the failure's message (or "").
+std::string run(SimulatedEeprom &sim, const PartOptions &options, uint32_t at, const Bytes &edit) {
+  try {
+    Bus bus(sim, 1);
+    Eeprom eeprom(bus, kTarget, declare_part(options, kTarget), sim);
+    const Bytes original = eeprom.read(at, static_cast<uint32_t>(edit.size()));
+    eeprom.write(at, original, edit, &sim);
+  } catch (const Failure &f) {
+    const auto *w = dynamic_cast<const WriteFailure *>(&f);
+    return f.what() + std::string(w && !w->restored() ? " [not restored]" : "");
+  }
+  return "";
+}
+
+}  // namespace
+
+TEST(I2c, Scenarios) {
+  const std::string nak = "the write failed (No such device or address)";
+  const std::vector<Scenario> table = {
+      {"24c02: a run per page, split at its end", {"24c02"}, 6, {0xA0, 0xA1, 0xA2}, {}, "",
+       {"R50 06:3", "W50 06 a0 a1", "R50 06:2", "W50 08 a2", "R50 08:1"}},
+      {"24c16: address bits 8-10 in the device address", {"24c16"}, 0x1FF, {0xA0, 0xA1}, {}, "",
+       {"R51 ff:1", "R52 00:1", "W51 ff a0", "R51 ff:1", "W52 00 a1", "R52 00:1"}},
+      {"24c64: two address bytes; the last byte unchanged", {"24c64"}, 0x1FFE, {0xA0, 0xFF}, {},
+       "", {"R50 1ffe:2", "W50 1ffe a0", "R50 1ffe:1"}},
+      {"from the first to the last change in a page", {"24c02"}, 0, {0xA0, 1, 0xA2, 3}, {}, "",
+       {"R50 00:4", "W50 00 a0 01 a2", "R50 00:3"}},
+      {"SMBus I2C-block transfers", {"24c02"}, 6, {0xA0, 0xA1, 0xA2}, {.functions = kBlock}, "",
+       {"R50 06:3", "W50 06 a0 a1", "R50 06:2", "W50 08 a2", "R50 08:1"}},
+      {"SMBus byte transfers only", {"24c02"}, 6, {0xA0, 0xA1}, {.functions = kSmbus}, "",
+       {"R50 06:1", "R50 07:1", "W50 06 a0", "R50 06:1", "W50 07 a1", "R50 07:1"}},
+      {"SMBus bytes after two address bytes", {"24c64"}, 0, {0xA0}, {.functions = kSmbus},
+       "i2c:1:0x50: the adapter cannot write a byte after 2 address bytes", {"R50 0000:1"}},
+      {"refused read sizes are halved", {"24c02"}, 0, {0xA0, 1, 2, 3, 4}, {.max_message = 2}, "",
+       {"R50 00:2", "R50 02:2", "R50 04:1", "W50 00 a0", "R50 00:1"}},
+      {"no repeated start: write, then read", {"24c02"}, 6, {0xA0}, {.repeated_start = false}, "",
+       {"R50 06:1", "W50 06 a0", "R50 06:1"}},
+      {"a slow part, at the deadline", {"24c02"}, 6, {0xA0}, {.write_cycle_us = 10000}, "", {}},
+      {"busy past the deadline", {"24c02"}, 6, {0xA0}, {.write_cycle_us = 10001},
+       "i2c:1:0x50: bytes 0x0006-0x0006: " + nak + ", also on the retry; nothing else was "
+       "written; restoring 0x0006-0x0006 failed too (" + nak + "): the part holds a mix of old "
+       "and new bytes [not restored]", {}},
+      {"--write-cycle-ms moves the deadline", {"24c02", 0, 0, 0, 11}, 6, {0xA0},
+       {.write_cycle_us = 10500}, "", {}},
+      {"a dropped page is written again", {"24c02"}, 6, {0xA0, 0xA1, 0xA2},
+       {.dropped_writes = 0b10}, "", {"R50 06:3", "W50 06 a0 a1", "R50 06:2", "W50 08 a2",
+                                      "R50 08:1", "W50 08 a2", "R50 08:1"}},
+      {"dropped twice: restored", {"24c02"}, 6, {0xA0, 0xA1, 0xA2}, {.dropped_writes = 0b110},
+       "i2c:1:0x50: bytes 0x0008-0x0008: read back wrong, also on the retry; written before: "
+       "0x0006-0x0007; the original bytes were restored", {}},
+      {"a wrong read-back is read again", {"24c02"}, 6, {0xA0}, {.wrong_reads = 0b10}, "", {}},
+      {"write protect stays on", {"24c02"}, 6, {0xA0}, {.protect_stuck = true},
+       "i2c:1:0x50: bytes 0x0006-0x0006: read back wrong, also on the retry; nothing else was "
+       "written; the original bytes were restored", {}},
+      {"the whole part", {"24c01"}, 0, Bytes(128, 0xA5), {}, "", {}},
+      {"a driver owns it", {"24c02"}, 6, {0xA0}, {.driver_bound = true}, "i2c:1:0x50: Device or "
+       "resource busy (a kernel driver owns the part; use its device file)", {}},
+      {"past the part's end", {"24c02"}, 255, {1, 2}, {},
+       "i2c:1:0x50: 2 bytes from 0x00ff pass the end of the 256-byte part", {}},
+  };
+  for (const Scenario &s : table) {
+    SimulatedEeprom m = part(s.part, s.settings);
+    EXPECT_EQ(run(m, s.part, s.at, s.edit), s.error) << s.what;
+    Bytes want = part(s.part).contents();
+    if (s.error.empty()) std::copy(s.edit.begin(), s.edit.end(), want.begin() + s.at);
+    EXPECT_TRUE(m.contents() == want || s.error.ends_with("[not restored]")) << s.what;
+    const auto &log = m.transcript();
+    EXPECT_TRUE(log == s.log || s.log.empty()) << s.what << ": " << testing::PrintToString(log);
+    EXPECT_TRUE(m.write_protected()) << s.what << ": write protect left released";
+  }
+}
+
+// Every window start and length around two page boundaries: each page takes
+// one write, and nothing wraps onto a page's start.
+TEST(I2c, PagesSplitAtEveryBoundary) {
+  for (uint32_t at = 0; at < 17; ++at) {
+    for (uint32_t n = 1; n < 18; ++n) {
+      Bytes want = part({"24c01"}).contents();
+      for (uint32_t i = at; i < at + n; ++i) want[i] = static_cast<uint8_t>(~i);
+      SimulatedEeprom m = part({"24c01"});
+      ASSERT_EQ(run(m, {"24c01"}, at, Bytes(&want[at], &want[at + n])), "") << at << "+" << n;
+      EXPECT_EQ(m.writes(), (at + n - 1) / 8 - at / 8 + 1) << at << "+" << n;
+      EXPECT_EQ(m.contents(), want) << at << "+" << n;
+    }
+  }
+}
+
+TEST(I2c, NamesAndParts) {
+  const std::string undeclared =
+      "i2c:1:0x50: the part is not declared; declare the part with --chip NAME (see `idprom "
+      "chips`), or with --size, --page-size and --address-width 1|2";
+  const std::vector<std::tuple<const char *, PartOptions, std::string>> table = {
+      {"i2c:1:0x50", {"", 256, 8, 2, 25}, ""},
+      {"i2c:1:0x54", {"24c08"}, ""},         // 0x54..0x57
+      {"i2c:1:8", {"", 65536, 128, 2}, ""},  // the lowest address, the largest part
+      {"i2c:1:0x51", {"24c16"}, "this part answers at 8 addresses from one with the low bits"},
+      {"i2c:1:0x50", {}, undeclared},
+      {"i2c:1:0x50", {"", 256, 0, 1}, "declared in part"},
+      {"i2c:1:0x50", {"24c99"}, "unknown chip 24c99"},
+      {"i2c:1:0x50", {"24c02", 256}, "exclude each other"},
+      {"i2c:1:0x50", {"", 4096, 32, 1}, "--size is a power of two from 16 to 2048 for"},
+      {"i2c:1:0x50", {"", 256, 12, 1}, "--page-size is a power of two"},
+      {"i2c:x:0x50", {"24c02"}, "i2c:x:0x50: an I2C device is named i2c:BUS:ADDR, as i2c:1:0x50"},
+      {"i2c:1:0x78", {"24c02"}, "i2c:1:0x78: the address is from 0x08 to 0x77"},
+  };
+  for (const auto &[name, options, error] : table) {
+    std::string got;
+    try {
+      declare_part(options, *parse_target(name));
+    } catch (const Failure &f) {
+      got = f.what();
+      EXPECT_EQ(f.code(), kExitUsage);
+    }
+    const bool ok = error.empty() ? got.empty() : got.find(error) != std::string::npos;
+    EXPECT_TRUE(ok) << name << ": " << got;
+  }
+  const auto outcome = [](std::string_view path) {  // 0 not I2C, 1 parsed, 2 refused
+    try {
+      return parse_target(path) ? 1 : 0;
+    } catch (const Failure &) {
+      return 2;
+    }
+  };
+  const std::string full = "i2c:12:0x50";
+  for (size_t n = 0; n < full.size(); ++n) EXPECT_EQ(outcome(full.substr(0, n)), n < 4 ? 0 : 2);
+  const Target parsed = *parse_target(full);
+  EXPECT_EQ(std::pair(parsed.bus, +parsed.address), std::pair(12U, 0x50));
+  for (const char *pin : {"gpiochip0", ":3", "gpiochip0:x", "gpiochip0:3 "}) {
+    EXPECT_THROW(gpio_write_protect(pin, false), Failure) << pin;
+  }
+}
+
+TEST(I2c, LockSharedByReadersExclusiveForEditors) {
+  SimulatedEeprom clock = part({"24c01"});
+  const auto dir = std::filesystem::temp_directory_path().string();
+  {
+    Lock a(system_i2c(), clock, kTarget, true, dir), b(system_i2c(), clock, kTarget, true, dir);
+    EXPECT_THROW(Lock(system_i2c(), clock, kTarget, false, dir), Failure);
+    EXPECT_EQ(clock.elapsed_us(), kLockWaitUs);
+  }
+  Lock editor(system_i2c(), clock, kTarget, false, dir);
+  EXPECT_THROW(Lock(system_i2c(), clock, kTarget, true, dir), Failure);
+}
