@@ -59,8 +59,10 @@ std::optional<Target> parse_target(std::string_view path) {
     usage(name + ": an I2C device is named i2c:BUS:ADDR, as i2c:1:0x50");
   }
   // 0x00-0x07 and 0x78-0x7f are reserved addresses that no EEPROM answers at.
-  if (*address < 0x08 || *address > 0x77) usage(name + ": the address is from 0x08 to 0x77");
-  return Target{*bus, static_cast<uint8_t>(*address), name};
+  // (value_or: g++ -O2 cannot see that usage() does not return.)
+  const uint32_t at = address.value_or(0);
+  if (at < 0x08 || at > 0x77) usage(name + ": the address is from 0x08 to 0x77");
+  return Target{bus.value_or(0), static_cast<uint8_t>(at), name};
 }
 
 Part declare_part(const PartOptions &o, const Target &target) {

@@ -1,6 +1,7 @@
 // The simulated part: what the bus would see, without a bus.
 #include "i2c/simulated.hpp"
 
+#include <algorithm>
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
@@ -14,8 +15,8 @@ int fail(int err) {
 }
 
 std::string hex_byte(unsigned value, int digits = 2) {
-  char text[8];
-  std::snprintf(text, sizeof text, " %0*x", digits, value);
+  char text[16];  // a space, at most 8 digits of an unsigned, the zero byte
+  std::snprintf(text, sizeof text, " %0*x", std::clamp(digits, 1, 8), value);
   return text;
 }
 
