@@ -17,8 +17,7 @@ namespace idprom::test {
 
 struct Outcome {
   int status = -1;
-  std::string out;
-  std::string err;
+  std::string out, err;
 };
 
 inline std::string slurp(const std::string &path) {
