@@ -1,18 +1,19 @@
-// The file layer under faults: a double of the system calls fails or
-// corrupts a chosen write.  Every failure must be reported (as an I/O
-// failure, never success) and leave the original bytes in the file.
+// The file layer under faults: a double of the system calls answers like a
+// device or pseudo file, splits or interrupts writes, fails or corrupts a
+// chosen one.  Every failure is reported (never success) and leaves the
+// original bytes; every success writes only the bytes that changed.
 #include "fileio.hpp"
 
 #include <gtest/gtest.h>
+#include <sys/statfs.h>
 
 #include <cerrno>
-#include <cstring>
+#include <functional>
 #include <sstream>
 
 #include "errors.hpp"
 #include "run_tool.hpp"
 
-using idprom::test::Bytes;
 using idprom::test::read_file;
 using idprom::test::Scratch;
 using idprom::test::write_file;
@@ -20,46 +21,65 @@ using namespace idprom::tool;
 
 namespace {
 
-// Counts the writes and, at the chosen one, fails or writes flipped bytes
-// while reporting success.
 class FaultyIo : public Io {
  public:
   int fail_write = -1;     // this pwrite (counted from 0) fails with EIO
   int corrupt_write = -1;  // this pwrite stores its first byte inverted
-  int fail_fsync = -1;     // this fsync (counted from 0) fails with EIO
-  bool fail_rename = false;
-  int writes = 0;
-  int syncs = 0;
+  int fail_fsync = -1, fsync_errno = EIO;  // this fsync fails with fsync_errno
+  int interrupt = 0;        // errno (EINTR, EAGAIN) of every first try of a pwrite
+  bool short_writes = false;  // pwrite stores one byte at a time
+  int fail_read_after = -1;   // preads after this many pwrites fail with EIO
+  bool fail_rename = false, fail_fchown = false;
+  mode_t file_type = 0;   // fstat answers this type (S_IFCHR) instead
+  long fs_type = 0;       // fstatfs answers this file system
+  int writes = 0, syncs = 0;
   std::vector<std::pair<off_t, size_t>> written;  // offset and size of each pwrite
 
   ssize_t pwrite(int fd, const void *buf, size_t n, off_t offset) override {
-    const int index = writes++;
-    written.emplace_back(offset, n);
-    if (index == fail_write) {
-      errno = EIO;
+    if (interrupt != 0 && !retried_) {
+      retried_ = true;
+      errno = interrupt;
       return -1;
     }
-    if (index == corrupt_write && n > 0) {
-      Bytes bad(static_cast<const uint8_t *>(buf), static_cast<const uint8_t *>(buf) + n);
-      bad[0] = static_cast<uint8_t>(~bad[0]);
-      return Io::pwrite(fd, bad.data(), n, offset);
-    }
-    return Io::pwrite(fd, buf, n, offset);
+    retried_ = false;
+    const int index = writes++;
+    if (short_writes) n = std::min<size_t>(n, 1);
+    written.emplace_back(offset, n);
+    Bytes bytes(static_cast<const uint8_t *>(buf), static_cast<const uint8_t *>(buf) + n);
+    if (index == fail_write) return errno = EIO, -1;
+    if (index == corrupt_write) bytes[0] = static_cast<uint8_t>(~bytes[0]);
+    return Io::pwrite(fd, bytes.data(), n, offset);
+  }
+  ssize_t pread(int fd, void *buf, size_t n, off_t offset) override {
+    if (fail_read_after >= 0 && writes > fail_read_after) return errno = EIO, -1;
+    return Io::pread(fd, buf, n, offset);
   }
   int fsync(int fd) override {
-    if (syncs++ == fail_fsync) {
-      errno = EIO;
-      return -1;
-    }
+    if (syncs++ == fail_fsync) return errno = fsync_errno, -1;
     return Io::fsync(fd);
   }
   int rename(const char *from, const char *to) override {
-    if (fail_rename) {
-      errno = EXDEV;
-      return -1;
-    }
+    if (fail_rename) return errno = EXDEV, -1;
     return Io::rename(from, to);
   }
+  int fchown(int fd, uid_t uid, gid_t gid) override {
+    if (fail_fchown) return errno = EPERM, -1;
+    return Io::fchown(fd, uid, gid);
+  }
+  int fstat(int fd, struct stat *st) override {
+    const int r = Io::fstat(fd, st);
+    if (file_type != 0 && writes == 0)
+      st->st_mode = (st->st_mode & 07777) | file_type;
+    return r;
+  }
+  int fstatfs(int fd, struct statfs *st) override {
+    const int r = Io::fstatfs(fd, st);
+    if (fs_type != 0) st->f_type = fs_type;
+    return r;
+  }
+
+ private:
+  bool retried_ = false;
 };
 
 const Bytes kOriginal = [] {
@@ -68,16 +88,16 @@ const Bytes kOriginal = [] {
   return b;
 }();
 
-// The original with bytes 8..11 changed.
+// The original with bytes 8, 9 and 11 changed: two runs in the region 8..11.
 const Bytes kUpdated = [] {
   Bytes b = kOriginal;
-  for (size_t i = 8; i < 12; ++i) b[i] = 0xA0;
+  b[8] = b[9] = b[11] = 0xA0;
   return b;
 }();
 constexpr Region kDirty{8, 4};
+const std::vector<std::pair<off_t, size_t>> kRuns = {{8, 2}, {11, 1}};
 
-// Commits kUpdated through the double; returns the failure's code and
-// message, or 0 and "" on success.
+// Commits kUpdated through the double: the failure's code and message, or 0 and "".
 std::pair<int, std::string> commit(FaultyIo &io, const std::string &path, WriteOptions options) {
   try {
     EditSession session(io, path, std::move(options));
@@ -89,155 +109,116 @@ std::pair<int, std::string> commit(FaultyIo &io, const std::string &path, WriteO
   }
 }
 
-TEST(FileLayer, InPlaceFaultsAreReportedAndTheOriginalRestored) {
+struct StateFolder {  // each test's backups in its own scratch folder
+  Scratch dir;
+  StateFolder() { ::setenv("XDG_STATE_HOME", dir.path("state").c_str(), 1); }
+};
+
+TEST(FileLayer, InPlaceFaultsAndRetries) {
   struct Case {
     const char *what;
-    int fail_write, corrupt_write, fail_fsync;
-    const char *message;
-    bool restored;
+    std::function<void(FaultyIo &)> fault;
+    const char *message;  // "" for success
+    const Bytes *left;    // the image afterwards (null: not known)
   };
-  // pwrite 0 fills the backup's temporary file; 1 is the dirty region;
-  // 2 writes the original bytes back.  fsync 0 flushes the backup, 1 its
-  // folder, 2 the dirty region.
+  // pwrite 0 fills the backup; 1 and 2 are the runs; 3 and 4 write the
+  // original back.  fsync 0 flushes the backup, 1 its folder, 2 the runs.
   const std::vector<Case> cases = {
-      {"region write fails", 1, -1, -1, "the original bytes were written back", true},
-      {"region write corrupted", -1, 1, -1, "differs from the one written", true},
-      {"region flush fails", -1, -1, 2, "the original bytes were written back", true},
-      {"restore fails too", 2, 1, -1, "the original image is in ", false},
+      {"run write fails", [](FaultyIo &io) { io.fail_write = 2; }, "were written back", &kOriginal},
+      {"run corrupted", [](FaultyIo &io) { io.corrupt_write = 1; }, "differs from the", &kOriginal},
+      {"flush fails", [](FaultyIo &io) { io.fail_fsync = 2; }, "were written back", &kOriginal},
+      {"read-back fails", [](FaultyIo &io) { io.fail_read_after = 2; }, "FAILED TOO", nullptr},
+      {"restore fails too", [](FaultyIo &io) { io.fail_write = 3, io.corrupt_write = 1; },
+       "the original image is in ", nullptr},
+      {"short writes", [](FaultyIo &io) { io.short_writes = true; }, "", &kUpdated},
+      {"EINTR", [](FaultyIo &io) { io.interrupt = EINTR; }, "", &kUpdated},
+      {"EAGAIN", [](FaultyIo &io) { io.interrupt = EAGAIN; }, "", &kUpdated},
+      {"device cannot flush", [](FaultyIo &io) { io.fail_fsync = 2, io.fsync_errno = EINVAL; }, "",
+       &kUpdated},
   };
   for (const Case &c : cases) {
-    Scratch dir;
-    const std::string image = dir.path("eeprom.bin"), backup = dir.path("eeprom.bin.bak");
+    StateFolder state;
+    const std::string image = state.dir.path("eeprom.bin");
     write_file(image, kOriginal);
     FaultyIo io;
-    io.fail_write = c.fail_write;
-    io.corrupt_write = c.corrupt_write;
-    io.fail_fsync = c.fail_fsync;
-    const auto [code, message] = commit(io, image, WriteOptions{true, false, false, ""});
-    EXPECT_EQ(code, kExitIo) << c.what;
+    c.fault(io);
+    const auto [code, message] = commit(io, image, WriteOptions{true, false, false, "", 5, {}});
+    EXPECT_EQ(code, *c.message ? kExitIo : 0) << c.what;
     EXPECT_NE(message.find(c.message), std::string::npos) << c.what << ": " << message;
-    if (c.restored) {
-      EXPECT_EQ(read_file(image), kOriginal) << c.what;
-    }
-    EXPECT_EQ(read_file(backup), kOriginal) << c.what;
+    EXPECT_EQ(c.left ? read_file(image) : Bytes{}, c.left ? *c.left : Bytes{}) << c.what;
+    EXPECT_EQ(read_file(list_backups(image).at(0)), kOriginal) << c.what;
   }
 }
 
-TEST(FileLayer, BackupGoesWhereAsked) {
-  Scratch dir;
-  const std::string image = dir.path("eeprom.bin");
-  write_file(image, kOriginal);
-  FaultyIo io;
-  EXPECT_EQ(commit(io, image, WriteOptions{true, false, false, dir.path("saved")}).first, 0);
-  EXPECT_EQ(read_file(dir.path("saved")), kOriginal);
-  EXPECT_EQ(read_file(image), kUpdated);
-}
-
-TEST(FileLayer, InPlaceWritesOnlyTheDirtyRegion) {
-  Scratch dir;
-  const std::string image = dir.path("eeprom.bin");
-  write_file(image, kOriginal);
-  FaultyIo io;
-  EXPECT_EQ(commit(io, image, WriteOptions{true, false, true, ""}).first, 0);
-  ASSERT_EQ(io.written.size(), 1U);
-  EXPECT_EQ(io.written[0], (std::pair<off_t, size_t>{8, 4}));
-  EXPECT_EQ(read_file(image), kUpdated);
-  EXPECT_EQ(dir.files(), std::vector<std::string>{"eeprom.bin"});  // --no-backup
-}
-
-TEST(FileLayer, BackupFailureWritesNothing) {
-  Scratch dir;
-  const std::string image = dir.path("eeprom.bin");
-  write_file(image, kOriginal);
-  FaultyIo io;
-  io.fail_write = 0;
-  const auto [code, message] = commit(io, image, WriteOptions{true, false, false, ""});
-  EXPECT_EQ(code, kExitIo);
-  EXPECT_NE(message.find("no backup, so " + image + " was not changed"), std::string::npos)
-      << message;
-  EXPECT_EQ(io.writes, 1);
-  EXPECT_EQ(read_file(image), kOriginal);
-  EXPECT_EQ(dir.files(), std::vector<std::string>{"eeprom.bin"});
+TEST(FileLayer, WhereEachKindOfFileIsWrittenOwnerAndModeKept) {
+  struct Case {
+    const char *what;
+    std::function<void(FaultyIo &, const std::string &)> setup;
+    bool in_place;
+  };
+  const std::vector<Case> cases = {
+      {"regular file", [](FaultyIo &, const std::string &) {}, false},
+      {"--in-place", nullptr, true},
+      {"hard link", [](FaultyIo &, const std::string &p) { ::link(p.c_str(), (p + "2").c_str()); },
+       true},
+      {"sysfs attribute", [](FaultyIo &io, const std::string &) { io.fs_type = 0x62656572; }, true},
+      {"character device", [](FaultyIo &io, const std::string &) { io.file_type = S_IFCHR; }, true},
+  };
+  for (const Case &c : cases) {
+    StateFolder state;
+    const std::string image = state.dir.path("eeprom.bin");
+    write_file(image, kOriginal);
+    ASSERT_EQ(::chown(image.c_str(), 4242, 4243) | ::chmod(image.c_str(), 0640), 0);
+    FaultyIo io;
+    if (c.setup) c.setup(io, image);
+    EXPECT_EQ(commit(io, image, WriteOptions{!c.setup, false, true, "", 5, {}}).first, 0) << c.what;
+    EXPECT_EQ(io.written, (c.in_place ? kRuns : decltype(kRuns){{0, 64}})) << c.what;
+    EXPECT_EQ(read_file(image), kUpdated) << c.what;
+    EXPECT_EQ(read_file(image + "2"), c.what[0] == 'h' ? kUpdated : Bytes{}) << c.what;  // link
+    struct stat st;
+    ASSERT_EQ(::stat(image.c_str(), &st), 0);
+    EXPECT_EQ(std::tuple(st.st_uid, st.st_gid, st.st_mode & 07777), std::tuple(4242U, 4243U, 0640U))
+        << c.what;
+  }
 }
 
 TEST(FileLayer, AtomicReplacementFaultsLeaveTheFileAndNoTemporary) {
-  struct Case {
-    const char *what;
-    int fail_write, corrupt_write, fail_fsync;
-    bool fail_rename;
+  const std::vector<std::pair<const char *, std::function<void(FaultyIo &)>>> cases = {
+      {"write fails", [](FaultyIo &io) { io.fail_write = 0; }},
+      {"write corrupted", [](FaultyIo &io) { io.corrupt_write = 0; }},
+      {"flush fails", [](FaultyIo &io) { io.fail_fsync = 0; }},
+      {"rename fails", [](FaultyIo &io) { io.fail_rename = true; }},
+      {"owner cannot be kept", [](FaultyIo &io) { io.fail_fchown = true; }},
   };
-  const std::vector<Case> cases = {
-      {"write fails", 0, -1, -1, false},
-      {"write corrupted", -1, 0, -1, false},
-      {"flush fails", -1, -1, 0, false},
-      {"rename fails", -1, -1, -1, true},
-  };
-  for (const Case &c : cases) {
+  for (const auto &[what, fault] : cases) {
     Scratch dir;
     const std::string image = dir.path("board.bin");
     write_file(image, kOriginal);
+    ASSERT_EQ(::chown(image.c_str(), 4242, 4243), 0);
     FaultyIo io;
-    io.fail_write = c.fail_write;
-    io.corrupt_write = c.corrupt_write;
-    io.fail_fsync = c.fail_fsync;
-    io.fail_rename = c.fail_rename;
+    fault(io);
     const auto [code, message] = commit(io, image, WriteOptions{});
-    EXPECT_EQ(code, kExitIo) << c.what;
-    EXPECT_NE(message.find("was not changed"), std::string::npos) << c.what << ": " << message;
-    EXPECT_EQ(read_file(image), kOriginal) << c.what;
-    EXPECT_EQ(dir.files(), std::vector<std::string>{"board.bin"}) << c.what;
+    EXPECT_EQ(code, kExitIo) << what;
+    EXPECT_NE(message.find("was not changed"), std::string::npos) << what << ": " << message;
+    EXPECT_EQ(read_file(image), kOriginal) << what;
+    EXPECT_EQ(dir.files(), std::vector<std::string>{"board.bin"}) << what;
   }
 }
 
-TEST(FileLayer, AtomicReplacementKeepsTheMode) {
-  Scratch dir;
-  const std::string image = dir.path("board.bin");
-  write_file(image, kOriginal);
-  ::chmod(image.c_str(), 0640);
-  FaultyIo io;
-  EXPECT_EQ(commit(io, image, WriteOptions{}).first, 0);
-  EXPECT_EQ(read_file(image), kUpdated);
-  struct stat st;
-  ASSERT_EQ(::stat(image.c_str(), &st), 0);
-  EXPECT_EQ(st.st_mode & 07777, 0640U);
-  EXPECT_EQ(dir.files(), std::vector<std::string>{"board.bin"});
-}
-
-TEST(FileLayer, ChangesOutsideTheDirtyRegionAreRefused) {
+TEST(FileLayer, ChangesOutsideTheDirtyRegionAndDryRun) {
   Scratch dir;
   const std::string image = dir.path("board.bin");
   write_file(image, kOriginal);
   FaultyIo io;
-  EditSession session(io, image, WriteOptions{true, false, true, ""});
   std::ostringstream out;
+  EditSession session(io, image, WriteOptions{true, true, true, "", 5, {}});
   EXPECT_THROW(session.commit(kUpdated, Region{8, 2}, out), Failure);
-  EXPECT_EQ(io.writes, 0);
-  EXPECT_EQ(read_file(image), kOriginal);
-}
-
-TEST(FileLayer, DryRunPrintsTheRegionAndWritesNothing) {
-  Scratch dir;
-  const std::string image = dir.path("board.bin");
-  write_file(image, kOriginal);
-  FaultyIo io;
-  EditSession session(io, image, WriteOptions{false, true, false, ""});
-  std::ostringstream out;
   session.commit(kUpdated, kDirty, out);
   EXPECT_EQ(out.str(),
-            "dirty region: offset 0x0008, 4 bytes\n"
-            "before:\n"
-            "  0x0008: 18 19 1a 1b\n"
-            "after:\n"
-            "  0x0008: a0 a0 a0 a0\n");
+            "dirty region: offset 0x0008, 4 bytes\nbefore:\n  0x0008: 18 19 1a 1b\n"
+            "after:\n  0x0008: a0 a0 1a a0\n");
   EXPECT_EQ(io.writes, 0);
   EXPECT_EQ(read_file(image), kOriginal);
-}
-
-TEST(FileLayer, RegionUnion) {
-  EXPECT_EQ((Region{8, 4}.joined(Region{2, 2})).offset, 2U);
-  EXPECT_EQ((Region{8, 4}.joined(Region{2, 2})).length, 10U);
-  EXPECT_EQ((Region{}.joined(Region{5, 1})).offset, 5U);
-  EXPECT_EQ((Region{5, 1}.joined(Region{})).length, 1U);
 }
 
 }  // namespace

@@ -67,7 +67,7 @@ Bytes round_trip(const Scratch &dir, const Bytes &image, Outcome *show) {
                     out = dir.path("out.bin");
   write_file(img, image);
   *show = run_tool({"show", img, "--json"});
-  write_file(desc, show->out);
+  write_file(desc, Bytes(show->out.begin(), show->out.end()));
   std::remove(out.c_str());
   const Outcome build = run_tool({"build", desc, "-o", out});
   EXPECT_EQ(build.status, 0) << build.err;

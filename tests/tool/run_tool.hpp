@@ -17,8 +17,7 @@ namespace idprom::test {
 
 struct Outcome {
   int status = -1;
-  std::string out;
-  std::string err;
+  std::string out, err;
 };
 
 inline std::string slurp(const std::string &path) {
@@ -31,10 +30,6 @@ inline void write_file(const std::string &path, const Bytes &bytes) {
   if (f == nullptr) return;
   if (!bytes.empty()) std::fwrite(bytes.data(), 1, bytes.size(), f);
   std::fclose(f);
-}
-
-inline void write_file(const std::string &path, const std::string &text) {
-  write_file(path, Bytes(text.begin(), text.end()));
 }
 
 // A fresh folder, removed with everything in it when the test ends.

@@ -6,30 +6,12 @@
 
 #include "common.hpp"
 #include "errors.hpp"
+#include "guard.hpp"
 #include "types.hpp"
 #include "values.hpp"
 
 namespace idprom::tool {
 namespace {
-
-struct WriteFlags {
-  bool dry_run = false;
-  bool in_place = false;
-  std::string backup;
-  bool no_backup = false;
-
-  WriteOptions options() const { return WriteOptions{in_place, dry_run, no_backup, backup}; }
-};
-
-void add_write_flags(CLI::App *sub, WriteFlags &w) {
-  sub->add_flag("--dry-run", w.dry_run, "Print the dirty region before and after; write nothing");
-  sub->add_flag("--in-place", w.in_place,
-                "Write only the dirty region into the file itself (as for devices)");
-  auto *backup =
-      sub->add_option("--backup", w.backup, "Backup path when writing in place (IMAGE.bak)")
-          ->type_name("PATH");
-  sub->add_flag("--no-backup", w.no_backup, "No backup when writing in place")->excludes(backup);
-}
 
 // An editing session on an image that decodes; malformed images are refused.
 EditSession open_for_edit(const std::string &path, const WriteFlags &w) {
@@ -87,6 +69,17 @@ Region reattribute(ImageEditor &editor, uint32_t type, uint32_t instance, const 
   return Region{a.offset, a.length}.joined(Region{b.offset, b.length});
 }
 
+// An instance beyond the last one plus one would be appended as the
+// next one, not the one asked for.
+void refuse_instance_gap(const ImageView &view, uint32_t type, uint32_t instance) {
+  uint32_t count = 0;
+  for (const Entry &e : view) count += e.type == type ? 1 : 0;
+  if (instance <= count + 1) return;
+  throw Failure(kExitAbsent, "--instance " + std::to_string(instance) + ": the image has " +
+                                 std::to_string(count) + " instance" + (count == 1 ? "" : "s") +
+                                 "; --instance " + std::to_string(count + 1) + " adds one");
+}
+
 Region apply_assignment(ImageEditor &editor, const std::string &assignment, const SetOptions &o,
                         uint32_t instance) {
   const size_t eq = assignment.find('=');
@@ -94,6 +87,7 @@ Region apply_assignment(ImageEditor &editor, const std::string &assignment, cons
     throw Failure(kExitUsage, "expected TYPE=VALUE");
   }
   const uint32_t type = resolve_type(assignment.substr(0, eq));
+  refuse_instance_gap(editor.view(), type, instance);
   const auto existing = editor.view().find(type, instance);
   const auto chosen = attribute_option(o.attr);
   const bool variable = is_variable(type);
@@ -129,6 +123,7 @@ int run_set(const SetOptions &o) {
                     o.image + ": " + assignment + ": " + f.what() + "; nothing was written");
     }
   }
+  guard_edit(o.image, session.original(), work, o.write.force);
   session.commit(work, dirty, std::cout);
   return kExitOk;
 }
@@ -155,6 +150,7 @@ int run_delete(const DeleteOptions &o) {
             : explain(r.status);
     throw Failure(exit_for(r.status), o.image + ": " + describe_type(type) + ": " + what);
   }
+  guard_edit(o.image, session.original(), work, o.write.force);
   session.commit(work, Region{r.offset, r.length}, std::cout);
   return kExitOk;
 }

@@ -19,7 +19,7 @@ struct DumpOptions {
 };
 
 int run_dump(const DumpOptions &o) {
-  const Loaded image = load(o.image);
+  const Loaded image = load_image(o.image);
   if (!o.ascii) {
     std::cout << as_lines(image.view().dump());
     return report_malformed(image);
@@ -44,7 +44,7 @@ std::optional<uint32_t> stray_filler(const Loaded &image) {
 }
 
 int run_check(const std::string &path) {
-  const Loaded image = load(path);
+  const Loaded image = load_image(path);
   if (report_malformed(image) != kExitOk) return kExitMalformed;
   if (const auto stray = stray_filler(image)) {
     std::cerr << "idprom: " << path << ": offset " << hex(*stray, 4) << ": byte "
@@ -68,7 +68,7 @@ void print_checksums(std::span<const uint8_t> bytes) {
 }
 
 int run_info(const std::string &path) {
-  const Loaded image = load(path);
+  const Loaded image = load_image(path);
   const Layout &l = image.layout;
   std::cout << "size:       " << image.bytes.size() << " bytes\n"
             << "used:       " << l.used << " bytes\n"
@@ -86,7 +86,7 @@ struct ChecksumOptions {
 };
 
 int run_checksum(const ChecksumOptions &o) {
-  const Loaded image = load(o.image);
+  const Loaded image = load_image(o.image);
   std::span<const uint8_t> bytes = image.bytes;
   if (!o.range.empty()) {
     const size_t colon = o.range.find(':');

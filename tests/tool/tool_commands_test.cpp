@@ -1,0 +1,109 @@
+// The commands run as processes: exact standard output and error and exit
+// statuses on the sample, whose listing is the one golden file; edits
+// compared byte for byte.
+#include <gtest/gtest.h>
+
+#include <nlohmann/json.hpp>
+
+#include "run_tool.hpp"
+
+using namespace idprom::test;
+
+namespace {
+
+const std::string kSample = IDPROM_SAMPLE_IMAGE;
+
+TEST(ToolShow, SampleListingFromFileAndStandardInput) {
+  const std::string golden = slurp(std::string(IDPROM_GOLDEN_DIR) + "/sample_listing.txt");
+  for (const Outcome &r : {run_tool({"show", kSample}), run_tool({kSample}), run_tool({"-"}, kSample)}) {
+    EXPECT_EQ(r.status, 0);
+    EXPECT_EQ(r.out, golden.substr(1));
+    EXPECT_EQ(r.err, "");
+  }
+}
+
+TEST(ToolCommands, OutputsAndStatuses) {
+  Scratch dir;
+  const std::string bad = dir.path("bad.bin");
+  // Number of Slots, PID with length 0, then more.
+  write_file(bad, Bytes{0x01, 0x05, 0xCB, 0x80, 0x41, 0x01, 0x00, 0xFF});
+  struct Case {
+    std::vector<std::string> args;
+    int status;
+    std::string out, err;
+  };
+  const std::string bad_err = "idprom: " + bad +
+                              ": offset 0x0002: entry of PID (0xcb): length 0 (a variable-length "
+                              "field holds at least one byte); 1 entry before it decodes\n";
+  const std::vector<Case> cases = {
+      {{"get", kSample, "0xcb", "--hex"}, 0, "4c432d544553542d30310000000000000000\n", ""},
+      {{"get", kSample, "pca-rev", "--raw"}, 0, std::string("A0\0\0", 4), ""},
+      {{"get", kSample, "slots"}, 1, "", "idprom: " + kSample + ": no Number of Slots (0x01)\n"},
+      {{"get", kSample, "top-assy"}, 2, "",
+       "idprom: type 'top-assy' is ambiguous: top-assy-pn (0x87), top-assy-rev (0x8d), "
+       "top-assy-pn6 (0xc0), top-assy-pn5 (0xdf)\n"},
+      {{"show", kSample, "--only", "pid,clei"}, 0,
+       "    CLEI Code                : CLEI000001\n    PID                      : LC-TEST-01\n", ""},
+      {{"show", bad}, 3, "    Number of Slots          : 5\n", bad_err},
+      {{"get", bad, "slots"}, 3, "5\n", bad_err},
+      {{"dump", kSample, "--offset", "160", "--length", "20"}, 0,
+       "\t  0x00: 00 00 0f a0 ff ff ff ff ff ff ff ff ff ff ff ff\n", ""},
+      {{"show", "/nonexistent/image.bin"}, 5, "",
+       "idprom: /nonexistent/image.bin: cannot open: No such file or directory\n"},
+  };
+  for (const Case &c : cases) {
+    const Outcome r = run_tool(c.args);
+    EXPECT_EQ(r.status, c.status) << testing::PrintToString(c.args);
+    EXPECT_EQ(r.out, c.out) << testing::PrintToString(c.args);
+    EXPECT_EQ(r.err, c.err) << testing::PrintToString(c.args);
+  }
+}
+
+TEST(ToolSet, SeveralAssignmentsWrittenOnceThenDiffed) {
+  Scratch dir;
+  const std::string img = dir.path("board.bin"), old = dir.path("old.bin");
+  ASSERT_EQ(run_tool({"new", img, "--size", "48"}).status, 0);
+  const Outcome r = run_tool({"set", img, "pid=LC-1", "mac-block-size=16",
+                              "base-mac=00:1a:2b:3c:4d:5e", "pca=73-1234-02", "slots=4"});
+  EXPECT_EQ(r.status, 0) << r.err;
+  EXPECT_EQ(r.out + r.err, "");
+  Bytes expected = {0xCB, 0x92, 'L',  'C',  '-',  '1',  0,    0,    0,    0,    0,    0,    0,
+                    0,    0,    0,    0,    0,    0,    0,    0x43, 0x00, 0x10, 0xCF, 0x06, 0x00,
+                    0x1A, 0x2B, 0x3C, 0x4D, 0x5E, 0x82, 0x49, 0x04, 0xD2, 0x02, 0x01, 0x04, 0xFF};
+  expected.resize(48, 0xFF);
+  EXPECT_EQ(read_file(img), expected);
+  write_file(old, expected);
+  // Shrinking the PID moves the later fields up; delete closes the gap.
+  EXPECT_EQ(run_tool({"set", img, "pid=hex:4142"}).status, 0);
+  EXPECT_EQ(run_tool({"delete", img, "mac-block-size"}).status, 0);
+  const Outcome d = run_tool({"diff", old, img});
+  EXPECT_EQ(d.status, 1);
+  EXPECT_EQ(d.out,
+            "changed PID (0xcb): LC-1 -> AB\n"
+            "removed MAC Addr. Block Size (0x43): 16\n");
+}
+
+TEST(ToolSet, FailuresNameTheProblemAndLeaveTheFile) {
+  Scratch dir;
+  const std::string img = dir.path("board.bin");
+  write_file(img, read_file(kSample));
+  const std::string at = "idprom: " + img + ": ";
+  const std::vector<std::tuple<std::vector<std::string>, int, std::string>> cases = {
+      {{"pid=X", "slots=256"}, 6,  // the first assignment is not written either
+       at + "slots=256: value '256' for Number of Slots (0x01): expected an integer from 0 to 255; "
+            "nothing was written\n"},
+      {{"pid"}, 2, at + "pid: expected TYPE=VALUE; nothing was written\n"},
+  };
+  for (const auto &[args, status, err] : cases) {
+    std::vector<std::string> all = {"set", img};
+    all.insert(all.end(), args.begin(), args.end());
+    const Outcome r = run_tool(all);
+    EXPECT_EQ(r.status, status) << args[0];
+    EXPECT_EQ(r.out, "") << args[0];
+    EXPECT_EQ(r.err, err) << args[0];
+    EXPECT_EQ(read_file(img), read_file(kSample)) << args[0];
+  }
+  EXPECT_EQ(dir.files(), std::vector<std::string>{"board.bin"});
+}
+
+}  // namespace
