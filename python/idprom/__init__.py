@@ -22,6 +22,10 @@ from typing import Any, Dict, Iterator, List, NamedTuple, Optional, Tuple, Union
 from . import _idprom
 from ._errors import Error, InvalidValue, Malformed, NoRoom, NotFound
 
+# The library's statuses, which Error.status holds when the library refused
+# an edit (ERR_NO_ROOM, ERR_NOT_FOUND, ...).
+globals().update({k: v for k, v in vars(_idprom).items() if k.startswith("ERR_")})
+
 __all__ = ["Image", "Field", "Error", "NotFound", "NoRoom", "Malformed", "InvalidValue",
            "checksum", "crc16", "mac_text", "mac_bytes", "types"]
 

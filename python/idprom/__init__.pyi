@@ -6,6 +6,18 @@ Value = Union[str, bytes, bytearray, memoryview, int]
 PathArg = Union[str, os.PathLike[str]]
 Data = Union[bytes, bytearray, memoryview]
 
+ERR_LENGTH_MISMATCH: int
+ERR_BUFFER_TOO_SMALL: int
+ERR_NOT_FOUND: int
+ERR_NO_ROOM: int
+ERR_NOT_FOUND_NO_CREATE: int
+ERR_NO_END_MARKER: int
+ERR_NO_ROOM_TO_GROW: int
+ERR_END_OF_IMAGE: int
+ERR_INVALID_TYPE: int
+ERR_INVALID_LENGTH: int
+ERR_IMAGE_TOO_LARGE: int
+
 class Error(Exception):
     status: int
     exit_status: int

@@ -65,7 +65,7 @@ void bind_errors(py::module_ &) {
     try {
       if (p) std::rethrow_exception(p);
     } catch (const tool::EditFailure &f) {
-      raise(f, py::int_(static_cast<int>(f.status())));
+      raise(f, py::int_(static_cast<uint64_t>(f.status())));
     } catch (const Failure &f) {
       raise(f, py::none());
     }
