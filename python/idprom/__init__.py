@@ -138,7 +138,11 @@ class Image:
         A str is read as ``idprom set`` reads it (``"hex:..."`` for raw
         bytes), bytes are stored as they are, an int is stored in the
         type's width.  With ``create=False`` an absent field raises
-        :class:`NotFound` instead of being added."""
+        :class:`NotFound` instead of being added.  Refused as ``idprom
+        set`` without ``--force`` refuses: an instance past the last one
+        plus one (:class:`NotFound`), an edit that would change bytes after
+        the end marker (:class:`Malformed`) or leave no end marker
+        (:class:`NoRoom`)."""
         if isinstance(value, (bytearray, memoryview)):
             value = bytes(value)
         self._data, offset, length = _idprom.set(self._data, type, value, instance, create)
@@ -183,13 +187,15 @@ class Image:
         ``path`` defaults to the file the image was opened from and
         ``offset`` to the offset it was opened at (0 for another path).  A
         new file is created; an existing one keeps its size, and the image
-        must fit in it at ``offset``.  A regular file is replaced
-        atomically (a temporary file, flushed, read back, renamed); a device
-        or pseudo file is written in place after a backup (``backup``: its
-        path, default ``PATH.bak``; False for none), only the dirty region,
-        read back and compared, the original restored on any failure.
-        Returns only after the write is durable and verified; on failure
-        raises :class:`Error` and the file holds its original bytes."""
+        must fit in it at ``offset``.  A regular file the image's size is
+        replaced atomically (a temporary file, flushed, read back, renamed,
+        owner and mode kept); a window of a larger file, a device or a
+        pseudo file is written in place after a backup (``backup``: its
+        path, default a new file in ~/.local/state/idprom/backups; False for
+        none), only the changed bytes, read back and compared, the original
+        restored on any failure.  Returns only after the write is durable
+        and verified; on failure raises :class:`Error` and the file holds
+        its original bytes."""
         if path is None:
             if self._path is None:
                 raise Error("save: the image was not opened from a file; give a path", 2)

@@ -17,15 +17,8 @@ using tool::Failure;
 using tool::Region;
 
 // The bytes of a file, or of a window of it (length: to the end).
-py::bytes read(const std::string &path, uint32_t offset, std::optional<uint32_t> length) {
-  const Bytes all = tool::read_image(tool::system_io(), path);
-  if (offset > all.size() || (length && *length > all.size() - offset)) {
-    throw Failure(tool::kExitUsage, path + ": holds " + std::to_string(all.size()) +
-                                        " bytes; the window at offset " + tool::hex(offset, 4) +
-                                        " runs past its end");
-  }
-  const size_t n = length ? *length : all.size() - offset;
-  return bytes_of(std::span<const uint8_t>(all).subspan(offset, n));
+py::bytes read(const std::string &path, uint64_t offset, std::optional<uint32_t> length) {
+  return bytes_of(tool::read_image(tool::system_io(), path, tool::Window{offset, length}));
 }
 
 // The smallest region holding every byte that differs.
@@ -39,10 +32,11 @@ Region changed(const Bytes &before, const Bytes &after) {
 }
 
 // Writes the image at `offset` of an existing file with the tool's rules
-// (atomic replace of a regular file; a device in place, after a backup,
-// the dirty region only, read back), or creates a new file (offset 0).
+// (the whole of a regular file of the image's size atomically replaced;
+// a window, a device or a pseudo file written in place after a backup, the
+// changed bytes only, read back), or creates a new file (offset 0).
 // Returns the region written, (0, 0) when the file already held the image.
-py::tuple save(const std::string &path, const py::bytes &data, uint32_t offset,
+py::tuple save(const std::string &path, const py::bytes &data, uint64_t offset,
                const std::string &backup, bool no_backup) {
   const auto image = span_of(data);
   struct stat st;
@@ -56,20 +50,22 @@ py::tuple save(const std::string &path, const py::bytes &data, uint32_t offset,
   tool::WriteOptions options;
   options.backup = backup;
   options.no_backup = no_backup;
+  const bool whole = offset == 0 && S_ISREG(st.st_mode) &&
+                     static_cast<uint64_t>(st.st_size) == image.size();
+  if (!whole) options.window = tool::Window{offset, static_cast<uint32_t>(image.size())};
   tool::EditSession session(tool::system_io(), path, options);
   const Bytes &original = session.original();
-  if (offset > original.size() || image.size() > original.size() - offset) {
+  if (original.size() != image.size()) {
     throw Failure(tool::kExitUsage, path + ": holds " + std::to_string(original.size()) +
-                                        " bytes; the image of " + std::to_string(image.size()) +
                                         " bytes at offset " + tool::hex(offset, 4) +
-                                        " does not fit, so nothing was written");
+                                        ", the image " + std::to_string(image.size()) +
+                                        "; nothing was written");
   }
-  Bytes updated = original;
-  std::copy(image.begin(), image.end(), updated.begin() + offset);
+  const Bytes updated(image.begin(), image.end());
   const Region dirty = changed(original, updated);
   std::ostream null_out(nullptr);
   session.commit(updated, dirty, null_out);
-  return py::make_tuple(dirty.offset, dirty.length);
+  return py::make_tuple(offset + dirty.offset, dirty.length);
 }
 
 }  // namespace

@@ -8,6 +8,7 @@
 #include "describe.hpp"
 #include "errors.hpp"
 #include "fields.hpp"
+#include "guard.hpp"
 #include "image.hpp"
 #include "types.hpp"
 #include "values.hpp"
@@ -89,8 +90,10 @@ py::tuple set(const py::bytes &data, const py::object &type, const py::object &v
               const py::object &instance, bool create) {
   const tool::FieldEdit edit{type_of(type), instance_of(instance), create, std::nullopt, false};
   tool::refuse_malformed("image", span_of(data));
-  Bytes work(span_of(data).begin(), span_of(data).end());
+  const Bytes before(span_of(data).begin(), span_of(data).end());
+  Bytes work = before;
   ImageEditor editor(work);
+  tool::refuse_instance_gap(editor.view(), edit.type, edit.instance, "instance");
   Bytes stored;
   if (py::isinstance<py::str>(value)) {
     stored = tool::value_for(editor.view(), edit, value.cast<std::string>());
@@ -103,6 +106,7 @@ py::tuple set(const py::bytes &data, const py::object &type, const py::object &v
     throw py::type_error("a value is a str (read as `idprom set` reads it), bytes or an int");
   }
   const tool::Region dirty = tool::set_field(editor, edit, stored);
+  tool::guard_edit("image", before, work, false);
   return edited(work, dirty);
 }
 
@@ -110,9 +114,11 @@ py::tuple remove(const py::bytes &data, const py::object &type, const py::object
   const uint32_t code = type_of(type);
   const uint32_t n = instance_of(instance);
   tool::refuse_malformed("image", span_of(data));
-  Bytes work(span_of(data).begin(), span_of(data).end());
+  const Bytes before(span_of(data).begin(), span_of(data).end());
+  Bytes work = before;
   ImageEditor editor(work);
   const tool::Region dirty = tool::delete_field(editor, code, n);
+  tool::guard_edit("image", before, work, false);
   return edited(work, dirty);
 }
 

@@ -49,6 +49,16 @@ std::string field_text(const ImageView &view, const Entry &entry) {
   return text.empty() ? hex_string(Bytes(entry.value.begin(), entry.value.end())) : text;
 }
 
+void refuse_instance_gap(const ImageView &view, uint32_t type, uint32_t instance,
+                         const std::string &option) {
+  uint32_t count = 0;
+  for (const Entry &e : view) count += e.type == type ? 1 : 0;
+  if (instance <= count + 1) return;
+  throw Failure(kExitAbsent, option + " " + std::to_string(instance) + ": the image has " +
+                                 std::to_string(count) + " instance" + (count == 1 ? "" : "s") +
+                                 "; " + option + " " + std::to_string(count + 1) + " adds one");
+}
+
 Bytes value_for(const ImageView &view, const FieldEdit &edit, std::string_view text) {
   const auto existing = view.find(edit.type, edit.instance);
   const bool variable = is_variable(edit.type);

@@ -42,6 +42,12 @@ struct FieldEdit {
   bool hex = false;  // read the value text as hex bytes
 };
 
+// An instance beyond the last one plus one would be appended as the next
+// one, not the one asked for: throws Failure (absent) naming how many
+// there are, and the instance option by `option`.
+void refuse_instance_gap(const ImageView &view, uint32_t type, uint32_t instance,
+                         const std::string &option);
+
 // Reads a value text as `set` reads it for the field it will set.  Throws
 // Failure (kExitValue).
 Bytes value_for(const ImageView &view, const FieldEdit &edit, std::string_view text);

@@ -1,5 +1,5 @@
-// Reading images and writing edits back: atomic replacement of regular
-// files; backup, region write, read-back and restore for devices.
+// Reading images, the system calls behind Io, and atomic replacement of
+// regular files through a verified temporary file.
 #include "fileio.hpp"
 
 #include <fcntl.h>
@@ -15,12 +15,15 @@
 #include <ostream>
 
 #include "errors.hpp"
+#include "fileio_detail.hpp"
 
 namespace idprom::tool {
 
 int Io::open(const char *path, int flags, mode_t mode) { return ::open(path, flags, mode); }
 int Io::close(int fd) { return ::close(fd); }
 int Io::fstat(int fd, struct stat *st) { return ::fstat(fd, st); }
+int Io::stat(const char *path, struct stat *st) { return ::stat(path, st); }
+int Io::fstatfs(int fd, struct statfs *st) { return ::fstatfs(fd, st); }
 int Io::flock(int fd, int operation) { return ::flock(fd, operation); }
 ssize_t Io::read(int fd, void *buf, size_t n) { return ::read(fd, buf, n); }
 ssize_t Io::pread(int fd, void *buf, size_t n, off_t offset) { return ::pread(fd, buf, n, offset); }
@@ -29,6 +32,7 @@ ssize_t Io::pwrite(int fd, const void *buf, size_t n, off_t offset) {
 }
 int Io::fsync(int fd) { return ::fsync(fd); }
 int Io::fchmod(int fd, mode_t mode) { return ::fchmod(fd, mode); }
+int Io::fchown(int fd, uid_t uid, gid_t gid) { return ::fchown(fd, uid, gid); }
 int Io::rename(const char *from, const char *to) { return ::rename(from, to); }
 int Io::link(const char *from, const char *to) { return ::link(from, to); }
 int Io::unlink(const char *path) { return ::unlink(path); }
@@ -45,35 +49,69 @@ Region Region::joined(Region other) const noexcept {
   return Region{lo, std::max(end(), other.end()) - lo};
 }
 
-namespace {
+namespace detail {
 
-[[noreturn]] void io_fail(const std::string &path, const std::string &doing, int err,
-                          const std::string &after = "") {
+void io_fail(const std::string &path, const std::string &doing, int err, const std::string &after) {
   throw Failure(kExitIo, path + ": " + doing + ": " + std::strerror(err) + after);
 }
 
-// Everything an fd holds, up to one byte past the largest image.
-Bytes read_all(Io &io, int fd, const std::string &path, bool positional) {
-  Bytes out;
-  uint8_t buf[4096];
-  for (;;) {
-    const auto at = static_cast<off_t>(out.size());
-    const ssize_t n = positional ? io.pread(fd, buf, sizeof buf, at) : io.read(fd, buf, sizeof buf);
-    if (n < 0 && errno == EINTR) continue;
-    if (n < 0) io_fail(path, "reading", errno);
-    if (n == 0) return out;
-    out.insert(out.end(), buf, buf + n);
-    if (out.size() > kMaxImage) {
-      throw Failure(kExitMalformed, path + ": larger than 65536 bytes, the largest IDPROM image");
-    }
-  }
+namespace {
+
+// A device that is busy (EAGAIN) gets this many short pauses.
+constexpr int kBusyRetries = 200;
+
+// Whether a failed transfer is worth repeating; pauses on a busy device.
+bool retry(int err, int *busy) {
+  if (err == EINTR) return true;
+  if ((err != EAGAIN && err != EWOULDBLOCK) || ++*busy > kBusyRetries) return false;
+  ::usleep(1000);
+  return true;
 }
 
-// 0 or the errno of the failure; a write that makes no progress is EIO.
+[[noreturn]] void too_large(const std::string &path, const Window &window) {
+  if (window.whole())
+    throw Failure(kExitMalformed, path +
+                                      ": larger than 65536 bytes, the largest IDPROM image; "
+                                      "choose the image inside it with --offset and --length");
+  throw Failure(kExitUsage, path + ": the window from offset " + hex(window.offset) +
+                                " holds more than 65536 bytes; give --length");
+}
+
+}  // namespace
+
+Bytes read_window(Io &io, int fd, const std::string &path, bool positional, const Window &window) {
+  const size_t limit = window.length ? *window.length : kMaxImage + 1;
+  Bytes out;
+  uint8_t buf[4096];
+  uint64_t skip = positional ? 0 : window.offset;  // a pipe cannot seek
+  int busy = 0;
+  while (out.size() < limit) {
+    const size_t want = std::min<uint64_t>(sizeof buf, skip > 0 ? skip : limit - out.size());
+    const auto at = static_cast<off_t>(window.offset + out.size());
+    const ssize_t n = positional ? io.pread(fd, buf, want, at) : io.read(fd, buf, want);
+    if (n < 0 && retry(errno, &busy)) continue;
+    if (n < 0) io_fail(path, "reading", errno);
+    if (n == 0) break;
+    if (skip > 0) {
+      skip -= static_cast<uint64_t>(n);
+      continue;
+    }
+    out.insert(out.end(), buf, buf + n);
+  }
+  if (!window.length && out.size() > kMaxImage) too_large(path, window);
+  if (window.length && out.size() < *window.length)
+    throw Failure(kExitUsage, path + ": the window of " + std::to_string(*window.length) +
+                                  " bytes from offset " + hex(window.offset) +
+                                  " runs past the end (" + std::to_string(out.size()) +
+                                  " bytes there)");
+  return out;
+}
+
 int write_all(Io &io, int fd, const uint8_t *data, size_t n, off_t offset) {
+  int busy = 0;
   while (n > 0) {
     const ssize_t w = io.pwrite(fd, data, n, offset);
-    if (w < 0 && errno == EINTR) continue;
+    if (w < 0 && retry(errno, &busy)) continue;
     if (w < 0) return errno;
     if (w == 0) return EIO;
     data += w;
@@ -84,9 +122,10 @@ int write_all(Io &io, int fd, const uint8_t *data, size_t n, off_t offset) {
 }
 
 int read_exact(Io &io, int fd, uint8_t *out, size_t n, off_t offset) {
+  int busy = 0;
   while (n > 0) {
     const ssize_t r = io.pread(fd, out, n, offset);
-    if (r < 0 && errno == EINTR) continue;
+    if (r < 0 && retry(errno, &busy)) continue;
     if (r < 0) return errno;
     if (r == 0) return EIO;  // the file got shorter
     out += r;
@@ -96,25 +135,20 @@ int read_exact(Io &io, int fd, uint8_t *out, size_t n, off_t offset) {
   return 0;
 }
 
-// Flushes to the medium.  Some device files (sysfs attributes) cannot be
-// synced; their writes reach the device directly and the read-back checks.
 int sync_fd(Io &io, int fd) {
-  if (io.fsync(fd) == 0 || errno == EINVAL || errno == ENOTSUP) return 0;
+  if (io.fsync(fd) == 0 || errno == EINVAL || errno == ENOTSUP || errno == EOPNOTSUPP) return 0;
   return errno;
 }
 
-// Writes, flushes and reads back bytes at an offset: 0 or an errno; a
-// read-back that differs sets *mismatch_at.
-int write_verified(Io &io, int fd, const uint8_t *data, size_t n, off_t offset, long *mismatch_at) {
+int verify(Io &io, int fd, const uint8_t *expected, size_t n, off_t offset, long *mismatch_at) {
   *mismatch_at = -1;
-  if (const int err = write_all(io, fd, data, n, offset)) return err;
-  if (const int err = sync_fd(io, fd)) return err;
   posix_fadvise(fd, offset, static_cast<off_t>(n), POSIX_FADV_DONTNEED);
   Bytes back(n);
   if (const int err = read_exact(io, fd, back.data(), n, offset)) return err;
-  const auto diff = std::mismatch(back.begin(), back.end(), data);
-  if (diff.first != back.end()) *mismatch_at = offset + (diff.first - back.begin());
-  return 0;
+  const auto diff = std::mismatch(back.begin(), back.end(), expected);
+  if (diff.first == back.end()) return 0;
+  *mismatch_at = offset + (diff.first - back.begin());
+  return EIO;
 }
 
 std::string parent_of(const std::string &path) {
@@ -123,15 +157,20 @@ std::string parent_of(const std::string &path) {
   return slash == 0 ? "/" : path.substr(0, slash);
 }
 
-std::string base_of(const std::string &path) {
-  const size_t slash = path.rfind('/');
-  return slash == std::string::npos ? path : path.substr(slash + 1);
-}
-
-// The file a path finally names, so that replacing it keeps symbolic links.
 std::string resolved(const std::string &path) {
   char buf[PATH_MAX];
   return ::realpath(path.c_str(), buf) != nullptr ? std::string(buf) : path;
+}
+
+}  // namespace detail
+
+using namespace detail;
+
+namespace {
+
+std::string base_of(const std::string &path) {
+  const size_t slash = path.rfind('/');
+  return slash == std::string::npos ? path : path.substr(slash + 1);
 }
 
 void sync_directory(Io &io, const std::string &dir) {
@@ -154,15 +193,31 @@ int open_temporary(Io &io, const std::string &path, std::string *name) {
   return -1;
 }
 
+// Gives the temporary file the owner and group of the file it replaces;
+// only where they differ, so that an ordinary user's edit needs no rights.
+int copy_owner(Io &io, int fd, const struct stat &owner, const std::string &temp,
+               std::string *doing) {
+  struct stat now;
+  if (io.fstat(fd, &now) != 0) return errno;
+  if (now.st_uid == owner.st_uid && now.st_gid == owner.st_gid) return 0;
+  *doing = "keeping the owner " + std::to_string(owner.st_uid) + ":" +
+           std::to_string(owner.st_gid) + " on " + temp;
+  return io.fchown(fd, owner.st_uid, owner.st_gid) == 0 ? 0 : errno;
+}
+
 // Fills the temporary file: 0 or an errno.
 int fill_temporary(Io &io, int fd, const Bytes &bytes, mode_t mode, const std::string &temp,
-                   std::string *doing) {
+                   const struct stat *owner, std::string *doing) {
   long mismatch = -1;
   *doing = "writing " + temp;
-  if (const int err = write_verified(io, fd, bytes.data(), bytes.size(), 0, &mismatch)) return err;
-  if (mismatch >= 0) {
-    *doing = "verifying " + temp + " at offset " + hex(static_cast<uint64_t>(mismatch));
-    return EIO;
+  if (const int err = write_all(io, fd, bytes.data(), bytes.size(), 0)) return err;
+  if (const int err = sync_fd(io, fd)) return err;
+  if (const int err = verify(io, fd, bytes.data(), bytes.size(), 0, &mismatch)) {
+    if (mismatch >= 0) *doing = "verifying " + temp + " at offset " + hex(uint64_t(mismatch));
+    return err;
+  }
+  if (owner != nullptr) {
+    if (const int err = copy_owner(io, fd, *owner, temp, doing)) return err;
   }
   *doing = "setting the mode of " + temp;
   if (io.fchmod(fd, mode & 07777) != 0) return errno;
@@ -205,8 +260,8 @@ void print_rows(std::ostream &out, const Bytes &bytes, Region dirty) {
 
 }  // namespace
 
-Bytes read_image(Io &io, const std::string &path) {
-  if (path == "-") return read_all(io, STDIN_FILENO, "standard input", false);
+Bytes read_image(Io &io, const std::string &path, const Window &window) {
+  if (path == "-") return read_window(io, STDIN_FILENO, "standard input", false, window);
   const int fd = io.open(path.c_str(), O_RDONLY | O_CLOEXEC, 0);
   if (fd < 0) io_fail(path, "cannot open", errno);
   struct stat st;
@@ -215,7 +270,7 @@ Bytes read_image(Io &io, const std::string &path) {
     throw Failure(kExitIo, path + ": is a directory");
   }
   try {
-    Bytes bytes = read_all(io, fd, path, false);
+    Bytes bytes = read_window(io, fd, path, true, window);
     io.close(fd);
     return bytes;
   } catch (...) {
@@ -224,15 +279,30 @@ Bytes read_image(Io &io, const std::string &path) {
   }
 }
 
+std::vector<Region> changed_runs(const Bytes &before, const Bytes &after, Region dirty) {
+  std::vector<Region> runs;
+  uint32_t i = dirty.offset;
+  while (i < dirty.end()) {
+    if (before[i] == after[i]) {
+      ++i;
+      continue;
+    }
+    const uint32_t start = i;
+    while (i < dirty.end() && before[i] != after[i]) ++i;
+    runs.push_back(Region{start, i - start});
+  }
+  return runs;
+}
+
 void write_atomically(Io &io, const std::string &path, const Bytes &bytes, mode_t mode,
-                      bool replace) {
+                      bool replace, const struct stat *owner) {
   std::string temp;
   const int fd = open_temporary(io, path, &temp);
   if (fd < 0)
     io_fail(path, "creating a temporary file in " + parent_of(path), errno,
             "; " + path + " was not changed");
   std::string doing;
-  int err = fill_temporary(io, fd, bytes, mode, temp, &doing);
+  int err = fill_temporary(io, fd, bytes, mode, temp, owner, &doing);
   if (io.close(fd) != 0 && err == 0) {
     err = errno;
     doing = "closing " + temp;
@@ -250,94 +320,12 @@ void write_atomically(Io &io, const std::string &path, const Bytes &bytes, mode_
   sync_directory(io, parent_of(path));
 }
 
-EditSession::EditSession(Io &io, std::string path, WriteOptions options)
-    : io_(io), path_(std::move(path)), options_(std::move(options)) {
-  if (path_ == "-") throw Failure(kExitUsage, "edits need an image file, not standard input");
-  fd_ = io_.open(path_.c_str(), (options_.dry_run ? O_RDONLY : O_RDWR) | O_CLOEXEC | O_NOCTTY, 0);
-  if (fd_ < 0) io_fail(path_, "cannot open for editing", errno);
-  struct stat st;
-  if (io_.fstat(fd_, &st) != 0) io_fail(path_, "cannot stat", errno);
-  if (S_ISDIR(st.st_mode)) throw Failure(kExitIo, path_ + ": is a directory");
-  regular_ = S_ISREG(st.st_mode);
-  mode_ = st.st_mode;
-  if (io_.flock(fd_, LOCK_EX | LOCK_NB) != 0) {
-    if (errno == EWOULDBLOCK) throw Failure(kExitIo, path_ + ": locked by another process");
-    io_fail(path_, "cannot lock", errno);
-  }
-  original_ = read_all(io_, fd_, path_, true);
-}
-
-EditSession::~EditSession() {
-  if (fd_ >= 0) io_.close(fd_);
-}
-
-void EditSession::commit(const Bytes &updated, Region dirty, std::ostream &out) {
-  const bool outside_equal =
-      updated.size() == original_.size() && dirty.end() <= updated.size() &&
-      std::equal(updated.begin(), updated.begin() + dirty.offset, original_.begin()) &&
-      std::equal(updated.begin() + dirty.end(), updated.end(), original_.begin() + dirty.end());
-  if (!outside_equal)
-    throw Failure(kExitIo, path_ + ": internal error: change outside the dirty region");
-  if (options_.dry_run) {
-    print_change(out, original_, updated, dirty);
-    return;
-  }
-  if (updated == original_) return;  // nothing to write
-  if (regular_ && !options_.in_place) {
-    commit_atomic(updated);
-  } else {
-    commit_in_place(updated, dirty);
-  }
-}
-
-void EditSession::commit_atomic(const Bytes &updated) {
-  write_atomically(io_, resolved(path_), updated, mode_, true);
-}
-
-void EditSession::commit_in_place(const Bytes &updated, Region dirty) {
-  if (!options_.no_backup) {
-    const std::string backup = options_.backup.empty() ? path_ + ".bak" : options_.backup;
-    try {
-      write_atomically(io_, backup, original_, regular_ ? mode_ : 0600, true);
-    } catch (const Failure &f) {
-      throw Failure(kExitIo, std::string(f.what()) + "; no backup, so " + path_ +
-                                 " was not changed (--backup PATH or --no-backup)");
-    }
-  }
-  long mismatch = -1;
-  const int err = write_verified(io_, fd_, updated.data() + dirty.offset, dirty.length,
-                                 dirty.offset, &mismatch);
-  if (err != 0)
-    restore(dirty, std::string("writing ") + hex(dirty.length) + " bytes at offset " +
-                       hex(dirty.offset) + ": " + std::strerror(err));
-  if (mismatch >= 0) {
-    restore(dirty, "verification failed: the byte read back at offset " +
-                       hex(static_cast<uint64_t>(mismatch)) + " differs from the one written");
-  }
-}
-
-void EditSession::restore(Region dirty, const std::string &why) {
-  long mismatch = -1;
-  const int err = write_verified(io_, fd_, original_.data() + dirty.offset, dirty.length,
-                                 dirty.offset, &mismatch);
-  const std::string backup = options_.no_backup        ? std::string()
-                             : options_.backup.empty() ? path_ + ".bak"
-                                                       : options_.backup;
-  if (err == 0 && mismatch < 0) {
-    throw Failure(kExitIo, path_ + ": " + why + "; the original bytes were written back");
-  }
-  throw Failure(kExitIo,
-                path_ + ": " + why + "; WRITING THE ORIGINAL BYTES BACK FAILED TOO (" +
-                    (err != 0 ? std::strerror(err) : "verification") + "): " +
-                    (backup.empty() ? "there is no backup" : "the original image is in " + backup));
-}
-
 void create_file(Io &io, const std::string &path, const Bytes &bytes, bool force,
                  const WriteOptions &options) {
   struct stat st;
   const bool exists = ::stat(path.c_str(), &st) == 0;
   if (exists && !force) throw Failure(kExitUsage, path + ": exists; use --force to replace it");
-  if (exists && !S_ISREG(st.st_mode)) {
+  if (exists && (!S_ISREG(st.st_mode) || st.st_nlink > 1)) {
     EditSession session(io, path, options);
     if (session.original().size() != bytes.size()) {
       throw Failure(kExitUsage, path + ": holds " + std::to_string(session.original().size()) +
@@ -348,7 +336,7 @@ void create_file(Io &io, const std::string &path, const Bytes &bytes, bool force
     return;
   }
   if (exists) {
-    write_atomically(io, resolved(path), bytes, st.st_mode, true);
+    write_atomically(io, resolved(path), bytes, st.st_mode, true, &st);
   } else {
     write_atomically(io, path, bytes, creation_mode(), false);
   }

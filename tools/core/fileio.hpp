@@ -1,20 +1,31 @@
-// The file layer: reading images and writing edits back without losing
-// data.  Every system call goes through Io so that tests can substitute a
-// double that fails or corrupts a write at a chosen point.
+// The file layer: reading images (whole, or a window inside a larger part)
+// and writing edits back without losing data.  Every system call goes
+// through Io so that tests can substitute a double that fails, answers
+// like a device, or corrupts a write at a chosen point.
 //
-// Write-back:
-//   regular file   whole new image into a temporary file in the same folder,
-//                  flushed, read back, renamed over the original (atomic).
-//   device, or     locked, original saved to a backup first, then only the
-//   --in-place     dirty region written at its offset, flushed, read back
-//                  and compared; any failure writes the original bytes back.
+// Write-back rules:
+//   regular file with one link, no window
+//                  the whole new image into a temporary file in the same
+//                  folder (owner, group and mode copied, or the edit is
+//                  refused), flushed, read back, renamed over the path.
+//   linked file (more than one name), character or block device, file on
+//   a pseudo file system (sysfs, procfs, debugfs, configfs), a window,
+//   or --in-place
+//                  in place: the original saved to a new backup first,
+//                  then only the bytes that changed written at their
+//                  offsets, flushed, read back and compared; any failure
+//                  writes the original bytes back.
+// Every edit holds an exclusive lock on the file that the path names at
+// the moment of writing (a file renamed over the path is noticed).
 #pragma once
 
 #include <sys/stat.h>
+#include <sys/statfs.h>
 #include <sys/types.h>
 
 #include <cstdint>
 #include <iosfwd>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -22,7 +33,7 @@ namespace idprom::tool {
 
 using Bytes = std::vector<uint8_t>;
 
-// Largest image the tool reads: a 64 KiB EEPROM.
+// Largest image the tool reads: a 64 KiB EEPROM (or a window of a larger part).
 inline constexpr size_t kMaxImage = 65536;
 
 class Io {
@@ -31,12 +42,15 @@ class Io {
   virtual int open(const char *path, int flags, mode_t mode);
   virtual int close(int fd);
   virtual int fstat(int fd, struct stat *st);
+  virtual int stat(const char *path, struct stat *st);
+  virtual int fstatfs(int fd, struct statfs *st);
   virtual int flock(int fd, int operation);
   virtual ssize_t read(int fd, void *buf, size_t n);
   virtual ssize_t pread(int fd, void *buf, size_t n, off_t offset);
   virtual ssize_t pwrite(int fd, const void *buf, size_t n, off_t offset);
   virtual int fsync(int fd);
   virtual int fchmod(int fd, mode_t mode);
+  virtual int fchown(int fd, uid_t uid, gid_t gid);
   virtual int rename(const char *from, const char *to);
   virtual int link(const char *from, const char *to);
   virtual int unlink(const char *path);
@@ -55,17 +69,32 @@ struct Region {
   Region joined(Region other) const noexcept;
 };
 
-struct WriteOptions {
-  bool in_place = false;   // write the dirty region into the file itself
-  bool dry_run = false;    // print what would change, write nothing
-  bool no_backup = false;  // in place: skip the backup
-  std::string backup;      // in place: backup path (default IMAGE.bak)
+// The part of a file that holds the image: `length` bytes (default: to the
+// end of the file) from `offset`.  At most kMaxImage bytes.
+struct Window {
+  uint64_t offset = 0;
+  std::optional<uint32_t> length;
+
+  bool whole() const noexcept { return offset == 0 && !length; }
 };
 
-// Reads an image for a read-only command; "-" is standard input.
-// Throws Failure (I/O) naming the file, or (malformed) when it is larger
-// than any IDPROM image.
-Bytes read_image(Io &io, const std::string &path);
+struct WriteOptions {
+  bool in_place = false;   // write the changed bytes into the file itself
+  bool dry_run = false;    // print what would change, write nothing
+  bool no_backup = false;  // skip the backup of an in-place write
+  std::string backup;      // backup path (default: a new file in backup_folder())
+  double wait = 5;         // seconds to wait for another edit's lock
+  Window window;
+};
+
+// Reads an image for a read-only command; "-" is standard input.  Throws
+// Failure (I/O) naming the file, or (malformed) when it is larger than
+// any IDPROM image and no window is given.
+Bytes read_image(Io &io, const std::string &path, const Window &window = {});
+
+// The runs of bytes inside `dirty` where `after` differs from `before`:
+// what an in-place write puts on the medium.
+std::vector<Region> changed_runs(const Bytes &before, const Bytes &after, Region dirty);
 
 // An image opened for editing: the file is locked for the session's life
 // and its bytes are read under that lock.
@@ -84,18 +113,24 @@ class EditSession {
   // then holds its original bytes (or the message says where the backup is).
   void commit(const Bytes &updated, Region dirty, std::ostream &out);
 
+  // Where the backup of the last commit went ("" when none was made).
+  const std::string &backup_path() const noexcept { return backup_; }
+
  private:
+  void open_locked();
   void commit_atomic(const Bytes &updated);
   void commit_in_place(const Bytes &updated, Region dirty);
-  void restore(Region dirty, const std::string &why);
+  void make_backup();
+  void restore(const std::vector<Region> &runs, const std::string &why);
 
   Io &io_;
   std::string path_;
   WriteOptions options_;
   int fd_ = -1;
-  bool regular_ = false;
-  mode_t mode_ = 0644;
+  bool in_place_ = false;
+  struct stat stat_ {};
   Bytes original_;
+  std::string backup_;
 };
 
 // Creates `path` holding `bytes` (new and build): atomically through a
@@ -106,9 +141,17 @@ void create_file(Io &io, const std::string &path, const Bytes &bytes, bool force
 
 // Writes `bytes` to `path` through a flushed, verified temporary file in
 // the same folder, renamed over `path` (or linked, failing when `path`
-// exists, when `replace` is false).
+// exists, when `replace` is false).  `owner`, when given, supplies the
+// owner, group and mode to keep; the write is refused when they cannot be.
 void write_atomically(Io &io, const std::string &path, const Bytes &bytes, mode_t mode,
-                      bool replace);
+                      bool replace, const struct stat *owner = nullptr);
+
+// The folder of backups: $XDG_STATE_HOME/idprom/backups, else
+// ~/.local/state/idprom/backups.
+std::string backup_folder();
+
+// The backups of an image in backup_folder(), newest first.
+std::vector<std::string> list_backups(const std::string &image);
 
 // The dry-run view: the region and its bytes before and after.
 void print_change(std::ostream &out, const Bytes &before, const Bytes &after, Region dirty);

@@ -54,7 +54,9 @@ std::string change_of(const ImageView &a, const Entry &x, const ImageView &b, co
 }
 
 int run_diff(const std::string &path_a, const std::string &path_b) {
-  const Loaded a = load(path_a), b = load(path_b);
+  if (path_a == "-" && path_b == "-")
+    throw Failure(kExitUsage, "standard input (-) is named twice; it can be read only once");
+  const Loaded a = load_image(path_a), b = load_image(path_b);
   const ImageView va = a.view(), vb = b.view();
   const std::vector<Keyed> ka = keyed(va), kb = keyed(vb);
   bool differ = false;

@@ -7,30 +7,12 @@
 #include "common.hpp"
 #include "errors.hpp"
 #include "fields.hpp"
+#include "guard.hpp"
 #include "types.hpp"
 #include "values.hpp"
 
 namespace idprom::tool {
 namespace {
-
-struct WriteFlags {
-  bool dry_run = false;
-  bool in_place = false;
-  std::string backup;
-  bool no_backup = false;
-
-  WriteOptions options() const { return WriteOptions{in_place, dry_run, no_backup, backup}; }
-};
-
-void add_write_flags(CLI::App *sub, WriteFlags &w) {
-  sub->add_flag("--dry-run", w.dry_run, "Print the dirty region before and after; write nothing");
-  sub->add_flag("--in-place", w.in_place,
-                "Write only the dirty region into the file itself (as for devices)");
-  auto *backup =
-      sub->add_option("--backup", w.backup, "Backup path when writing in place (IMAGE.bak)")
-          ->type_name("PATH");
-  sub->add_flag("--no-backup", w.no_backup, "No backup when writing in place")->excludes(backup);
-}
 
 // An editing session on an image that decodes; malformed images are refused.
 EditSession open_for_edit(const std::string &path, const WriteFlags &w) {
@@ -68,6 +50,7 @@ Region apply_assignment(ImageEditor &editor, const std::string &assignment, cons
   }
   const FieldEdit edit{resolve_type(assignment.substr(0, eq)), instance, !o.no_create,
                        attribute_option(o.attr), o.hex};
+  refuse_instance_gap(editor.view(), edit.type, instance, "--instance");
   const Bytes value = value_for(editor.view(), edit, assignment.substr(eq + 1));
   return set_field(editor, edit, value);
 }
@@ -87,6 +70,7 @@ int run_set(const SetOptions &o) {
                     o.image + ": " + assignment + ": " + f.what() + "; nothing was written");
     }
   }
+  guard_edit(o.image, session.original(), work, o.write.force);
   session.commit(work, dirty, std::cout);
   return kExitOk;
 }
@@ -111,6 +95,7 @@ int run_delete(const DeleteOptions &o) {
   } catch (const Failure &f) {
     throw Failure(f.code(), o.image + ": " + f.what());
   }
+  guard_edit(o.image, session.original(), work, o.write.force);
   session.commit(work, dirty, std::cout);
   return kExitOk;
 }

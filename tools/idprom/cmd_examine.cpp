@@ -20,7 +20,7 @@ struct DumpOptions {
 };
 
 int run_dump(const DumpOptions &o) {
-  const Loaded image = load(o.image);
+  const Loaded image = load_image(o.image);
   if (!o.ascii) {
     std::cout << as_lines(image.view().dump());
     return report_malformed(image);
@@ -36,7 +36,7 @@ int run_dump(const DumpOptions &o) {
 }
 
 int run_check(const std::string &path) {
-  const Loaded image = load(path);
+  const Loaded image = load_image(path);
   const auto problems = image_problems(image.bytes);
   if (!problems.empty()) {
     std::cerr << "idprom: " << path << ": " << problems.front() << '\n';
@@ -58,7 +58,7 @@ void print_checksums(std::span<const uint8_t> bytes) {
 }
 
 int run_info(const std::string &path) {
-  const Loaded image = load(path);
+  const Loaded image = load_image(path);
   const Layout &l = image.layout;
   std::cout << "size:       " << image.bytes.size() << " bytes\n"
             << "used:       " << l.used << " bytes\n"
@@ -76,7 +76,7 @@ struct ChecksumOptions {
 };
 
 int run_checksum(const ChecksumOptions &o) {
-  const Loaded image = load(o.image);
+  const Loaded image = load_image(o.image);
   std::span<const uint8_t> bytes = image.bytes;
   if (!o.range.empty()) {
     const size_t colon = o.range.find(':');

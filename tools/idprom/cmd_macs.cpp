@@ -22,7 +22,7 @@ std::string mac_text(uint64_t value) {
 }
 
 int run_macs(const std::string &path) {
-  const Loaded image = load(path);
+  const Loaded image = load_image(path);
   const ImageView view = image.view();
   auto base = view.find(kBaseMac);
   if (!base) base = view.find(kChassisMac);

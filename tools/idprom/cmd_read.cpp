@@ -39,7 +39,7 @@ idprom_filter filter_of(const std::vector<std::string> &names, bool include) {
 }
 
 int run_show(const ShowOptions &o) {
-  const Loaded image = load(o.image);
+  const Loaded image = load_image(o.image);
   if (o.json) {
     std::cout
         << describe(image.view()).dump(2, ' ', false, nlohmann::json::error_handler_t::replace)
@@ -72,7 +72,7 @@ struct GetOptions {
 };
 
 int run_get(const GetOptions &o) {
-  const Loaded image = load(o.image);
+  const Loaded image = load_image(o.image);
   const uint32_t type = resolve_type(o.type);
   const uint32_t instance = parse_number(o.instance, "--instance");
   if (instance == 0) throw Failure(kExitUsage, "--instance counts from 1");

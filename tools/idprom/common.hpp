@@ -19,6 +19,33 @@ namespace idprom::tool {
 // returns kExitOk.
 int report_malformed(const Loaded &image);
 
+// --offset and --length, which every command that reads or edits an image
+// takes: one set per process, since one command runs.
+struct WindowFlags {
+  std::string offset;
+  std::string length;
+};
+WindowFlags &window_flags();
+void add_window_flags(CLI::App *sub);
+// The window the flags chose (checked: a length of 1 to 65536 bytes).
+Window chosen_window();
+
+// Loads an image (or the chosen window of it) for a read-only command.
+Loaded load_image(const std::string &path);
+
+// The flags of every command that writes an image back.
+struct WriteFlags {
+  bool dry_run = false;
+  bool in_place = false;
+  std::string backup;
+  bool no_backup = false;
+  double wait = 5;
+  bool force = false;
+
+  WriteOptions options() const;
+};
+void add_write_flags(CLI::App *sub, WriteFlags &w);
+
 // Each family of subcommands adds itself to the app; the chosen command
 // stores its exit status in `status`.
 void add_read_commands(CLI::App &app, int &status);
@@ -28,5 +55,6 @@ void add_inspect_commands(CLI::App &app, int &status);
 void add_diff_command(CLI::App &app, int &status);
 void add_macs_command(CLI::App &app, int &status);
 void add_types_command(CLI::App &app, int &status);
+void add_backup_commands(CLI::App &app, int &status);
 
 }  // namespace idprom::tool

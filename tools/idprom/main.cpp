@@ -3,6 +3,7 @@
 #include <cstring>
 #include <iostream>
 #include <new>
+#include <string>
 #include <vector>
 
 #include "common.hpp"
@@ -14,6 +15,10 @@ constexpr const char *kExitStatuses =
     "Exit status: 0 success, 1 field absent (diff: images differ), 2 usage error,\n"
     "3 malformed image, 4 no room in the image, 5 input/output or verification\n"
     "failure, 6 value not valid for the type.  See idprom(1).";
+
+// The commands that read or edit an image, and so take --offset and --length.
+const std::string kTakesImage =
+    " show get set delete dump check info checksum diff macs restore ";
 
 // `idprom IMAGE [options]` means `idprom show IMAGE [options]`.
 std::vector<char *> with_default_command(int argc, char **argv, const CLI::App &app) {
@@ -44,6 +49,10 @@ int main(int argc, char **argv) {
   add_diff_command(app, status);
   add_macs_command(app, status);
   add_types_command(app, status);
+  add_backup_commands(app, status);
+  for (CLI::App *sub : app.get_subcommands({})) {
+    if (kTakesImage.find(" " + sub->get_name() + " ") != std::string::npos) add_window_flags(sub);
+  }
 
   std::vector<char *> args = with_default_command(argc, argv, app);
   try {
