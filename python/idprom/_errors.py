@@ -41,6 +41,10 @@ class InvalidValue(Error):
     """The value is not valid for the type (exit status 6)."""
 
 
+# Shown, in tracebacks and help(), as the package's own.
+for _cls in (Error, NotFound, Malformed, NoRoom, InvalidValue):
+    _cls.__module__ = "idprom"
+
 _BY_EXIT = {EXIT_ABSENT: NotFound, EXIT_MALFORMED: Malformed, EXIT_NO_ROOM: NoRoom,
             EXIT_VALUE: InvalidValue}
 
