@@ -5,7 +5,9 @@
 #   libidprom-dev  idprom.h, idprom.hpp, the libidprom.so link, libidprom.a,
 #                  idprom.pc and the CMake package (building against it)
 #   idprom         the command-line tool and its manual page
-# `cmake --install BUILD --prefix DIR` installs all three.
+#   python3-idprom the Python package, into site-packages under the prefix
+#                  (install rules in python/CMakeLists.txt)
+# `cmake --install BUILD --prefix DIR` installs them all.
 include(GNUInstallDirs)
 include(CMakePackageConfigHelpers)
 

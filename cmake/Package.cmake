@@ -7,6 +7,8 @@
 #   libidprom-dev  what building against the library needs (one version at
 #                  a time); depends on the exact libidprom0
 #   idprom         the tool; depends on libidprom0
+#   python3-idprom the Python package (import idprom); depends on
+#                  libidprom0 and the Python it was built for
 set(CPACK_PACKAGE_NAME idprom)
 set(CPACK_PACKAGE_VERSION ${PROJECT_VERSION})
 # Empty: each package's synopsis is the first line of its own description.
@@ -23,6 +25,9 @@ string(TOUPPER ${runtime} RUNTIME)
 set(CPACK_COMPONENTS_ALL ${runtime} libidprom-dev)
 if(TARGET idprom_tool)
   list(APPEND CPACK_COMPONENTS_ALL idprom)
+endif()
+if(TARGET idprom_python)
+  list(APPEND CPACK_COMPONENTS_ALL python3-idprom)
 endif()
 
 set(CPACK_DEBIAN_${RUNTIME}_PACKAGE_NAME ${runtime})
@@ -49,6 +54,24 @@ string(CONCAT CPACK_DEBIAN_IDPROM_DESCRIPTION
     "inspect, edit and write back IDPROM images\n"
     "Shows, checks, edits and builds the identification records that boards\n"
     "keep in an EEPROM, writing back only the bytes an edit changed.")
+
+# The extension module is built for one Python minor version (its file
+# name carries the ABI tag), so the package depends on that version.
+set(CPACK_DEBIAN_PYTHON3-IDPROM_PACKAGE_NAME python3-idprom)
+set(CPACK_DEBIAN_PYTHON3-IDPROM_PACKAGE_SECTION python)
+set(CPACK_COMPONENT_PYTHON3-IDPROM_DEPENDS ${runtime})
+if(TARGET idprom_python)
+  string(REPLACE "." ";" python_version ${IDPROM_PYTHON_VERSION})
+  list(GET python_version 0 python_major)
+  list(GET python_version 1 python_minor)
+  math(EXPR next_minor "${python_minor} + 1")
+  set(CPACK_DEBIAN_PYTHON3-IDPROM_PACKAGE_DEPENDS
+      "python3 (>= ${IDPROM_PYTHON_VERSION}), python3 (<< ${python_major}.${next_minor})")
+endif()
+string(CONCAT CPACK_DEBIAN_PYTHON3-IDPROM_DESCRIPTION
+    "IDPROM images from Python\n"
+    "import idprom: read, edit, list and write back IDPROM images with the\n"
+    "type names, value texts and safe write-back of the idprom tool.")
 
 # Package relations: the -dev and tool packages on the exact libidprom0
 # (from the component dependencies above); every package on what its ELF

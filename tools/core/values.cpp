@@ -144,22 +144,10 @@ Bytes read_text(std::string_view text, const ValueContext &ctx) {
   return out;
 }
 
-bool is_hex_digit(char c) { return actoh(c) >= 0; }
-
-// Dotted (001a.2b3c.4d5e), colon (00:1a:2b:3c:4d:5e) or plain (001a2b3c4d5e).
 Bytes read_mac(std::string_view text, const ValueContext &ctx) {
-  const std::string_view shape = text.size() == 14   ? "xxxx.xxxx.xxxx"
-                                 : text.size() == 17 ? "xx:xx:xx:xx:xx:xx"
-                                                     : "xxxxxxxxxxxx";
-  bool ok = text.size() == shape.size();
-  for (size_t i = 0; ok && i < text.size(); ++i) {
-    ok = shape[i] == 'x' ? is_hex_digit(text[i]) : text[i] == shape[i];
-  }
-  if (!ok) fail(ctx, text, "a MAC address like 001a.2b3c.4d5e, 00:1a:2b:3c:4d:5e or 001a2b3c4d5e");
-  Bytes out(6);
-  const std::string zero_terminated(text);
-  macbuf_r(zero_terminated.c_str(), out.data());
-  return out;
+  auto mac = parse_mac(text);
+  if (!mac) fail(ctx, text, "a MAC address like 001a.2b3c.4d5e, 00:1a:2b:3c:4d:5e or 001a2b3c4d5e");
+  return *mac;
 }
 
 // Decimal bytes separated by spaces (or dots).
@@ -252,6 +240,22 @@ std::optional<Bytes> parse_hex_bytes(std::string_view text) {
     }
   }
   if (high >= 0) return std::nullopt;
+  return out;
+}
+
+// Dotted (001a.2b3c.4d5e), colon (00:1a:2b:3c:4d:5e) or plain (001a2b3c4d5e).
+std::optional<Bytes> parse_mac(std::string_view text) {
+  const std::string_view shape = text.size() == 14   ? "xxxx.xxxx.xxxx"
+                                 : text.size() == 17 ? "xx:xx:xx:xx:xx:xx"
+                                                     : "xxxxxxxxxxxx";
+  bool ok = text.size() == shape.size();
+  for (size_t i = 0; ok && i < text.size(); ++i) {
+    ok = shape[i] == 'x' ? actoh(text[i]) >= 0 : text[i] == shape[i];
+  }
+  if (!ok) return std::nullopt;
+  Bytes out(6);
+  const std::string zero_terminated(text);
+  macbuf_r(zero_terminated.c_str(), out.data());
   return out;
 }
 

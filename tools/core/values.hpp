@@ -27,6 +27,11 @@ Bytes parse_value(std::string_view text, const ValueContext &context);
 // hyphens, optionally led by "0x".  std::nullopt when malformed.
 std::optional<Bytes> parse_hex_bytes(std::string_view text);
 
+// A MAC address in the dotted (001a.2b3c.4d5e), colon (00:1a:2b:3c:4d:5e)
+// or plain (001a2b3c4d5e) form, either case, as six bytes; std::nullopt
+// for any other text.
+std::optional<Bytes> parse_mac(std::string_view text);
+
 // Lower-case hex digits of bytes, without separators.
 std::string hex_string(const Bytes &bytes);
 

@@ -6,6 +6,7 @@
 
 #include "common.hpp"
 #include "errors.hpp"
+#include "fields.hpp"
 #include "guard.hpp"
 #include "types.hpp"
 #include "values.hpp"
@@ -16,16 +17,6 @@ namespace {
 // An editing session on an image that decodes; malformed images are refused.
 EditSession open_for_edit(const std::string &path, const WriteFlags &w) {
   return EditSession(system_io(), path, w.options());
-}
-
-void refuse_malformed(const std::string &path, const Bytes &bytes) {
-  if (bytes.empty()) throw Failure(kExitMalformed, path + ": empty file; refusing to edit it");
-  const Layout layout = ImageView(bytes).layout();
-  if (layout.malformed_at) {
-    throw Failure(kExitMalformed, path + ": offset " + hex(*layout.malformed_at, 4) + ": " +
-                                      problem_at(bytes, *layout.malformed_at) +
-                                      "; refusing to edit");
-  }
 }
 
 uint32_t instance_of(const std::string &text) {
@@ -51,61 +42,17 @@ std::optional<uint32_t> attribute_option(const std::string &attr) {
   return kAttrDecimal;  // CLI11 allows only hex, text and decimal
 }
 
-// Changes the stored attribute of a field whose length stays the same:
-// the library keeps the length field on such an overwrite, so the field
-// is resized by one byte and back, both carrying the new attribute.
-Region reattribute(ImageEditor &editor, uint32_t type, uint32_t instance, const Bytes &value,
-                   uint32_t attribute) {
-  Bytes other = value;
-  if (value.size() >= 2) {
-    other.pop_back();
-  } else {
-    other.push_back(0);
-  }
-  const EditResult a = editor.set(type, other, instance, false, attribute);
-  if (!a.ok()) throw Failure(exit_for(a.status), "changing the attribute: " + explain(a.status));
-  const EditResult b = editor.set(type, value, instance, false, attribute);
-  if (!b.ok()) throw Failure(exit_for(b.status), "changing the attribute: " + explain(b.status));
-  return Region{a.offset, a.length}.joined(Region{b.offset, b.length});
-}
-
-// An instance beyond the last one plus one would be appended as the
-// next one, not the one asked for.
-void refuse_instance_gap(const ImageView &view, uint32_t type, uint32_t instance) {
-  uint32_t count = 0;
-  for (const Entry &e : view) count += e.type == type ? 1 : 0;
-  if (instance <= count + 1) return;
-  throw Failure(kExitAbsent, "--instance " + std::to_string(instance) + ": the image has " +
-                                 std::to_string(count) + " instance" + (count == 1 ? "" : "s") +
-                                 "; --instance " + std::to_string(count + 1) + " adds one");
-}
-
 Region apply_assignment(ImageEditor &editor, const std::string &assignment, const SetOptions &o,
                         uint32_t instance) {
   const size_t eq = assignment.find('=');
   if (eq == std::string::npos || eq == 0) {
     throw Failure(kExitUsage, "expected TYPE=VALUE");
   }
-  const uint32_t type = resolve_type(assignment.substr(0, eq));
-  refuse_instance_gap(editor.view(), type, instance);
-  const auto existing = editor.view().find(type, instance);
-  const auto chosen = attribute_option(o.attr);
-  const bool variable = is_variable(type);
-  const uint32_t attribute =
-      chosen.value_or(existing && variable ? existing->attribute : standard_attribute(type));
-  const ValueContext ctx{type, variable ? attribute : 0,
-                         existing ? std::optional<uint32_t>(existing->length) : std::nullopt,
-                         o.hex};
-  const Bytes value = parse_value(assignment.substr(eq + 1), ctx);
-  const EditResult r = editor.set(type, value, instance, !o.no_create,
-                                  variable ? std::optional<uint32_t>(attribute) : std::nullopt);
-  if (!r.ok()) throw Failure(exit_for(r.status), describe_type(type) + ": " + explain(r.status));
-  Region dirty{r.offset, r.length};
-  if (variable && chosen && existing && existing->length == value.size() &&
-      existing->attribute != *chosen) {
-    dirty = dirty.joined(reattribute(editor, type, instance, value, *chosen));
-  }
-  return dirty;
+  const FieldEdit edit{resolve_type(assignment.substr(0, eq)), instance, !o.no_create,
+                       attribute_option(o.attr), o.hex};
+  refuse_instance_gap(editor.view(), edit.type, instance, "--instance");
+  const Bytes value = value_for(editor.view(), edit, assignment.substr(eq + 1));
+  return set_field(editor, edit, value);
 }
 
 int run_set(const SetOptions &o) {
@@ -141,17 +88,15 @@ int run_delete(const DeleteOptions &o) {
   EditSession session = open_for_edit(o.image, o.write);
   refuse_malformed(o.image, session.original());
   Bytes work = session.original();
-  const EditResult r = ImageEditor(work).remove(type, instance);
-  if (!r.ok()) {
-    const std::string what =
-        r.status == IDPROM_ERR_NOT_FOUND
-            ? "no such field" +
-                  (instance == 1 ? std::string() : " instance " + std::to_string(instance))
-            : explain(r.status);
-    throw Failure(exit_for(r.status), o.image + ": " + describe_type(type) + ": " + what);
+  ImageEditor editor(work);
+  Region dirty;
+  try {
+    dirty = delete_field(editor, type, instance);
+  } catch (const Failure &f) {
+    throw Failure(f.code(), o.image + ": " + f.what());
   }
   guard_edit(o.image, session.original(), work, o.write.force);
-  session.commit(work, Region{r.offset, r.length}, std::cout);
+  session.commit(work, dirty, std::cout);
   return kExitOk;
 }
 

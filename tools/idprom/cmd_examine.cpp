@@ -6,6 +6,7 @@
 
 #include "common.hpp"
 #include "errors.hpp"
+#include "fields.hpp"
 
 namespace idprom::tool {
 namespace {
@@ -34,22 +35,11 @@ int run_dump(const DumpOptions &o) {
   return report_malformed(image);
 }
 
-// The first byte after the end marker that is not 0xff filler.
-std::optional<uint32_t> stray_filler(const Loaded &image) {
-  if (!image.layout.end_marker) return std::nullopt;
-  for (uint32_t i = *image.layout.end_marker + 1; i < image.bytes.size(); ++i) {
-    if (image.bytes[i] != 0xFF) return i;
-  }
-  return std::nullopt;
-}
-
 int run_check(const std::string &path) {
   const Loaded image = load_image(path);
-  if (report_malformed(image) != kExitOk) return kExitMalformed;
-  if (const auto stray = stray_filler(image)) {
-    std::cerr << "idprom: " << path << ": offset " << hex(*stray, 4) << ": byte "
-              << hex(image.bytes[*stray]) << " after the end marker at "
-              << hex(*image.layout.end_marker, 4) << " (the rest of the image should be 0xff)\n";
+  const auto problems = image_problems(image.bytes);
+  if (!problems.empty()) {
+    std::cerr << "idprom: " << path << ": " << problems.front() << '\n';
     return kExitMalformed;
   }
   std::cout << path << ": ok: " << image.layout.entries << " entries, "

@@ -6,6 +6,7 @@
 #include "common.hpp"
 #include "describe.hpp"
 #include "errors.hpp"
+#include "fields.hpp"
 #include "types.hpp"
 #include "values.hpp"
 
@@ -95,8 +96,7 @@ int run_get(const GetOptions &o) {
   } else if (o.integer) {
     std::cout << view.get_int(type, instance).value_or(0) << '\n';
   } else {
-    const std::string text = value_text(view, *entry);
-    std::cout << (text.empty() ? hex_string(value) : text) << '\n';
+    std::cout << field_text(view, *entry) << '\n';
   }
   return report_malformed(image);
 }

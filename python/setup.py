@@ -1,0 +1,53 @@
+"""Builds the idprom package with pip or setuptools, outside CMake.
+
+The extension module is compiled from this source tree: the library
+(../src), the front-end core the tool also uses (../tools/core) and the
+binding (src/), linked into one self-contained module.  The pybind11
+headers come from the pybind11 Python package when it is installed, else
+from the system's include folder (Debian's pybind11-dev).
+"""
+import glob
+import os
+import re
+
+from setuptools import Extension, setup
+
+HERE = os.path.dirname(os.path.abspath(__file__))
+os.chdir(HERE)  # the source paths below are relative to this folder
+ROOT = ".."
+
+
+def version():
+    with open(os.path.join(ROOT, "CMakeLists.txt"), encoding="utf-8") as f:
+        return re.search(r"project\(idprom VERSION ([0-9.]+)", f.read()).group(1)
+
+
+def pybind11_includes():
+    try:
+        import pybind11
+    except ImportError:
+        return []
+    return [pybind11.get_include()]
+
+
+sources = sorted(glob.glob("src/*.cpp") + glob.glob(f"{ROOT}/tools/core/*.cpp") +
+                 glob.glob(f"{ROOT}/src/*/*.cpp"))
+module = Extension(
+    "idprom._idprom",
+    sources=sources,
+    include_dirs=pybind11_includes() + [f"{ROOT}/include", f"{ROOT}/src", f"{ROOT}/tools/core"],
+    define_macros=[("IDPROM_STATIC_DEFINE", "1")],
+    extra_compile_args=["-std=c++20", "-fvisibility=hidden"],
+    language="c++",
+)
+
+setup(
+    name="idprom",
+    version=version(),
+    description="Read, edit, list and write back IDPROM images",
+    python_requires=">=3.9",
+    packages=["idprom"],
+    package_data={"idprom": ["py.typed", "__init__.pyi"]},
+    ext_modules=[module],
+    zip_safe=False,
+)

@@ -1,0 +1,154 @@
+"""The package against the tool: same texts, bytes, dirty regions and errors."""
+import json, os, pathlib, re, shutil, subprocess, sys, doctest
+import pytest
+import idprom
+
+SRC = pathlib.Path(os.environ.get("IDPROM_SOURCE", pathlib.Path(__file__).parents[2]))
+TOOL = os.environ.get("IDPROM_TOOL", "idprom")
+SAMPLE = SRC / "examples" / "sample.bin"
+
+
+def tool(*args):
+    return subprocess.run([TOOL, *map(str, args)], capture_output=True)
+
+
+@pytest.fixture
+def img():
+    return idprom.Image.open(SAMPLE)
+
+
+def test_reads_as_the_tool_prints(img):
+    for method, args in [("listing", ["show"]), ("basic_listing", ["show", "--basic"]),
+                         ("dump", ["dump"]), ("enhanced_dump", ["dump", "--ascii"])]:
+        assert getattr(img, method)() == tool(*args, SAMPLE).stdout.decode(), method
+    assert img.describe() == json.loads(tool("show", "--json", SAMPLE).stdout)
+    seen = {}
+    for f, d in zip(img, img.describe()["entries"], strict=True):
+        seen[f.type] = seen.get(f.type, 0) + 1
+        got = tool("get", SAMPLE, hex(f.type), "--instance", seen[f.type]).stdout.decode()
+        assert (f.text + "\n", f.offset, f.name or "", f.label or "", f.value.hex()) == \
+               (got, d["offset"], d["name"], d["label"], d["hex"])
+        assert img.get(f.type, seen[f.type]) == f.text and img.get_bytes(f.name) == f.value
+    assert img.get("pid", 2) is None and img.get("slots") is None
+    assert img.get_int("mac-block-size") == 64 and img.get_int(0x43) == 64
+
+
+EDITS = [
+    ("set", "pcb-serial", "SN42"),                       # shrinks, later fields move up
+    ("set", "pid", "LC-TEST-0001-A-LONGER-NAME"),        # grows into free space
+    ("set", "base-mac", "00:1A:2b:3c:4d:5e"),            # overwritten in place
+    ("set", "mac-block-size", "0x20"),                   # integer, hex text
+    ("set", "0xc1", "hex:414243"),                       # code and raw bytes
+    ("set", "slots", "4"),                               # absent: appended
+    ("set", "power", "12.5"),                            # watts in hundredths
+    ("delete", "deviation-n", None),
+    ("delete", "CLEI Code", None),                       # by label
+]
+
+
+@pytest.mark.parametrize("command, type_, value", EDITS)
+def test_edits_as_the_tool(tmp_path, img, command, type_, value):
+    path = tmp_path / "board.bin"
+    shutil.copy(SAMPLE, path)
+    args = [f"{type_}={value}"] if command == "set" else [type_]
+    dry = tool(command, path, *args, "--dry-run").stdout.decode()
+    assert tool(command, path, *args).returncode == 0
+    region = img.set(type_, value) if command == "set" else img.delete(type_)
+    assert bytes(img) == path.read_bytes()
+    assert f"dirty region: offset 0x{region[0]:04x}, {region[1]} byte" in dry
+
+
+def test_value_kinds_and_save(tmp_path, img):
+    twin = idprom.Image(bytes(img))
+    assert img.set("mac-block-size", 32) == twin.set("mac-block-size", "32")
+    assert img.set("pid", bytearray(b"X" * 20)) and img.get_bytes("pid") == b"X" * 20
+    assert img.set("pid", bytes(twin.get_bytes("pid"))) and bytes(img) == bytes(twin)
+    path = tmp_path / "new.bin"
+    assert img.save(path) == (0, 256) and path.read_bytes() == bytes(img)
+    assert idprom.Image.open(path).save() == (0, 0)  # nothing changed, nothing written
+    # a window: the image at 0x100 of a larger file, written back there only
+    path.write_bytes(b"\x11" * 256 + bytes(img) + b"\x22" * 16)
+    window = idprom.Image.open(path, 0x100, 256)
+    assert window == img and window.set("pcb-serial", "SN7") == (10, 11)
+    assert window.save() == (0x10c, 9)  # only the bytes that changed
+    assert path.read_bytes() == b"\x11" * 256 + bytes(window) + b"\x22" * 16
+    before = path.read_bytes()
+    with pytest.raises(idprom.Error, match="runs past the end"):
+        idprom.Image.new(300).save(path, 0x100)
+    assert path.read_bytes() == before
+    assert idprom.Image.new(4).check() == [] and bytes(idprom.Image.new(4)) == b"\xff" * 4
+
+
+ERRORS = [
+    (lambda i: i.get("bogus"), idprom.Error, 2, "unknown type 'bogus'"),
+    (lambda i: i.get(0), idprom.Error, 2, ""),
+    (lambda i: i.get("pid", 0), idprom.Error, 2, "instance counts from 1"),
+    (lambda i: i.get_int("pid"), idprom.Error, 2, "PID (0xcb) is not an integer-valued type"),
+    (lambda i: i.set("pcb-serial", "x" * 64), idprom.InvalidValue, 6,
+     "for PCB Serial Number (0xc1): expected text of 1 to 63 characters"),
+    (lambda i: i.set("mac-block-size", 65536), idprom.InvalidValue, 6, "expected 0 to 65535"),
+    (lambda i: i.set("hw-rev", b"\x01"), idprom.InvalidValue, idprom.ERR_LENGTH_MISMATCH,
+     "Hardware Revision (0x41): the value has the wrong length"),
+    (lambda i: i.delete("pid", 2), idprom.NotFound, idprom.ERR_NOT_FOUND,
+     "PID (0xcb): no such field instance 2"),
+    (lambda i: i.set("slots", "1", create=False), idprom.NotFound, idprom.ERR_NOT_FOUND_NO_CREATE, ""),
+    (lambda i: idprom.Image.new(8).set("pid", "ABCDEFGH"), idprom.NoRoom, idprom.ERR_NO_ROOM,
+     "PID (0xcb): no room for a new field and the end marker after it"),
+    (lambda i: idprom.Image(bytes(i)[:70]).set("vid", "V02"), idprom.Malformed, 3,
+     "image: offset 0x003d: entry of PID (0xcb): its 18-byte value runs past"),
+    (lambda i: idprom.Image(b"\xff" * 65537), idprom.Malformed, 3, "larger than 65536 bytes"),
+    (lambda i: idprom.Image.open("/nonexistent/x"), idprom.Error, 5, "cannot open"),
+    (lambda i: idprom.Image.build({"entries": [{"type": "pid"}]}), idprom.Error, 2, ""),
+    (lambda i: idprom.mac_bytes("001a.2b3c.4d5"), idprom.InvalidValue, 6, "not a MAC address"),
+]
+
+
+@pytest.mark.parametrize("call, cls, status, message", ERRORS)
+def test_errors(img, call, cls, status, message):
+    before = bytes(img)
+    with pytest.raises(cls) as caught:
+        call(img)
+    assert caught.value.status == status and message in str(caught.value)
+    assert type(caught.value).__name__ == cls.__name__ and bytes(img) == before
+
+
+def test_every_truncation_reads_as_far_as_it_decodes(img):
+    full, data, used = img.fields(), bytes(img), img.describe()["used"]
+    for n in range(len(data)):
+        cut = idprom.Image(data[:n])
+        assert cut.fields() == full[:len(cut.fields())]
+        problems = cut.check()
+        assert bool(problems) == (n == 0 or (n < used and n not in {f.offset for f in full}))
+        if problems:
+            pytest.raises(idprom.Malformed, cut.set, "vid", "V09")
+
+
+def test_module_functions(img):
+    assert idprom.Image.build(img.describe()) == img
+    sums = tool("checksum", SAMPLE).stdout.decode()
+    assert sums == f"checksum:   0x{idprom.checksum(bytes(img)):08x}\n" \
+                   f"crc-16:     0x{idprom.crc16(bytes(img)):04x}\n"
+    mac = bytes.fromhex("001a2b3c4d5e")
+    texts = [idprom.mac_text(mac, form) for form in ("dotted", "colon", "plain")]
+    assert texts == ["001a.2b3c.4d5e", "00:1a:2b:3c:4d:5e", "001a2b3c4d5e"]
+    assert all(idprom.mac_bytes(t.upper()) == mac for t in texts)
+    rows = tool("types").stdout.decode().splitlines()[1:]
+    assert [(c, n or "-") for c, n, _ in idprom.types()] == \
+           [(int(r[:6], 16), r[45:63].strip()) for r in rows]
+
+
+def test_readme_example_and_inventory(tmp_path, monkeypatch):
+    readme = (SRC / "README.md").read_text()
+    block = re.search(r"## Use from Python\n.*?```python\n(.*?)```", readme, re.S).group(1)
+    (tmp_path / "examples").mkdir()
+    shutil.copy(SAMPLE, tmp_path / "examples")
+    monkeypatch.chdir(tmp_path)
+    test = doctest.DocTestParser().get_doctest(block, {}, "README", "README.md", 0)
+    assert doctest.DocTestRunner().run(test).failed == 0
+    (tmp_path / "examples" / "broken.bin").write_bytes(SAMPLE.read_bytes()[:70])
+    run = subprocess.run([sys.executable, SRC / "examples" / "inventory.py", "examples"],
+                         capture_output=True, text=True)
+    assert (run.returncode, run.stdout) == (0, "file,pid,serial,base_mac,mac_block_size\n"
+        "board.bin,LC-TEST-01,SN000000042,0200.0000.0100,32\nbroken.bin,,SN000000001,,\n"
+        "sample.bin,LC-TEST-01,SN000000002,0200.0000.0100,64\n")
+    assert "broken.bin: offset 0x003d: entry of PID (0xcb)" in run.stderr

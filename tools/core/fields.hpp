@@ -1,0 +1,75 @@
+// What every front end does with one field of a loaded image: the text
+// `get` prints, setting and deleting it, and what `check` finds wrong.
+#pragma once
+
+#include <cstdint>
+#include <optional>
+#include <span>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "errors.hpp"
+#include "fileio.hpp"
+#include "idprom.hpp"
+
+namespace idprom::tool {
+
+// A Failure that a library status caused; front ends that report library
+// statuses (the Python package) keep it.
+class EditFailure : public Failure {
+ public:
+  EditFailure(Status status, const std::string &message)
+      : Failure(exit_for(status), message), status_(status) {}
+  Status status() const noexcept { return status_; }
+
+ private:
+  Status status_;
+};
+
+// The text `get` prints for an entry: its value text, or its bytes in hex
+// for types the listing does not show.
+std::string field_text(const ImageView &view, const Entry &entry);
+
+// One field to set: which instance, whether an absent one may be added,
+// and the display attribute to give a variable-length field (by default
+// the one it has, or the type's standard one for a new field).
+struct FieldEdit {
+  uint32_t type = 0;
+  uint32_t instance = 1;
+  bool create = true;
+  std::optional<uint32_t> attribute;
+  bool hex = false;  // read the value text as hex bytes
+};
+
+// An instance beyond the last one plus one would be appended as the next
+// one, not the one asked for: throws Failure (absent) naming how many
+// there are, and the instance option by `option`.
+void refuse_instance_gap(const ImageView &view, uint32_t type, uint32_t instance,
+                         const std::string &option);
+
+// Reads a value text as `set` reads it for the field it will set.  Throws
+// Failure (kExitValue).
+Bytes value_for(const ImageView &view, const FieldEdit &edit, std::string_view text);
+
+// Stores `value` (the entry's bytes, integers big-endian) and returns the
+// dirty region.  Throws EditFailure naming the type when the library
+// refuses; the image is then unchanged.
+Region set_field(ImageEditor &editor, const FieldEdit &edit, const Bytes &value);
+
+// Deletes a field; throws EditFailure ("no such field ...") when refused.
+Region delete_field(ImageEditor &editor, uint32_t type, uint32_t instance);
+
+// Edits need a list that decodes to its end: throws Failure (malformed)
+// naming `name` and the first problem otherwise.
+void refuse_malformed(const std::string &name, std::span<const uint8_t> bytes);
+
+// Where and why a list stops decoding ("offset 0x0010: ...; 2 entries
+// before it decode", or "empty file (0 bytes)"); nullopt when it decodes.
+std::optional<std::string> malformed_text(std::span<const uint8_t> bytes, const Layout &layout);
+
+// Every problem `check` finds, first the one that ends the list; empty for
+// a sound image.
+std::vector<std::string> image_problems(std::span<const uint8_t> bytes);
+
+}  // namespace idprom::tool
