@@ -19,6 +19,14 @@ namespace idprom::tool {
 // returns kExitOk.
 int report_malformed(const Loaded &image);
 
+// The whole text of a file, or of standard input for "-" (at most 64 MiB);
+// throws Failure (I/O) naming the file.
+std::string read_text_file(const std::string &path);
+
+// "unknown command 'shwo' (did you mean 'show'?)": the nearest command by
+// edit distance, when it is near enough to be a slip.
+std::string unknown_command(const CLI::App &app, const std::string &word);
+
 // Each family of subcommands adds itself to the app; the chosen command
 // stores its exit status in `status`.
 void add_read_commands(CLI::App &app, int &status);
@@ -28,5 +36,9 @@ void add_inspect_commands(CLI::App &app, int &status);
 void add_diff_command(CLI::App &app, int &status);
 void add_macs_command(CLI::App &app, int &status);
 void add_types_command(CLI::App &app, int &status);
+void add_program_command(CLI::App &app, int &status);
+void add_verify_command(CLI::App &app, int &status);
+void add_completion_command(CLI::App &app, int &status);
+void add_help_command(CLI::App &app, int &status);
 
 }  // namespace idprom::tool
