@@ -16,7 +16,7 @@ enum class Form : uint8_t {
   kHexInt,        // hex digits of an integer of the class width ("052c")
   kFields,        // decimal numbers joined by a separator (part numbers, revisions)
   kPowerSupply,   // AC or DC
-  kWatts,         // whole watts (as the listing shows them), stored in hundredths
+  kWatts,         // watts with up to two decimals, stored in hundredths
   kText,          // printable text, padded with zero bytes
   kMac,           // a MAC address, dotted, colon or plain
   kDecimalBytes,  // decimal bytes separated by spaces

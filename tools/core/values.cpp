@@ -112,28 +112,27 @@ Bytes read_power_supply(std::string_view text, const ValueContext &ctx) {
   return read_decimal(text, ctx);
 }
 
-// Watts are stored in hundredths, but the listing shows whole watts
-// (rounded down), so a value with hundredths would not show as given:
-// such values are refused (hex: stores any bytes).  The listing's own text,
-// "40 Watts (Maximum)", reads back.
+// Watts with up to two decimals, stored in hundredths; the listing's own
+// text ("40 Watts (Maximum)") reads back too.
 Bytes read_watts(std::string_view given, const ValueContext &ctx) {
   std::string_view text = given;
-  for (std::string_view suffix : {" Watts (Maximum)", " Watts", " W"}) {
+  for (std::string_view suffix : {" Watts (Maximum)", " Watts"}) {
     if (text.ends_with(suffix)) {
       text.remove_suffix(suffix.size());
       break;
     }
   }
   const size_t dot = text.find('.');
-  const std::string_view fraction = dot == std::string_view::npos ? "" : text.substr(dot + 1);
-  const auto w = parse_unsigned(text.substr(0, dot), 10);
-  const bool whole = fraction.find_first_not_of('0') == std::string_view::npos &&
-                     (dot == std::string_view::npos || !fraction.empty());
-  if (!w || !whole || *w > 42949672) {
-    fail(ctx, given,
-         "whole watts from 0 to 42949672 (the listing shows whole watts; hex: stores hundredths)");
+  const std::string_view whole = text.substr(0, dot);
+  std::string fraction(dot == std::string_view::npos ? "" : text.substr(dot + 1));
+  const auto w = parse_unsigned(whole, 10);
+  const auto f = fraction.size() <= 2
+                     ? parse_unsigned(fraction + std::string(2 - fraction.size(), '0'), 10)
+                     : std::nullopt;
+  if (!w || !f || *w > 42949672 || *w * 100 + *f > 0xFFFFFFFFU) {
+    fail(ctx, given, "watts from 0 to 42949672.95, at most two decimals");
   }
-  return big_endian(*w * 100, 4);
+  return big_endian(*w * 100 + *f, 4);
 }
 
 // Standard value length of a type, 0 when it has none.
