@@ -40,7 +40,8 @@ struct RuleFailure {
   std::string message;  // what is wrong, naming the field
 };
 
-// The rules an image that decodes fails, in the order above.
+// The rules an image that decodes fails: size, required, match, base-mac,
+// mac, filler.
 std::vector<RuleFailure> check_rules(const Bytes &image, const Rules &rules);
 
 }  // namespace idprom::tool
