@@ -18,12 +18,14 @@ Assignment split_assignment(std::string_view text) {
 void apply(ImageEditor &editor, const Assignment &a) {
   const auto existing = editor.view().find(a.type);
   const bool variable = is_variable(a.type);
-  const uint32_t attribute = existing && variable ? existing->attribute : standard_attribute(a.type);
+  const uint32_t attribute =
+      existing && variable ? existing->attribute : standard_attribute(a.type);
   const ValueContext ctx{a.type, attribute,
-                         existing ? std::optional<uint32_t>(existing->length) : std::nullopt, false};
+                         existing ? std::optional<uint32_t>(existing->length) : std::nullopt,
+                         false};
   const Bytes value = parse_value(a.value, ctx);
-  const EditResult r =
-      editor.set(a.type, value, 1, true, variable ? std::optional<uint32_t>(attribute) : std::nullopt);
+  const EditResult r = editor.set(a.type, value, 1, true,
+                                  variable ? std::optional<uint32_t>(attribute) : std::nullopt);
   if (!r.ok()) throw Failure(exit_for(r.status), describe_type(a.type) + ": " + explain(r.status));
 }
 

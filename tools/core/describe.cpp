@@ -95,7 +95,8 @@ BuiltEntry read_entry(const json &item, const std::string &where) {
   const json &v = has_hex ? item["hex"] : item["value"];
   const std::string member = has_hex ? "\"hex\"" : "\"value\"";
   if (v.is_number())
-    bad(where, member + " is the number " + v.dump() + "; give it as a string: \"" + v.dump() + "\"");
+    bad(where,
+        member + " is the number " + v.dump() + "; give it as a string: \"" + v.dump() + "\"");
   if (!v.is_string()) bad(where, member + " must be a string");
   ValueContext ctx{out.type, out.attribute.value_or(standard_attribute(out.type)), std::nullopt,
                    has_hex};
@@ -167,9 +168,9 @@ json parse_description(std::string_view text, const std::string &source) {
     const std::string what = e.what();
     const size_t dash = what.find(" - ", what.find("while parsing "));
     const size_t byte = std::max<size_t>(e.byte, 1);
-    const std::string detail =
-        dash != std::string::npos ? what.substr(dash + 3)
-                                  : "unexpected byte " + hex(static_cast<uint8_t>(text[byte - 1]));
+    const std::string detail = dash != std::string::npos
+                                   ? what.substr(dash + 3)
+                                   : "unexpected byte " + hex(static_cast<uint8_t>(text[byte - 1]));
     bad(source, "not valid JSON at " + position_of(text, byte) + ": " + detail);
   }
 }

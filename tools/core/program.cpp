@@ -125,8 +125,8 @@ Unit make_unit(const ProgramRequest &r, const Bytes &image, const Pattern *patte
       apply(editor, Assignment{kBaseMac, mac_text(*u.mac)});
     }
   } catch (const Failure &f) {
-    throw Failure(f.code(), "unit " + std::to_string(number) + ": " + f.what() +
-                                "; nothing was written");
+    throw Failure(f.code(),
+                  "unit " + std::to_string(number) + ": " + f.what() + "; nothing was written");
   }
   return u;
 }

@@ -20,18 +20,18 @@ namespace idprom::tool {
 inline constexpr uint32_t kMaxUnits = 100000;
 
 struct ProgramRequest {
-  Bytes base;                  // the template image
+  Bytes base;                           // the template image
   std::string source = "the template";  // its name in messages
-  uint32_t count = 0;          // 1 to kMaxUnits
-  std::string serial;          // the pattern; empty for none
-  uint32_t serial_start = 1;   // the first unit's number
+  uint32_t count = 0;                   // 1 to kMaxUnits
+  std::string serial;                   // the pattern; empty for none
+  uint32_t serial_start = 1;            // the first unit's number
   std::optional<uint64_t> mac_start;
   std::optional<uint64_t> mac_end;
   std::vector<Assignment> sets;  // for every unit, before serial and MAC
 };
 
 struct Unit {
-  std::string file;             // file name in the output folder
+  std::string file;  // file name in the output folder
   std::optional<std::string> serial;
   std::optional<uint64_t> mac;  // the base MAC given to the unit
   uint32_t block = 1;           // its MAC Addr. Block Size (1 when absent)

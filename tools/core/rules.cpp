@@ -108,17 +108,21 @@ Rules read_rules(const json &rules, const std::string &source) {
   only_known(rules, {"size", "required", "match", "mac"}, source);
   Rules out;
   if (rules.contains("size")) {
-    if (!rules["size"].is_number_unsigned()) bad(source + ": \"size\"", "must be a number of bytes");
-    out.size = static_cast<uint32_t>(std::min<uint64_t>(rules["size"].get<uint64_t>(), kMaxImage + 1));
+    if (!rules["size"].is_number_unsigned())
+      bad(source + ": \"size\"", "must be a number of bytes");
+    out.size =
+        static_cast<uint32_t>(std::min<uint64_t>(rules["size"].get<uint64_t>(), kMaxImage + 1));
   }
   if (rules.contains("required")) {
     if (!rules["required"].is_array()) bad(source + ": \"required\"", "must be an array of types");
-    for (const json &t : rules["required"]) out.required.push_back(type_of(t, source + ": \"required\""));
+    for (const json &t : rules["required"])
+      out.required.push_back(type_of(t, source + ": \"required\""));
   }
   if (rules.contains("match")) {
     if (!rules["match"].is_object()) bad(source + ": \"match\"", "must map types to expressions");
     for (auto it = rules["match"].begin(); it != rules["match"].end(); ++it)
-      out.match.push_back(match_of(it.key(), it.value(), source + ": \"match\": \"" + it.key() + "\""));
+      out.match.push_back(
+          match_of(it.key(), it.value(), source + ": \"match\": \"" + it.key() + "\""));
   }
   if (rules.contains("mac")) out.mac = mac_of(rules["mac"], source + ": \"mac\"");
   return out;
@@ -140,8 +144,8 @@ std::vector<RuleFailure> check_rules(const Bytes &image, const Rules &rules) {
     if (!e) {
       out.push_back({"match", "no " + describe_type(m.type) + " to match /" + m.pattern + "/"});
     } else if (!std::regex_search(text, m.regex)) {
-      out.push_back({"match", describe_type(m.type) + " '" + text + "' does not match /" +
-                                  m.pattern + "/"});
+      out.push_back(
+          {"match", describe_type(m.type) + " '" + text + "' does not match /" + m.pattern + "/"});
     }
   }
   check_macs(view, rules, out);

@@ -22,8 +22,10 @@ std::vector<Command> commands_of(const CLI::App &app) {
   for (const CLI::App *sub : app.get_subcommands({})) {
     Command c{sub->get_name(), sub->get_description(), ""};
     for (const CLI::Option *o : sub->get_options()) {
-      for (const std::string &n : o->get_lnames()) c.options += (c.options.empty() ? "--" : " --") + n;
-      for (const std::string &n : o->get_snames()) c.options += (c.options.empty() ? "-" : " -") + n;
+      for (const std::string &n : o->get_lnames())
+        c.options += (c.options.empty() ? "--" : " --") + n;
+      for (const std::string &n : o->get_snames())
+        c.options += (c.options.empty() ? "-" : " -") + n;
     }
     out.push_back(c);
   }
@@ -51,27 +53,38 @@ void bash(const std::vector<Command> &commands) {
   std::cout << "# bash completion for idprom (idprom completion bash)\n"
                "_idprom() {\n"
                "  local cur=${COMP_WORDS[COMP_CWORD]} prev=${COMP_WORDS[COMP_CWORD-1]} opts\n"
-               "  local types=" << quoted(type_names()) << "\n"
+               "  local types="
+            << quoted(type_names())
+            << "\n"
                "  if [ \"$COMP_CWORD\" -eq 1 ]; then\n"
-               "    COMPREPLY=($(compgen -W " << quoted(names) << " -- \"$cur\") $(compgen -f -- \"$cur\"))\n"
+               "    COMPREPLY=($(compgen -W "
+            << quoted(names)
+            << " -- \"$cur\") $(compgen -f -- \"$cur\"))\n"
                "    return\n"
                "  fi\n"
                "  case ${COMP_WORDS[1]} in\n";
-  for (const Command &c : commands) std::cout << "    " << c.name << ") opts=" << quoted(c.options) << " ;;\n";
-  std::cout << "  esac\n"
-               "  case $prev in\n"
-               "    --only|--except) COMPREPLY=($(compgen -W \"$types\" -- \"$cur\")); return ;;\n"
-               "    --set) compopt -o nospace; COMPREPLY=($(compgen -S = -W \"$types\" -- \"$cur\")); return ;;\n"
-               "  esac\n"
-               "  if [[ $cur == -* ]]; then COMPREPLY=($(compgen -W \"$opts\" -- \"$cur\")); return; fi\n"
-               "  case ${COMP_WORDS[1]} in\n"
-               "    get|delete) if [ \"$COMP_CWORD\" -eq 3 ]; then COMPREPLY=($(compgen -W \"$types\" -- \"$cur\")); return; fi ;;\n"
-               "    set) if [ \"$COMP_CWORD\" -ge 3 ]; then compopt -o nospace; COMPREPLY=($(compgen -S = -W \"$types\" -- \"$cur\")); return; fi ;;\n"
-               "    help|completion) COMPREPLY=($(compgen -W " << quoted(names + " bash zsh fish") << " -- \"$cur\")); return ;;\n"
-               "  esac\n"
-               "  COMPREPLY=($(compgen -f -- \"$cur\"))\n"
-               "}\n"
-               "complete -o filenames -F _idprom idprom\n";
+  for (const Command &c : commands)
+    std::cout << "    " << c.name << ") opts=" << quoted(c.options) << " ;;\n";
+  std::cout
+      << "  esac\n"
+         "  case $prev in\n"
+         "    --only|--except) COMPREPLY=($(compgen -W \"$types\" -- \"$cur\")); return ;;\n"
+         "    --set) compopt -o nospace; COMPREPLY=($(compgen -S = -W \"$types\" -- \"$cur\")); "
+         "return ;;\n"
+         "  esac\n"
+         "  if [[ $cur == -* ]]; then COMPREPLY=($(compgen -W \"$opts\" -- \"$cur\")); return; fi\n"
+         "  case ${COMP_WORDS[1]} in\n"
+         "    get|delete) if [ \"$COMP_CWORD\" -eq 3 ]; then COMPREPLY=($(compgen -W \"$types\" -- "
+         "\"$cur\")); return; fi ;;\n"
+         "    set) if [ \"$COMP_CWORD\" -ge 3 ]; then compopt -o nospace; COMPREPLY=($(compgen -S "
+         "= -W \"$types\" -- \"$cur\")); return; fi ;;\n"
+         "    help|completion) COMPREPLY=($(compgen -W "
+      << quoted(names + " bash zsh fish")
+      << " -- \"$cur\")); return ;;\n"
+         "  esac\n"
+         "  COMPREPLY=($(compgen -f -- \"$cur\"))\n"
+         "}\n"
+         "complete -o filenames -F _idprom idprom\n";
 }
 
 void zsh(const std::vector<Command> &commands) {
@@ -79,13 +92,17 @@ void zsh(const std::vector<Command> &commands) {
                "# zsh completion for idprom (idprom completion zsh)\n"
                "_idprom() {\n"
                "  local -a commands types opts\n"
-               "  types=(" << type_names() << ")\n"
+               "  types=("
+            << type_names()
+            << ")\n"
                "  commands=(\n";
-  for (const Command &c : commands) std::cout << "    " << quoted(c.name + ":" + c.description) << "\n";
+  for (const Command &c : commands)
+    std::cout << "    " << quoted(c.name + ":" + c.description) << "\n";
   std::cout << "  )\n"
                "  if (( CURRENT == 2 )); then _describe command commands; _files; return; fi\n"
                "  case $words[2] in\n";
-  for (const Command &c : commands) std::cout << "    " << c.name << ") opts=(" << c.options << ") ;;\n";
+  for (const Command &c : commands)
+    std::cout << "    " << c.name << ") opts=(" << c.options << ") ;;\n";
   std::cout << "  esac\n"
                "  case $words[CURRENT-1] in\n"
                "    --only|--except) compadd -a types; return ;;\n"
@@ -117,12 +134,14 @@ void fish(const std::vector<Command> &commands) {
     }
   }
   const std::string types = quoted(type_names());
-  std::cout << "complete -c idprom -f -n '__fish_seen_subcommand_from get delete' -a " << types << "\n"
-            << "complete -c idprom -f -n '__fish_seen_subcommand_from set' -a '(string join \\n -- "
-            << type_names() << " | string replace -r \\$ =)'\n"
-            << "complete -c idprom -f -n '__fish_seen_subcommand_from show' -l only -a " << types << "\n"
-            << "complete -c idprom -f -n '__fish_seen_subcommand_from show' -l except -a " << types << "\n"
-            << "complete -c idprom -f -n '__fish_seen_subcommand_from completion' -a 'bash zsh fish'\n";
+  std::cout
+      << "complete -c idprom -f -n '__fish_seen_subcommand_from get delete' -a " << types << "\n"
+      << "complete -c idprom -f -n '__fish_seen_subcommand_from set' -a '(string join \\n -- "
+      << type_names() << " | string replace -r \\$ =)'\n"
+      << "complete -c idprom -f -n '__fish_seen_subcommand_from show' -l only -a " << types << "\n"
+      << "complete -c idprom -f -n '__fish_seen_subcommand_from show' -l except -a " << types
+      << "\n"
+      << "complete -c idprom -f -n '__fish_seen_subcommand_from completion' -a 'bash zsh fish'\n";
 }
 
 }  // namespace

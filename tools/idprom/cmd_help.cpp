@@ -17,7 +17,8 @@ void add_help_command(CLI::App &app, int &status) {
       // app.help() would describe the selected command: this one.
       std::cout << app.get_formatter()->make_help(&app, app.get_name(), CLI::AppFormatMode::Normal);
     } else {
-      const auto subs = app.get_subcommands([&](const CLI::App *s) { return s->check_name(*command); });
+      const auto subs =
+          app.get_subcommands([&](const CLI::App *s) { return s->check_name(*command); });
       if (subs.empty()) throw Failure(kExitUsage, unknown_command(app, *command));
       std::cout << subs.front()->help(app.get_name());
     }

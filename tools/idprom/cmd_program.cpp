@@ -7,15 +7,16 @@
 //                                 existing file (--force) is first moved
 //                                 into the staging folder, so that any
 //                                 failure can put back what was there
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
 #include <CLI/CLI.hpp>
 #include <cerrno>
 #include <cstring>
-#include <fcntl.h>
 #include <iostream>
 #include <memory>
 #include <nlohmann/json.hpp>
-#include <sys/stat.h>
-#include <unistd.h>
 
 #include "common.hpp"
 #include "describe.hpp"
@@ -99,16 +100,13 @@ std::vector<Output> outputs_of(std::vector<Unit> units) {
 bool exists(const std::string &path, struct stat *st) { return ::lstat(path.c_str(), st) == 0; }
 
 void check_targets(const std::string &dir, const std::vector<Output> &files, bool force) {
-  for (size_t i = 0; i < files.size(); ++i) {
-    for (size_t j = 0; j < i; ++j) {
-      if (files[j].name == files[i].name)
-        throw Failure(kExitUsage, "two units would both be " + files[i].name +
-                                      " (give --serial a run of '#'); nothing was written");
-    }
+  // The names differ: unit numbers are distinct and fill the one run of '#'.
+  for (const Output &f : files) {
     struct stat st;
-    const std::string path = dir + "/" + files[i].name;
+    const std::string path = dir + "/" + f.name;
     if (!exists(path, &st)) continue;
-    if (!force) throw Failure(kExitUsage, path + ": exists; use --force to replace it; nothing was written");
+    if (!force)
+      throw Failure(kExitUsage, path + ": exists; use --force to replace it; nothing was written");
     if (!S_ISREG(st.st_mode))
       throw Failure(kExitUsage, path + ": exists and is not a regular file; nothing was written");
   }
@@ -120,7 +118,11 @@ class Batch {
  public:
   Batch(std::string dir, bool created_dir) : dir_(std::move(dir)), created_dir_(created_dir) {
     std::string templ = dir_ + "/.idprom-program-XXXXXX";
-    if (::mkdtemp(templ.data()) == nullptr) fail("creating a staging folder in " + dir_, errno);
+    if (::mkdtemp(templ.data()) == nullptr) {
+      const int err = errno;
+      if (created_dir_) ::rmdir(dir_.c_str());
+      fail("creating a staging folder in " + dir_, err);
+    }
     staging_ = templ;
   }
   ~Batch() { clean(); }
@@ -157,6 +159,7 @@ class Batch {
     done_ = true;
   }
 
+ private:
   [[noreturn]] void fail(const std::string &doing, int err) {
     undo();
     throw Failure(kExitIo, doing + ": " + std::strerror(err) + "; nothing was written");
@@ -171,7 +174,6 @@ class Batch {
     aside_.clear();
   }
 
- private:
   void clean() {
     undo();
     for (const std::string &name : staged_) {
@@ -192,7 +194,7 @@ class Batch {
 void publish(const std::string &dir, const std::vector<Output> &files, bool force) {
   check_targets(dir, files, force);
   struct stat st;
-  const bool created = !exists(dir, &st);
+  const bool created = ::stat(dir.c_str(), &st) != 0;
   if (created && ::mkdir(dir.c_str(), 0777) != 0)
     throw Failure(kExitIo, dir + ": cannot create the folder: " + std::strerror(errno));
   if (!created && !S_ISDIR(st.st_mode)) throw Failure(kExitUsage, dir + ": not a folder");
@@ -225,8 +227,7 @@ void add_program_command(CLI::App &app, int &status) {
   p->add_option("--serial-start", o->serial_start, "The first unit's number")
       ->type_name("K")
       ->capture_default_str();
-  p->add_option("--mac-start", o->mac_start, "The first unit's Base MAC Address")
-      ->type_name("MAC");
+  p->add_option("--mac-start", o->mac_start, "The first unit's Base MAC Address")->type_name("MAC");
   p->add_option("--mac-end", o->mac_end, "The last address any unit's block may hold")
       ->type_name("MAC");
   p->add_option("--set", o->sets, "TYPE=VALUE for every unit, read as set reads it")

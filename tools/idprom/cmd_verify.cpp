@@ -30,7 +30,8 @@ Verdict verify(const std::string &path, const Rules &rules) {
     if (image.bytes.empty()) {
       v.failures.push_back({"entries", "empty file (0 bytes)"});
     } else if (const auto at = image.layout.malformed_at) {
-      v.failures.push_back({"entries", "offset " + hex(*at, 4) + ": " + problem_at(image.bytes, *at)});
+      v.failures.push_back(
+          {"entries", "offset " + hex(*at, 4) + ": " + problem_at(image.bytes, *at)});
     } else {
       v.failures = check_rules(image.bytes, rules);
       v.status = v.failures.empty() ? kExitOk : kExitRule;
@@ -47,7 +48,8 @@ Verdict verify(const std::string &path, const Rules &rules) {
 void report_text(const std::string &path, const Verdict &v) {
   if (!v.error.empty()) std::cerr << "idprom: " << v.error << '\n';
   if (v.error.empty() && v.failures.empty()) std::cout << path << ": ok\n";
-  for (const RuleFailure &f : v.failures) std::cout << path << ": " << f.rule << ": " << f.message << '\n';
+  for (const RuleFailure &f : v.failures)
+    std::cout << path << ": " << f.rule << ": " << f.message << '\n';
 }
 
 void report_json(const std::string &path, const Verdict &v) {
@@ -77,7 +79,8 @@ int run_verify(const VerifyOptions &o) {
 
 void add_verify_command(CLI::App &app, int &status) {
   auto o = std::make_shared<VerifyOptions>();
-  CLI::App *v = app.add_subcommand("verify", "Check images against rules (exit status 7 when one fails)");
+  CLI::App *v =
+      app.add_subcommand("verify", "Check images against rules (exit status 7 when one fails)");
   v->add_option("--rules", o->rules, "JSON rules: size, required, match, mac")
       ->type_name("RULES.json")
       ->required();
