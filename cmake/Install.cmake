@@ -80,6 +80,16 @@ if(TARGET idprom_tool)
     set_target_properties(idprom_tool PROPERTIES INSTALL_RPATH "$ORIGIN/${bin_to_lib}")
   endif()
   install(TARGETS idprom_tool RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR} COMPONENT idprom)
+  # The bash completion script, as the tool itself prints it, where
+  # bash-completion loads it on demand (completions/<command>).
+  set(idprom_bash_completion ${PROJECT_BINARY_DIR}/completion/idprom)
+  add_custom_command(OUTPUT ${idprom_bash_completion}
+    COMMAND ${CMAKE_COMMAND} -E make_directory ${PROJECT_BINARY_DIR}/completion
+    COMMAND idprom_tool completion bash > ${idprom_bash_completion}
+    DEPENDS idprom_tool VERBATIM)
+  add_custom_target(idprom_bash_completion ALL DEPENDS ${idprom_bash_completion})
+  install(FILES ${idprom_bash_completion}
+          DESTINATION ${CMAKE_INSTALL_DATADIR}/bash-completion/completions COMPONENT idprom)
 endif()
 if(EXISTS ${PROJECT_SOURCE_DIR}/tools/idprom/idprom.1)
   install(FILES ${PROJECT_SOURCE_DIR}/tools/idprom/idprom.1

@@ -57,7 +57,7 @@ done
 real=$(readlink "$libdir/libidprom.so.0")
 [[ $real =~ ^libidprom\.so\.0\.[0-9]+\.[0-9]+$ ]] || fail "libidprom.so.0 points at $real"
 if $have_tool; then
-  for f in bin/idprom include/idprom.hpp share/man/man1/idprom.1; do
+  for f in bin/idprom include/idprom.hpp share/man/man1/idprom.1 share/bash-completion/completions/idprom; do
     [ -e "$prefix/$f" ] || fail "missing after install: $f"
   done
 fi
@@ -143,6 +143,7 @@ if $have_tool; then
   expect_in libidprom-dev /usr/include/idprom\.hpp
   expect_in idprom /usr/bin/idprom
   expect_in idprom "/usr/share/man/man1/idprom\.1.*"
+  expect_in idprom /usr/share/bash-completion/completions/idprom
   packages="$packages idprom"
 fi
 for p in $packages; do

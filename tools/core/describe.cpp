@@ -85,14 +85,19 @@ BuiltEntry read_entry(const json &item, const std::string &where) {
   if (!item.contains("type")) bad(where, "missing \"type\"");
   BuiltEntry out{type_of(item["type"], where), std::nullopt, {}};
   if (item.contains("attribute")) out.attribute = attribute_of(item["attribute"], where);
-  if (out.attribute && !is_variable(out.type) && *out.attribute != 0) {
-    bad(where, "a fixed-size type has no display attribute", kExitValue);
+  try {
+    check_attribute(out.type, out.attribute);
+  } catch (const Failure &f) {
+    bad(where, f.what(), f.code());
   }
   const bool has_hex = item.contains("hex"), has_value = item.contains("value");
   if (has_hex == has_value) bad(where, "give exactly one of \"hex\" and \"value\"");
   const json &v = has_hex ? item["hex"] : item["value"];
-  if (!v.is_string())
-    bad(where, std::string("\"") + (has_hex ? "hex" : "value") + "\" must be a string");
+  const std::string member = has_hex ? "\"hex\"" : "\"value\"";
+  if (v.is_number())
+    bad(where,
+        member + " is the number " + v.dump() + "; give it as a string: \"" + v.dump() + "\"");
+  if (!v.is_string()) bad(where, member + " must be a string");
   ValueContext ctx{out.type, out.attribute.value_or(standard_attribute(out.type)), std::nullopt,
                    has_hex};
   try {
@@ -138,7 +143,37 @@ Bytes place_entries(const json &entries, uint32_t size, const std::string &sourc
   return image;
 }
 
+// "line 3, column 12" of the byte a parser stopped at (counted from 1).
+std::string position_of(std::string_view text, size_t byte) {
+  size_t line = 1, column = 1;
+  for (size_t i = 0; i + 1 < byte && i < text.size(); ++i) {
+    column = text[i] == '\n' ? 1 : column + 1;
+    line += text[i] == '\n' ? 1 : 0;
+  }
+  return "line " + std::to_string(line) + ", column " + std::to_string(column);
+}
+
 }  // namespace
+
+json parse_description(std::string_view text, const std::string &source) {
+  try {
+    return json::parse(text);
+  } catch (const json::parse_error &e) {
+    if (text.find_first_not_of(" \t\r\n") == std::string_view::npos)
+      bad(source, "is empty (no JSON)");
+    if (e.byte > text.size())
+      bad(source, "not valid JSON: the text ends before the JSON is complete (a missing } or ]?)");
+    // The parser's words after the context: "invalid literal; last read: 'x'"
+    // or "unexpected ','; expected '}'".
+    const std::string what = e.what();
+    const size_t dash = what.find(" - ", what.find("while parsing "));
+    const size_t byte = std::max<size_t>(e.byte, 1);
+    const std::string detail = dash != std::string::npos
+                                   ? what.substr(dash + 3)
+                                   : "unexpected byte " + hex(static_cast<uint8_t>(text[byte - 1]));
+    bad(source, "not valid JSON at " + position_of(text, byte) + ": " + detail);
+  }
+}
 
 ordered describe(const ImageView &view) {
   const Layout layout = view.layout();

@@ -17,6 +17,7 @@
 #include <nlohmann/json.hpp>
 #include <optional>
 #include <string>
+#include <string_view>
 
 #include "fileio.hpp"
 #include "idprom.hpp"
@@ -24,6 +25,10 @@
 namespace idprom::tool {
 
 nlohmann::ordered_json describe(const ImageView &view);
+
+// Parses the text of a description; a syntax error is reported with its
+// line and column.  Throws Failure (usage) naming `source`.
+nlohmann::json parse_description(std::string_view text, const std::string &source);
 
 // Builds an image of `size` bytes (or the description's "size"); `source`
 // names the description in messages.  Throws Failure.

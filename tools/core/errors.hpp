@@ -17,6 +17,7 @@ enum Exit : int {
   kExitNoRoom = 4,     // the change does not fit in the image
   kExitIo = 5,         // input/output or verification failure
   kExitValue = 6,      // the value is not valid for the type
+  kExitRule = 7,       // verify: an image fails a rule
 };
 
 // A failure that ends the command: the message goes to standard error

@@ -72,7 +72,13 @@ Bytes read_hex_int(std::string_view text, const ValueContext &ctx) {
 
 // Numbers joined by a separator, each of the byte width its row gives:
 // 73-1234-02 for a part number of widths 1-2-1.
+// An integer-valued type also takes the plain integer `get --int` prints
+// (258 for Hardware Revision 1.2): a number without a separator.
 Bytes read_fields(std::string_view text, const ValueContext &ctx, const TypeInfo &row) {
+  if (lookup_is_integer(ctx.type) && text.find(row.separator) == std::string_view::npos &&
+      parse_unsigned(text, 10)) {
+    return read_decimal(text, ctx);
+  }
   std::vector<std::string_view> parts;
   for (size_t pos = 0;;) {
     const size_t cut = text.find(row.separator, pos);
@@ -106,7 +112,16 @@ Bytes read_power_supply(std::string_view text, const ValueContext &ctx) {
   return read_decimal(text, ctx);
 }
 
-Bytes read_watts(std::string_view text, const ValueContext &ctx) {
+// Watts with up to two decimals, stored in hundredths; the listing's own
+// text ("40 Watts (Maximum)") reads back too.
+Bytes read_watts(std::string_view given, const ValueContext &ctx) {
+  std::string_view text = given;
+  for (std::string_view suffix : {" Watts (Maximum)", " Watts"}) {
+    if (text.ends_with(suffix)) {
+      text.remove_suffix(suffix.size());
+      break;
+    }
+  }
   const size_t dot = text.find('.');
   const std::string_view whole = text.substr(0, dot);
   std::string fraction(dot == std::string_view::npos ? "" : text.substr(dot + 1));
@@ -115,7 +130,7 @@ Bytes read_watts(std::string_view text, const ValueContext &ctx) {
                      ? parse_unsigned(fraction + std::string(2 - fraction.size(), '0'), 10)
                      : std::nullopt;
   if (!w || !f || *w > 42949672 || *w * 100 + *f > 0xFFFFFFFFU) {
-    fail(ctx, text, "watts from 0 to 42949672.95, at most two decimals");
+    fail(ctx, given, "watts from 0 to 42949672.95, at most two decimals");
   }
   return big_endian(*w * 100 + *f, 4);
 }
@@ -220,6 +235,14 @@ void check_size(const Bytes &bytes, std::string_view text, const ValueContext &c
 }
 
 }  // namespace
+
+void check_attribute(uint32_t type, std::optional<uint32_t> attribute) {
+  if (!attribute || *attribute == 0 || is_variable(type)) return;
+  const std::string label = type_label(type);
+  throw Failure(kExitValue, (label.empty() ? "type" : label) + " (" + hex(type) +
+                                ") is a fixed-size type and has no display attribute (hex, text "
+                                "and decimal apply to variable-length types)");
+}
 
 std::optional<Bytes> parse_hex_bytes(std::string_view text) {
   if (text.starts_with("0x") || text.starts_with("0X")) text.remove_prefix(2);

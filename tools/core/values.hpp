@@ -23,6 +23,10 @@ struct ValueContext {
 // Failure (kExitValue) naming the type and what was expected.
 Bytes parse_value(std::string_view text, const ValueContext &context);
 
+// Refuses a display attribute other than 0 for a fixed-size type, which has
+// no length field to carry one: Failure (kExitValue) naming the type.
+void check_attribute(uint32_t type, std::optional<uint32_t> attribute);
+
 // Hex bytes: pairs of digits, optionally separated by spaces, colons or
 // hyphens, optionally led by "0x".  std::nullopt when malformed.
 std::optional<Bytes> parse_hex_bytes(std::string_view text);

@@ -2,7 +2,12 @@
 #include "common.hpp"
 
 #include <CLI/CLI.hpp>
+#include <algorithm>
+#include <cerrno>
+#include <cstring>
+#include <fstream>
 #include <iostream>
+#include <iterator>
 
 #include "errors.hpp"
 #include "fields.hpp"
@@ -67,6 +72,54 @@ Loaded load_image(const std::string &path) {
   Loaded image{path, read_image(system_io(), path, chosen_window()), {}};
   image.layout = image.view().layout();
   return image;
+namespace {
+
+// Levenshtein distance: insertions, deletions and substitutions.
+size_t distance(std::string_view a, std::string_view b) {
+  std::vector<size_t> row(b.size() + 1);
+  for (size_t j = 0; j <= b.size(); ++j) row[j] = j;
+  for (size_t i = 1; i <= a.size(); ++i) {
+    size_t diagonal = row[0];
+    row[0] = i;
+    for (size_t j = 1; j <= b.size(); ++j) {
+      const size_t above = row[j];
+      row[j] = std::min({row[j] + 1, row[j - 1] + 1, diagonal + (a[i - 1] == b[j - 1] ? 0 : 1)});
+      diagonal = above;
+    }
+  }
+  return row[b.size()];
+}
+
+}  // namespace
+
+std::string unknown_command(const CLI::App &app, const std::string &word) {
+  std::string best;
+  size_t best_distance = 3;  // at most two slips
+  for (const CLI::App *sub : app.get_subcommands({})) {
+    const size_t d = distance(word, sub->get_name());
+    if (d < best_distance) {
+      best = sub->get_name();
+      best_distance = d;
+    }
+  }
+  return "unknown command '" + word + "'" +
+         (best.empty() ? " (and no such file; `idprom help` lists the commands)"
+                       : " (did you mean '" + best + "'?)");
+}
+
+std::string read_text_file(const std::string &path) {
+  constexpr size_t kLimit = 64 << 20;
+  std::ifstream file;
+  std::istream *in = &std::cin;
+  if (path != "-") {
+    file.open(path, std::ios::binary);
+    if (!file) throw Failure(kExitIo, path + ": cannot open: " + std::strerror(errno));
+    in = &file;
+  }
+  std::string text(std::istreambuf_iterator<char>(*in), {});
+  if (in->bad()) throw Failure(kExitIo, path + ": reading failed");
+  if (text.size() > kLimit) throw Failure(kExitUsage, path + ": larger than 64 MiB");
+  return text;
 }
 
 }  // namespace idprom::tool

@@ -46,6 +46,14 @@ struct WriteFlags {
 };
 void add_write_flags(CLI::App *sub, WriteFlags &w);
 
+// The whole text of a file, or of standard input for "-" (at most 64 MiB);
+// throws Failure (I/O) naming the file.
+std::string read_text_file(const std::string &path);
+
+// "unknown command 'shwo' (did you mean 'show'?)": the nearest command by
+// edit distance, when it is near enough to be a slip.
+std::string unknown_command(const CLI::App &app, const std::string &word);
+
 // Each family of subcommands adds itself to the app; the chosen command
 // stores its exit status in `status`.
 void add_read_commands(CLI::App &app, int &status);
@@ -56,5 +64,9 @@ void add_diff_command(CLI::App &app, int &status);
 void add_macs_command(CLI::App &app, int &status);
 void add_types_command(CLI::App &app, int &status);
 void add_backup_commands(CLI::App &app, int &status);
+void add_program_command(CLI::App &app, int &status);
+void add_verify_command(CLI::App &app, int &status);
+void add_completion_command(CLI::App &app, int &status);
+void add_help_command(CLI::App &app, int &status);
 
 }  // namespace idprom::tool

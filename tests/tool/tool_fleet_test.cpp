@@ -1,0 +1,171 @@
+// program, verify, help and completion as a process: the files a batch
+// leaves (or does not leave), the report per image, exit statuses.
+#include <gtest/gtest.h>
+
+#include <algorithm>
+
+#include "run_tool.hpp"
+
+using namespace idprom::test;
+
+namespace {
+
+const std::string kSample = IDPROM_SAMPLE_IMAGE;  // Base MAC 0200.0000.0100, block 64
+
+// A unit is the template after `set` of the same fields: program agrees
+// with cp + set, byte for byte, and the manifest with `checksum`.
+TEST(ToolProgram, WritesEveryUnitAsSetWould) {
+  Scratch dir;
+  const std::string out = dir.path("lot");
+  const Outcome r =
+      run_tool({"program", kSample, "--count", "3", "--out", out, "--serial", "SN####",
+                "--serial-start", "7", "--mac-start", "02:1a:2b:00:00:fe", "--set", "pid=LC-NEW"});
+  ASSERT_EQ(r.status, 0) << r.err;
+  EXPECT_EQ(r.out, out + ": 3 images and manifest.jsonl\n");
+  EXPECT_EQ(dir.files(), std::vector<std::string>{"lot"});
+  const char *macs[] = {"021a.2b00.00fe", "021a.2b00.013e", "021a.2b00.017e"};  // carry
+  std::string manifest;
+  for (int i = 0; i < 3; ++i) {
+    const std::string serial = "SN000" + std::to_string(7 + i), copy = dir.path("copy.bin");
+    write_file(copy, read_file(kSample));
+    const Outcome set = run_tool({"set", copy, "pid=LC-NEW", "pcb-serial=" + serial,
+                                  std::string("base-mac=") + macs[i]});
+    ASSERT_EQ(set.status, 0);
+    EXPECT_EQ(read_file(out + "/" + serial + ".bin"), read_file(copy)) << serial;
+    const std::string sum = run_tool({"checksum", copy}).out.substr(12, 10);
+    manifest += "{\"file\":\"" + serial + ".bin\",\"serial\":\"" + serial + "\",\"base_mac\":\"" +
+                macs[i] + "\",\"block_size\":64,\"checksum\":\"" + sum + "\"}\n";
+  }
+  EXPECT_EQ(slurp(out + "/manifest.jsonl"), manifest);
+}
+
+TEST(ToolProgram, RefusesBeforeWritingAnything) {
+  Scratch dir;
+  const std::string out = dir.path("lot"), desc = dir.path("t.json");
+  write_file(desc, std::string(R"({"size": 64, "entries": [{"type": "pid", "value": 12}]})"));
+  write_file(dir.path("bad.bin"), Bytes{0x01, 0x02, 0x03});
+  const std::string tail = "; nothing was written\n";
+  const std::vector<std::pair<std::vector<std::string>, std::string>> cases = {
+      {{"--count", "3", "--serial", "SN##", "--serial-start", "98"},
+       "--serial 'SN##': unit number 100 does not fit in 2 digits (units 98 to 100)" + tail},
+      {{"--count", "5", "--mac-start", "02:00:00:00:00:00", "--mac-end", "02:00:00:00:00:ff"},
+       "the MAC block of unit 5 of 5 (0200.0000.0100, 64 addresses) passes --mac-end "
+       "0200.0000.00ff" +
+           tail},
+      {{"--count", "2", "--mac-start", "00:ff:ff:ff:ff:c0"},
+       "the MAC blocks from 00ff.ffff.ffc0 to 0100.0000.003f cross into a multicast first octet" +
+           tail},
+      {{"--count", "1", "--mac-start", "03:00:00:00:00:00"},
+       "--mac-start 0300.0000.0000: a multicast address (the first octet is odd)" + tail},
+      {{"--count", "1", "--serial", "A#", "--set", "pcb-serial=X"},
+       "--set gives PCB Serial Number, which --serial sets for each unit" + tail},
+  };
+  for (const auto &[args, err] : cases) {
+    std::vector<std::string> all = {"program", kSample, "--out", out};
+    all.insert(all.end(), args.begin(), args.end());
+    const Outcome r = run_tool(all);
+    EXPECT_EQ(r.status, 2) << err;
+    EXPECT_EQ(r.err, "idprom: " + err);
+    EXPECT_TRUE(dir.files().size() == 2) << err;  // the folder was not even created
+  }
+  EXPECT_EQ(run_tool({"program", desc, "--count", "1", "--out", out}).err,
+            "idprom: " + desc + ": entries[0]: \"value\" is the number 12; give it as a string: \"12\"\n");
+  const Outcome bad = run_tool({"program", dir.path("bad.bin"), "--count", "1", "--out", out});
+  EXPECT_EQ(bad.status, 3);
+  EXPECT_EQ(run_tool({"program", kSample, "--count", "1", "--out", out, "--mac-start", "z"}).status,
+            6);
+}
+
+TEST(ToolProgram, LastBlockReachesMacEndExactlyAndNeverOverwrites) {
+  Scratch dir;
+  const std::string out = dir.path("lot");
+  const std::vector<std::string> args = {"program", kSample, "--count", "4", "--out", out,
+      "--mac-start", "02:00:00:00:00:00", "--mac-end", "02:00:00:00:00:ff"};
+  ASSERT_EQ(run_tool(args).status, 0);
+  EXPECT_EQ(run_tool({"get", out + "/unit-4.bin", "base-mac"}).out, "0200.0000.00c0\n");
+  write_file(out + "/unit-2.bin", std::string("mine"));
+  const Bytes first = read_file(out + "/unit-1.bin");
+  const Outcome again = run_tool({"program", kSample, "--count", "4", "--out", out});
+  EXPECT_EQ(again.status, 2);
+  EXPECT_EQ(again.err, "idprom: " + out + "/unit-1.bin: exists; use --force to replace it; "
+                       "nothing was written\n");
+  EXPECT_EQ(slurp(out + "/unit-2.bin"), "mine");
+  auto forced = args;
+  forced[7] = "02:00:00:00:01:00";  // --mac-start
+  forced.back() = "02:00:00:00:01:ff";
+  forced.push_back("--force");
+  ASSERT_EQ(run_tool(forced).status, 0);
+  EXPECT_NE(read_file(out + "/unit-1.bin"), first);
+  EXPECT_EQ(run_tool({"get", out + "/unit-2.bin", "base-mac"}).out, "0200.0000.0140\n");
+  std::vector<std::string> left;  // no staging folder, no replaced file set aside
+  for (const auto &e : std::filesystem::directory_iterator(out))
+    left.push_back(e.path().filename());
+  std::sort(left.begin(), left.end());
+  EXPECT_EQ(left, (std::vector<std::string>{"manifest.jsonl", "unit-1.bin", "unit-2.bin",
+                                            "unit-3.bin", "unit-4.bin"}));
+}
+
+TEST(ToolVerify, ReportsEachFailedRulePerImage) {
+  Scratch dir;
+  const std::string rules = dir.path("r.json"), bad = dir.path("b.bin"), odd = dir.path("o.bin");
+  write_file(rules, std::string(R"({"size": 256, "required": ["PID", "0xc1", "base-m"],
+      "match": {"pid": "^LC-", "pcb-serial": "^SN[0-9]{9}$"},
+      "mac": {"start": "02:00:00:00:01:00", "end": "0200.0000.013f"}})"));
+  write_file(bad, Bytes{0x01, 0x02, 0x03});
+  write_file(odd, read_file(kSample));
+  ASSERT_EQ(run_tool({"set", odd, "pid=XX-1", "base-mac=03:00:00:00:01:00"}).status, 0);
+  const Outcome r = run_tool({"verify", "--rules", rules, kSample, odd, bad});
+  EXPECT_EQ(r.status, 7);
+  EXPECT_EQ(r.out, kSample + ": ok\n" + odd + ": match: PID (0xcb) 'XX-1' does not match /^LC-/\n" +
+      odd + ": base-mac: Base MAC Address 0300.0000.0100 is a multicast address\n" + odd +
+      ": mac: block 0300.0000.0100 to 0300.0000.013f (64 addresses) lies outside 0200.0000.0100 "
+      "to 0200.0000.013f\n" + bad + ": entries: offset 0x0002: entry of RMA Test History (0x03): "
+      "its 1-byte value runs past the image's end (0 left)\n");
+  const Outcome j = run_tool({"verify", "--json", "--rules", rules, bad, kSample});
+  EXPECT_EQ(j.status, 3);
+  EXPECT_EQ(j.out.substr(j.out.find('\n') + 1),
+            "{\"file\":\"" + kSample + "\",\"ok\":true,\"status\":0,\"failures\":[]}\n");
+  write_file(rules, std::string(R"({"mac": {"start": "02:00:00:00:00:00", "stop": 1}})"));
+  EXPECT_EQ(run_tool({"verify", "--rules", rules, kSample}).err,
+            "idprom: " + rules + ": \"mac\": unknown member \"stop\"\n");
+}
+
+// What get prints (--int too) and what the listing shows, set reads back.
+TEST(ToolValuesRoundTrip, GetIntAndListingTextReadBack) {
+  Scratch dir;
+  const std::string img = dir.path("b.bin");
+  write_file(img, read_file(kSample));
+  ASSERT_EQ(run_tool({"set", img, "hw-rev=258", "power=41 Watts (Maximum)"}).status, 0);
+  EXPECT_EQ(run_tool({"get", img, "hw-rev"}).out, "1.2\n");
+  EXPECT_EQ(run_tool({"get", img, "--int", "hw-rev"}).out, "258\n");
+  EXPECT_EQ(run_tool({"get", img, "power"}).out, "41 Watts (Maximum)\n");
+  const std::string desc = dir.path("d.json");
+  write_file(desc, std::string("{\"size\": 64,\n \"entries\": [{\"type\": 1 \"value\": \"3\"}]}"));
+  EXPECT_EQ(run_tool({"program", desc, "--count", "1", "--out", img}).err, "idprom: " + desc +
+            ": not valid JSON at line 2, column 31: unexpected string literal; expected '}'\n");
+  write_file(desc, std::string(R"({"size": 64, "entries": [{"type": 1, "value": "3",
+                                    "attribute": "hex"}]})"));
+  const Outcome attr = run_tool({"build", desc, "-o", img, "--force"});
+  EXPECT_EQ(attr.status, 6);
+  EXPECT_EQ(attr.err, "idprom: " + desc + ": entries[0]: Number of Slots (0x01) is a fixed-size "
+            "type and has no display attribute (hex, text and decimal apply to variable-length "
+            "types)\n");
+}
+
+TEST(ToolMisc, HelpCompletionAndUnknownCommands) {
+  const Outcome typo = run_tool({"shwo"});
+  EXPECT_EQ(typo.status, 2);
+  EXPECT_EQ(typo.err, "idprom: unknown command 'shwo' (did you mean 'show'?)\n");
+  EXPECT_EQ(run_tool({"show", kSample, "--bogus"}).err,
+            "idprom: The following argument was not expected: --bogus (see `idprom help`)\n");
+  EXPECT_NE(run_tool({"help", "program"}).out.find("Usage: idprom program [OPTIONS] TEMPLATE"),
+            std::string::npos);
+  for (const char *shell : {"bash", "zsh", "fish"}) {
+    const Outcome c = run_tool({"completion", shell});
+    EXPECT_EQ(c.status, 0);
+    for (const char *word : {"verify", "mac-start", "pcb-serial", "chassis-mac"})
+      EXPECT_NE(c.out.find(word), std::string::npos) << shell << " " << word;
+  }
+}
+
+}  // namespace

@@ -1,0 +1,164 @@
+// completion: shell scripts that complete commands, their options and type
+// names, generated from the parser's own commands and the one type table.
+#include <CLI/CLI.hpp>
+#include <iostream>
+#include <memory>
+
+#include "common.hpp"
+#include "errors.hpp"
+#include "types.hpp"
+
+namespace idprom::tool {
+namespace {
+
+struct Command {
+  std::string name;
+  std::string description;
+  std::string options;  // "--first --instance ..."
+};
+
+std::vector<Command> commands_of(const CLI::App &app) {
+  std::vector<Command> out;
+  for (const CLI::App *sub : app.get_subcommands({})) {
+    Command c{sub->get_name(), sub->get_description(), ""};
+    for (const CLI::Option *o : sub->get_options()) {
+      for (const std::string &n : o->get_lnames())
+        c.options += (c.options.empty() ? "--" : " --") + n;
+      for (const std::string &n : o->get_snames())
+        c.options += (c.options.empty() ? "-" : " -") + n;
+    }
+    out.push_back(c);
+  }
+  return out;
+}
+
+std::string type_names() {
+  std::string out;
+  for (const TypeInfo &row : type_table()) {
+    if (row.name != nullptr) out += (out.empty() ? "" : " ") + std::string(row.name);
+  }
+  return out;
+}
+
+// Single quotes for the shells: ' becomes '\''.
+std::string quoted(const std::string &text) {
+  std::string out = "'";
+  for (char c : text) out += c == '\'' ? std::string("'\\''") : std::string(1, c);
+  return out + "'";
+}
+
+void bash(const std::vector<Command> &commands) {
+  std::string names;
+  for (const Command &c : commands) names += (names.empty() ? "" : " ") + c.name;
+  std::cout << "# bash completion for idprom (idprom completion bash)\n"
+               "_idprom() {\n"
+               "  local cur=${COMP_WORDS[COMP_CWORD]} prev=${COMP_WORDS[COMP_CWORD-1]} opts\n"
+               "  local types="
+            << quoted(type_names())
+            << "\n"
+               "  if [ \"$COMP_CWORD\" -eq 1 ]; then\n"
+               "    COMPREPLY=($(compgen -W "
+            << quoted(names)
+            << " -- \"$cur\") $(compgen -f -- \"$cur\"))\n"
+               "    return\n"
+               "  fi\n"
+               "  case ${COMP_WORDS[1]} in\n";
+  for (const Command &c : commands)
+    std::cout << "    " << c.name << ") opts=" << quoted(c.options) << " ;;\n";
+  std::cout
+      << "  esac\n"
+         "  case $prev in\n"
+         "    --only|--except) COMPREPLY=($(compgen -W \"$types\" -- \"$cur\")); return ;;\n"
+         "    --set) compopt -o nospace; COMPREPLY=($(compgen -S = -W \"$types\" -- \"$cur\")); "
+         "return ;;\n"
+         "  esac\n"
+         "  if [[ $cur == -* ]]; then COMPREPLY=($(compgen -W \"$opts\" -- \"$cur\")); return; fi\n"
+         "  case ${COMP_WORDS[1]} in\n"
+         "    get|delete) if [ \"$COMP_CWORD\" -eq 3 ]; then COMPREPLY=($(compgen -W \"$types\" -- "
+         "\"$cur\")); return; fi ;;\n"
+         "    set) if [ \"$COMP_CWORD\" -ge 3 ]; then compopt -o nospace; COMPREPLY=($(compgen -S "
+         "= -W \"$types\" -- \"$cur\")); return; fi ;;\n"
+         "    help|completion) COMPREPLY=($(compgen -W "
+      << quoted(names + " bash zsh fish")
+      << " -- \"$cur\")); return ;;\n"
+         "  esac\n"
+         "  COMPREPLY=($(compgen -f -- \"$cur\"))\n"
+         "}\n"
+         "complete -o filenames -F _idprom idprom\n";
+}
+
+void zsh(const std::vector<Command> &commands) {
+  std::cout << "#compdef idprom\n"
+               "# zsh completion for idprom (idprom completion zsh)\n"
+               "_idprom() {\n"
+               "  local -a commands types opts\n"
+               "  types=("
+            << type_names()
+            << ")\n"
+               "  commands=(\n";
+  for (const Command &c : commands)
+    std::cout << "    " << quoted(c.name + ":" + c.description) << "\n";
+  std::cout << "  )\n"
+               "  if (( CURRENT == 2 )); then _describe command commands; _files; return; fi\n"
+               "  case $words[2] in\n";
+  for (const Command &c : commands)
+    std::cout << "    " << c.name << ") opts=(" << c.options << ") ;;\n";
+  std::cout << "  esac\n"
+               "  case $words[CURRENT-1] in\n"
+               "    --only|--except) compadd -a types; return ;;\n"
+               "    --set) compadd -S = -a types; return ;;\n"
+               "  esac\n"
+               "  if [[ $PREFIX == -* ]]; then compadd -a opts; return; fi\n"
+               "  case $words[2] in\n"
+               "    get|delete) (( CURRENT == 4 )) && { compadd -a types; return; } ;;\n"
+               "    set) (( CURRENT >= 4 )) && { compadd -S = -a types; return; } ;;\n"
+               "    help|completion) _describe command commands; compadd bash zsh fish; return ;;\n"
+               "  esac\n"
+               "  _files\n"
+               "}\n"
+               "compdef _idprom idprom\n";
+}
+
+void fish(const std::vector<Command> &commands) {
+  std::cout << "# fish completion for idprom (idprom completion fish)\n";
+  for (const Command &c : commands) {
+    std::cout << "complete -c idprom -n __fish_use_subcommand -a " << c.name << " -d "
+              << quoted(c.description) << "\n";
+    std::string opts = c.options;
+    for (size_t at = 0; at < opts.size();) {
+      const size_t end = std::min(opts.find(' ', at), opts.size());
+      const std::string o = opts.substr(at, end - at);
+      std::cout << "complete -c idprom -n '__fish_seen_subcommand_from " << c.name << "' "
+                << (o.starts_with("--") ? "-l " + o.substr(2) : "-s " + o.substr(1)) << "\n";
+      at = end + 1;
+    }
+  }
+  const std::string types = quoted(type_names());
+  std::cout
+      << "complete -c idprom -f -n '__fish_seen_subcommand_from get delete' -a " << types << "\n"
+      << "complete -c idprom -f -n '__fish_seen_subcommand_from set' -a '(string join \\n -- "
+      << type_names() << " | string replace -r \\$ =)'\n"
+      << "complete -c idprom -f -n '__fish_seen_subcommand_from show' -l only -a " << types << "\n"
+      << "complete -c idprom -f -n '__fish_seen_subcommand_from show' -l except -a " << types
+      << "\n"
+      << "complete -c idprom -f -n '__fish_seen_subcommand_from completion' -a 'bash zsh fish'\n";
+}
+
+}  // namespace
+
+void add_completion_command(CLI::App &app, int &status) {
+  auto shell = std::make_shared<std::string>();
+  CLI::App *c = app.add_subcommand("completion", "A shell completion script: bash, zsh or fish");
+  c->add_option("SHELL", *shell, "bash, zsh or fish")
+      ->required()
+      ->check(CLI::IsMember({"bash", "zsh", "fish"}));
+  c->callback([&app, shell, &status] {
+    const std::vector<Command> commands = commands_of(app);
+    if (*shell == "bash") bash(commands);
+    if (*shell == "zsh") zsh(commands);
+    if (*shell == "fish") fish(commands);
+    status = kExitOk;
+  });
+}
+
+}  // namespace idprom::tool
