@@ -31,6 +31,9 @@ inline void write_file(const std::string &path, const Bytes &bytes) {
   if (!bytes.empty()) std::fwrite(bytes.data(), 1, bytes.size(), f);
   std::fclose(f);
 }
+inline void write_file(const std::string &path, const std::string &text) {
+  write_file(path, Bytes(text.begin(), text.end()));
+}
 
 // A fresh folder, removed with everything in it when the test ends.
 class Scratch {

@@ -72,6 +72,8 @@ Loaded load_image(const std::string &path) {
   Loaded image{path, read_image(system_io(), path, chosen_window()), {}};
   image.layout = image.view().layout();
   return image;
+}
+
 namespace {
 
 // Levenshtein distance: insertions, deletions and substitutions.
