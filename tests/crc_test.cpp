@@ -18,7 +18,7 @@ namespace {
 uint32_t sum_words(uint32_t sum, const uint8_t *p, size_t words) {
   for (size_t i = 0; i < words; ++i, p += 4) {
     sum = sum << 1 | sum >> 31;
-    const uint64_t t = uint64_t{sum} + (p[0] | p[1] << 8 | p[2] << 16 | uint32_t{p[3]} << 24);
+    const uint64_t t = uint64_t{sum} + (uint32_t{p[0]} | uint32_t{p[1]} << 8 | uint32_t{p[2]} << 16 | uint32_t{p[3]} << 24);
     sum = static_cast<uint32_t>(t) + static_cast<uint32_t>(t >> 32);
   }
   return sum;
@@ -65,7 +65,7 @@ TEST(Checksum, MatchesDefinitionOnRandomInputs) {
     if (flavour == 3 && length >= 4) {
       const uint32_t sum = sum_words(0, data, length / 4 - 1), rotated = sum << 1 | sum >> 31;
       const uint32_t closing = rotated == 0xFFFFFFFF ? 0 : 0xFFFFFFFF - rotated;
-      for (int k = 0; k < 4; ++k) data[length / 4 * 4 - 4 + k] = static_cast<uint8_t>(closing >> 8 * k);
+      for (unsigned k = 0; k < 4; ++k) data[length / 4 * 4 - 4 + k] = static_cast<uint8_t>(closing >> 8 * k);
     }
     const Bytes before = buf;
     ASSERT_EQ(calculate_crc(data, length), checksum(data, length)) << length << " " << offset << " " << flavour;
