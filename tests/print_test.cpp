@@ -224,6 +224,16 @@ TEST(Catalogue, BasicFilterAgreesWithItsList) {
     EXPECT_EQ(idprom_print_basic_fields(nullptr, type, 0, 0, nullptr), type <= 0xFF && std::find(types, end, type) != end) << type;
   EXPECT_EQ(listing(image_of({kSlots, kPid, {0x44, 0xDA, 0x50}}), &idprom_basic_filter, 0),
             "\n    PID                      : LC\n    Capabilities             : da50\n    Chassis Capability       : Dual Router");
+  // The sample's basic listing: its golden listing less six lines.
+  std::string golden = sample_listing(), expected;
+  golden.pop_back();  // the file's final newline
+  for (const char *left_out : {"IDPROM Format Revision", "Hardware Revision", "Deviation Number",
+                               "Base MAC Address", "MAC Addr. Block Size", "Power Consumption"}) {
+    const size_t at = golden.find(std::string("\n    ") + left_out);
+    ASSERT_NE(at, std::string::npos) << left_out;
+    golden.erase(at, golden.find('\n', at + 1) - at);
+  }
+  EXPECT_EQ(listing(exact_copy(sample_image()), &idprom_basic_filter, 0), golden);
 }
 
 // One case per renderer and display attribute.
