@@ -148,7 +148,7 @@ void EditSession::commit_in_place(const Bytes &updated, Region dirty) {
     const int err = write_all(io_, fd_, updated.data() + run.offset, run.length, base + run.offset);
     if (err != 0)
       restore(runs, std::string("writing ") + std::to_string(run.length) + " bytes at offset " +
-                        hex(base + run.offset) + ": " + std::strerror(err));
+                        hex(static_cast<uint64_t>(base) + run.offset) + ": " + std::strerror(err));
   }
   if (const int err = sync_fd(io_, fd_))
     restore(runs, std::string("flushing: ") + std::strerror(err));
