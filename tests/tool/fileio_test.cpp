@@ -142,7 +142,7 @@ TEST(FileLayer, InPlaceFaultsAndRetries) {
     write_file(image, kOriginal);
     FaultyIo io;
     c.fault(io);
-    const auto [code, message] = commit(io, image, WriteOptions{true, false, false, "", 5, {}});
+    const auto [code, message] = commit(io, image, WriteOptions{true, false, false, "", 5, {}, {}});
     EXPECT_EQ(code, *c.message ? kExitIo : 0) << c.what;
     EXPECT_NE(message.find(c.message), std::string::npos) << c.what << ": " << message;
     EXPECT_EQ(c.left ? read_file(image) : Bytes{}, c.left ? *c.left : Bytes{}) << c.what;
@@ -171,7 +171,7 @@ TEST(FileLayer, WhereEachKindOfFileIsWrittenOwnerAndModeKept) {
     ASSERT_EQ(::chown(image.c_str(), 4242, 4243) | ::chmod(image.c_str(), 0640), 0);
     FaultyIo io;
     if (c.setup) c.setup(io, image);
-    EXPECT_EQ(commit(io, image, WriteOptions{!c.setup, false, true, "", 5, {}}).first, 0) << c.what;
+    EXPECT_EQ(commit(io, image, WriteOptions{!c.setup, false, true, "", 5, {}, {}}).first, 0) << c.what;
     EXPECT_EQ(io.written, (c.in_place ? kRuns : decltype(kRuns){{0, 64}})) << c.what;
     EXPECT_EQ(read_file(image), kUpdated) << c.what;
     EXPECT_EQ(read_file(image + "2"), c.what[0] == 'h' ? kUpdated : Bytes{}) << c.what;  // link
@@ -211,7 +211,7 @@ TEST(FileLayer, ChangesOutsideTheDirtyRegionAndDryRun) {
   write_file(image, kOriginal);
   FaultyIo io;
   std::ostringstream out;
-  EditSession session(io, image, WriteOptions{true, true, true, "", 5, {}});
+  EditSession session(io, image, WriteOptions{true, true, true, "", 5, {}, {}});
   EXPECT_THROW(session.commit(kUpdated, Region{8, 2}, out), Failure);
   session.commit(kUpdated, kDirty, out);
   EXPECT_EQ(out.str(),

@@ -35,7 +35,7 @@ TEST(ToolCommands, OutputsAndStatuses) {
   const std::string bad_err = "idprom: " + bad +
                               ": offset 0x0002: entry of PID (0xcb): length 0 (a variable-length "
                               "field holds at least one byte); 1 entry before it decodes\n";
-  const std::vector<Case> cases = {
+  std::vector<Case> cases = {
       {{"get", kSample, "0xcb", "--hex"}, 0, "4c432d544553542d30310000000000000000\n", ""},
       {{"get", kSample, "pca-rev", "--raw"}, 0, std::string("A0\0\0", 4), ""},
       {{"get", kSample, "slots"}, 1, "", "idprom: " + kSample + ": no Number of Slots (0x01)\n"},
@@ -51,6 +51,22 @@ TEST(ToolCommands, OutputsAndStatuses) {
       {{"show", "/nonexistent/image.bin"}, 5, "",
        "idprom: /nonexistent/image.bin: cannot open: No such file or directory\n"},
   };
+  const std::string undeclared =
+      "idprom: i2c:1:0x50: the part is not declared; declare the part with --chip NAME (see "
+      "`idprom chips`), or with --size, --page-size and --address-width 1|2\n";
+  const std::vector<Case> i2c = {
+      {{"show", "i2c:1:0x50"}, 2, "", undeclared},
+      {{"set", "i2c:1:0x50", "slots=2"}, 2, "", undeclared},
+      {{"get", "i2c:1:0x50", "slots", "--chip", "24c02", "--offset", "256"}, 2, "",
+       "idprom: i2c:1:0x50: --offset 256 is past the end of the part (the part holds 256 bytes)\n"},
+      {{"new", "i2c:1:0x50", "--size", "256"}, 2, "",
+       "idprom: i2c:1:0x50: new and build write files; build the image into a file, then "
+       "`idprom restore i2c:1:0x50 FILE` programs the part\n"},
+  };
+  cases.insert(cases.end(), i2c.begin(), i2c.end());
+  EXPECT_EQ(run_tool({"chips"}).out.substr(0, 108),
+            "chip      size  page  address bytes  write cycle (ms)\n"
+            "24c01      128     8              1                10\n");
   for (const Case &c : cases) {
     const Outcome r = run_tool(c.args);
     EXPECT_EQ(r.status, c.status) << testing::PrintToString(c.args);

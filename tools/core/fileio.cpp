@@ -16,6 +16,7 @@
 
 #include "errors.hpp"
 #include "fileio_detail.hpp"
+#include "i2c/device.hpp"
 
 namespace idprom::tool {
 
@@ -260,7 +261,10 @@ void print_rows(std::ostream &out, const Bytes &bytes, Region dirty) {
 
 }  // namespace
 
-Bytes read_image(Io &io, const std::string &path, const Window &window) {
+Bytes read_image(Io &io, const std::string &path, const Window &window,
+                 const i2c::Access &device) {
+  if (const auto target = i2c::parse_target(path))
+    return i2c::Device(*target, device, window, false).read();
   if (path == "-") return read_window(io, STDIN_FILENO, "standard input", false, window);
   const int fd = io.open(path.c_str(), O_RDONLY | O_CLOEXEC, 0);
   if (fd < 0) io_fail(path, "cannot open", errno);
@@ -322,6 +326,10 @@ void write_atomically(Io &io, const std::string &path, const Bytes &bytes, mode_
 
 void create_file(Io &io, const std::string &path, const Bytes &bytes, bool force,
                  const WriteOptions &options) {
+  if (i2c::parse_target(path)) {
+    throw Failure(kExitUsage, path + ": new and build write files; build the image into a file, "
+                                     "then `idprom restore " + path + " FILE` programs the part");
+  }
   struct stat st;
   const bool exists = ::stat(path.c_str(), &st) == 0;
   if (exists && !force) throw Failure(kExitUsage, path + ": exists; use --force to replace it");

@@ -27,9 +27,16 @@
 #include <iosfwd>
 #include <optional>
 #include <string>
+#include <memory>
 #include <vector>
 
+#include "i2c/part.hpp"
+
 namespace idprom::tool {
+
+namespace i2c {
+class Device;
+}
 
 using Bytes = std::vector<uint8_t>;
 
@@ -85,12 +92,16 @@ struct WriteOptions {
   std::string backup;      // backup path (default: a new file in backup_folder())
   double wait = 5;         // seconds to wait for another edit's lock
   Window window;
+  i2c::Access device;      // the part and write-protect line of an i2c: path
 };
 
-// Reads an image for a read-only command; "-" is standard input.  Throws
-// Failure (I/O) naming the file, or (malformed) when it is larger than
-// any IDPROM image and no window is given.
-Bytes read_image(Io &io, const std::string &path, const Window &window = {});
+// Reads an image for a read-only command; "-" is standard input, and
+// i2c:BUS:ADDR a serial EEPROM on a bus (the part declared in `device`; the
+// default window is the whole part).  Throws Failure (I/O) naming the
+// file, (malformed) when it is larger than any IDPROM image and no window
+// is given, or (usage) when an i2c: path comes without a declared part.
+Bytes read_image(Io &io, const std::string &path, const Window &window = {},
+                 const i2c::Access &device = {});
 
 // The runs of bytes inside `dirty` where `after` differs from `before`:
 // what an in-place write puts on the medium.
@@ -122,6 +133,7 @@ class EditSession {
   void commit_in_place(const Bytes &updated, Region dirty);
   void make_backup();
   void restore(const std::vector<Region> &runs, const std::string &why);
+  void commit_device(const Bytes &updated);
 
   Io &io_;
   std::string path_;
@@ -131,10 +143,12 @@ class EditSession {
   struct stat stat_ {};
   Bytes original_;
   std::string backup_;
+  std::unique_ptr<i2c::Device> device_;  // set for an i2c: path
 };
 
 // Creates `path` holding `bytes` (new and build): atomically through a
-// temporary file; an existing file is replaced only with `force` (a device
+// temporary file (an i2c: path is refused: a part is programmed by editing
+// it, with `restore`, so that the edit keeps a backup); an existing file is replaced only with `force` (a device
 // is then written in place, after a backup, like an edit).
 void create_file(Io &io, const std::string &path, const Bytes &bytes, bool force,
                  const WriteOptions &options);

@@ -16,6 +16,7 @@
 #include "errors.hpp"
 #include "fileio.hpp"
 #include "fileio_detail.hpp"
+#include "i2c/device.hpp"
 
 namespace idprom::tool {
 
@@ -63,6 +64,13 @@ bool lock_until(Io &io, int fd, const std::string &path, Clock::time_point deadl
 EditSession::EditSession(Io &io, std::string path, WriteOptions options)
     : io_(io), path_(std::move(path)), options_(std::move(options)) {
   if (path_ == "-") throw Failure(kExitUsage, "edits need an image file, not standard input");
+  if (const auto target = i2c::parse_target(path_)) {
+    device_ = std::make_unique<i2c::Device>(*target, options_.device, options_.window,
+                                            !options_.dry_run);
+    in_place_ = true;
+    original_ = device_->read();
+    return;
+  }
   open_locked();
   in_place_ = options_.in_place || !S_ISREG(stat_.st_mode) || stat_.st_nlink > 1 ||
               !options_.window.whole() || on_pseudo_file_system(io_, fd_);
@@ -113,7 +121,9 @@ void EditSession::commit(const Bytes &updated, Region dirty, std::ostream &out) 
     return;
   }
   if (updated == original_) return;  // nothing to write
-  if (in_place_) {
+  if (device_) {
+    commit_device(updated);
+  } else if (in_place_) {
     commit_in_place(updated, dirty);
   } else {
     commit_atomic(updated);
@@ -138,7 +148,7 @@ void EditSession::commit_in_place(const Bytes &updated, Region dirty) {
     const int err = write_all(io_, fd_, updated.data() + run.offset, run.length, base + run.offset);
     if (err != 0)
       restore(runs, std::string("writing ") + std::to_string(run.length) + " bytes at offset " +
-                        hex(uint64_t{options_.window.offset} + run.offset) + ": " + std::strerror(err));
+                        hex(static_cast<uint64_t>(base) + run.offset) + ": " + std::strerror(err));
   }
   if (const int err = sync_fd(io_, fd_))
     restore(runs, std::string("flushing: ") + std::strerror(err));
@@ -151,6 +161,18 @@ void EditSession::commit_in_place(const Bytes &updated, Region dirty) {
                       hex(static_cast<uint64_t>(mismatch)) + " differs from the one written");
   }
   if (err != 0) restore(runs, std::string("reading back: ") + std::strerror(err));
+}
+
+// A part on a bus: backed up first, then only the changed bytes, page by
+// page; a failed write restores the part, or names the backup.
+void EditSession::commit_device(const Bytes &updated) {
+  make_backup();
+  try {
+    device_->write(original_, updated);
+  } catch (const i2c::WriteFailure &f) {
+    if (f.restored() || backup_.empty()) throw;
+    throw Failure(f.code(), std::string(f.what()) + ": the original image is in " + backup_);
+  }
 }
 
 void EditSession::restore(const std::vector<Region> &runs, const std::string &why) {

@@ -47,8 +47,32 @@ Window chosen_window() {
   return window;
 }
 
+i2c::Access &device_flags() {
+  static i2c::Access flags;
+  return flags;
+}
+
+void add_device_flags(CLI::App *sub) {
+  i2c::PartOptions &part = device_flags().part;
+  sub->add_option("--chip", part.chip, "Part of an i2c: image (`idprom chips` lists them)")
+      ->type_name("NAME");
+  sub->add_option("--size", part.size, "Bytes of an i2c: part not in the table")->type_name("N");
+  sub->add_option("--page-size", part.page_size, "Page size of an i2c: part, in bytes")
+      ->type_name("N");
+  sub->add_option("--address-width", part.address_width, "Address bytes of an i2c: part")
+      ->type_name("1|2");
+  sub->add_option("--write-cycle-ms", part.write_cycle_ms,
+                  "Deadline for an i2c: part's write cycle (default: the part's)")
+      ->type_name("MS");
+  sub->add_option("--wp-gpio", device_flags().wp_gpio,
+                  "Write-protect line of an i2c: part, released only while writing")
+      ->type_name("CHIP:LINE");
+  sub->add_flag("--wp-active-low", device_flags().wp_active_low,
+                "The write-protect line is active low");
+}
+
 WriteOptions WriteFlags::options() const {
-  return WriteOptions{in_place, dry_run, no_backup, backup, wait, chosen_window()};
+  return WriteOptions{in_place, dry_run, no_backup, backup, wait, chosen_window(), device_flags()};
 }
 
 void add_write_flags(CLI::App *sub, WriteFlags &w) {
@@ -69,7 +93,7 @@ void add_write_flags(CLI::App *sub, WriteFlags &w) {
 }
 
 Loaded load_image(const std::string &path) {
-  Loaded image{path, read_image(system_io(), path, chosen_window()), {}};
+  Loaded image{path, read_image(system_io(), path, chosen_window(), device_flags()), {}};
   image.layout = image.view().layout();
   return image;
 }

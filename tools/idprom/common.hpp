@@ -30,6 +30,12 @@ void add_window_flags(CLI::App *sub);
 // The window the flags chose (checked: a length of 1 to 65536 bytes).
 Window chosen_window();
 
+// The part behind an i2c:BUS:ADDR path (--chip, --size, --page-size,
+// --address-width, --write-cycle-ms) and its write-protect line
+// (--wp-gpio, --wp-active-low), taken by the same commands as the window.
+i2c::Access &device_flags();
+void add_device_flags(CLI::App *sub);
+
 // Loads an image (or the chosen window of it) for a read-only command.
 Loaded load_image(const std::string &path);
 
@@ -68,5 +74,6 @@ void add_program_command(CLI::App &app, int &status);
 void add_verify_command(CLI::App &app, int &status);
 void add_completion_command(CLI::App &app, int &status);
 void add_help_command(CLI::App &app, int &status);
+void add_chips_command(CLI::App &app, int &status);
 
 }  // namespace idprom::tool

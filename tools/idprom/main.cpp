@@ -66,8 +66,11 @@ int main(int argc, char **argv) {
   add_verify_command(app, status);
   add_completion_command(app, status);
   add_help_command(app, status);
+  add_chips_command(app, status);
   for (CLI::App *sub : app.get_subcommands({})) {
-    if (kTakesImage.find(" " + sub->get_name() + " ") != std::string::npos) add_window_flags(sub);
+    if (kTakesImage.find(" " + sub->get_name() + " ") == std::string::npos) continue;
+    add_window_flags(sub);
+    add_device_flags(sub);
   }
 
   try {

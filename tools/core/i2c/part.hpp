@@ -57,6 +57,14 @@ struct PartOptions {
   uint32_t write_cycle_ms = 0;  // overrides the table's value
 };
 
+// Everything an image path of the form i2c:BUS:ADDR needs besides itself:
+// the declared part and the write-protect line (CHIP:LINE, "" for none).
+struct Access {
+  PartOptions part;
+  std::string wp_gpio;
+  bool wp_active_low = false;
+};
+
 // The declared part, checked against the target (a part that takes address
 // bits in the device address must sit at an address with those bits
 // clear).  Throws Failure (usage) naming --chip, --size, --page-size and

@@ -1,0 +1,44 @@
+// An i2c: image path for the file layer.
+#include "i2c/device.hpp"
+
+#include "errors.hpp"
+
+namespace idprom::tool::i2c {
+namespace {
+
+// The bytes of `window` in the part: all of it from the offset by default.
+Run checked_window(const Part &part, const Target &target, const Window &window) {
+  const std::string size = " (the part holds " + std::to_string(part.size) + " bytes)";
+  if (window.offset >= part.size) {
+    throw Failure(kExitUsage, target.name + ": --offset " + std::to_string(window.offset) +
+                                  " is past the end of the part" + size);
+  }
+  const auto offset = static_cast<uint32_t>(window.offset);
+  const uint32_t length = window.length.value_or(part.size - offset);
+  if (length > part.size - offset) {
+    throw Failure(kExitUsage, target.name + ": --length " + std::to_string(length) +
+                                  " from offset " + std::to_string(offset) +
+                                  " runs past the end of the part" + size);
+  }
+  return Run{offset, length};
+}
+
+}  // namespace
+
+Device::Device(const Target &target, const Access &access, const Window &window, bool writer)
+    : part_(declare_part(access.part, target)),
+      window_(checked_window(part_, target, window)),
+      lock_(system_i2c(), system_clock(), target, !writer),
+      bus_(system_i2c(), target.bus),
+      eeprom_(bus_, target, part_, system_clock()) {
+  if (writer && !access.wp_gpio.empty())
+    wp_ = gpio_write_protect(access.wp_gpio, access.wp_active_low);
+}
+
+Bytes Device::read() { return eeprom_.read(window_.offset, window_.length); }
+
+void Device::write(const Bytes &original, const Bytes &updated) {
+  eeprom_.write(window_.offset, original, updated, wp_.get());
+}
+
+}  // namespace idprom::tool::i2c
