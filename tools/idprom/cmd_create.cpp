@@ -37,27 +37,11 @@ struct BuildOptions {
   bool force = false;
 };
 
-// The description text, from a file or standard input ("-").
-std::string read_text(const std::string &path) {
-  constexpr size_t kLimit = 64 << 20;
-  std::ifstream file;
-  std::istream *in = &std::cin;
-  if (path != "-") {
-    file.open(path, std::ios::binary);
-    if (!file) throw Failure(kExitIo, path + ": cannot open: " + std::strerror(errno));
-    in = &file;
-  }
-  std::string text(std::istreambuf_iterator<char>(*in), {});
-  if (in->bad()) throw Failure(kExitIo, path + ": reading failed");
-  if (text.size() > kLimit) throw Failure(kExitUsage, path + ": larger than 64 MiB");
-  return text;
-}
-
 int run_build(const BuildOptions &o) {
   const std::string source = o.description == "-" ? "standard input" : o.description;
   nlohmann::json description;
   try {
-    description = nlohmann::json::parse(read_text(o.description));
+    description = nlohmann::json::parse(read_text_file(o.description));
   } catch (const nlohmann::json::parse_error &e) {
     throw Failure(kExitUsage, source + ": not valid JSON: " + e.what());
   }
