@@ -6,6 +6,7 @@
 
 #include "image.hpp"
 #include "errors.hpp"
+#include "fields.hpp"
 #include "types.hpp"
 #include "values.hpp"
 
@@ -132,11 +133,12 @@ Bytes place_entries(const json &entries, uint32_t size, const std::string &sourc
   for (size_t i = 0; i < entries.size(); ++i) {
     const std::string where = source + ": entries[" + std::to_string(i) + "]";
     const BuiltEntry e = read_entry(entries[i], where);
-    const EditResult r = editor.set(e.type, e.value, ++seen[e.type], true, e.attribute);
+    const FieldEdit edit{e.type, ++seen[e.type], true, e.attribute, false};
+    const EditResult r = editor.set(e.type, e.value, edit.instance, true, e.attribute);
     if (!r.ok()) {
       bad(where,
-          describe_type(e.type) + ": " + explain(r.status) + " (image of " + std::to_string(size) +
-              " bytes)",
+          describe_type(e.type) + ": " + refusal(editor.view(), edit, e.value.size(), r.status, 1) +
+              " (image of " + std::to_string(size) + " bytes)",
           exit_for(r.status));
     }
   }
