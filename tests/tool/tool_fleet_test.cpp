@@ -160,6 +160,9 @@ TEST(ToolValuesRoundTrip, GetIntAndListingTextReadBack) {
             "idprom: " + desc + ": entries[0]: PID (0xcb): no room for a new field and the end "
             "marker after it: needs 20 bytes, 19 free (image of 19 bytes)\n");
   EXPECT_EQ(run_tool({"build", desc, "-o", img, "--force"}).status, 0);  // fills all 20 bytes
+  write_file(desc, std::string(R"({"size": 20, "entries": [], "tail": 1234})"));
+  EXPECT_EQ(run_tool({"build", desc, "-o", img, "--force"}).err,
+            "idprom: " + desc + ": \"tail\" is the number 1234; give it as a string: \"1234\"\n");
 }
 
 TEST(ToolMisc, HelpCompletionAndUnknownCommands) {
