@@ -54,8 +54,8 @@ struct Assignment {
 Assignment split_assignment(std::string_view text);
 
 // An instance beyond the last one plus one would be appended as the next
-// one, not the one asked for: throws Failure (absent) naming how many
-// there are, and the instance option by `option`.
+// one, not the one asked for: throws Failure (absent) naming the type,
+// how many there are, and the instance option by `option`.
 void refuse_instance_gap(const ImageView &view, uint32_t type, uint32_t instance,
                          const std::string &option);
 
