@@ -24,7 +24,6 @@
 #include <sys/types.h>
 
 #include <cstdint>
-#include <iosfwd>
 #include <optional>
 #include <string>
 #include <memory>
@@ -119,10 +118,11 @@ class EditSession {
   const Bytes &original() const noexcept { return original_; }
 
   // Writes back `updated`, which differs from the original only inside
-  // `dirty`.  With dry_run, prints the region and a before/after hex view
-  // to `out` instead.  Throws Failure (I/O) when anything fails; the file
-  // then holds its original bytes (or the message says where the backup is).
-  void commit(const Bytes &updated, Region dirty, std::ostream &out);
+  // `dirty` (checked first, also with dry_run, which then writes nothing;
+  // showing what would change is the front end's business).  Throws
+  // Failure (I/O) when anything fails; the file then holds its original
+  // bytes (or the message says where the backup is).
+  void commit(const Bytes &updated, Region dirty);
 
   // Where the backup of the last commit went ("" when none was made).
   const std::string &backup_path() const noexcept { return backup_; }
@@ -166,8 +166,5 @@ std::string backup_folder();
 
 // The backups of an image in backup_folder(), newest first.
 std::vector<std::string> list_backups(const std::string &image);
-
-// The dry-run view: the region and its bytes before and after.
-void print_change(std::ostream &out, const Bytes &before, const Bytes &after, Region dirty);
 
 }  // namespace idprom::tool
