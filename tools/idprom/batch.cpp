@@ -2,6 +2,7 @@
 #include "batch.hpp"
 
 #include <CLI/CLI.hpp>
+#include <algorithm>
 #include <iostream>
 
 namespace idprom::tool {
@@ -69,6 +70,8 @@ void add_mac_format_flag(CLI::App *sub) {
 MacForm chosen_mac_form() { return mac_form(output_flags().mac_format).value_or(MacForm::kDotted); }
 
 int run_batch(const std::vector<std::string> &paths, const PerImage &one, Prefix prefix) {
+  if (std::count(paths.begin(), paths.end(), "-") > 1)
+    throw Failure(kExitUsage, "standard input (-) is named twice; it can be read only once");
   int first = kExitOk;
   for (const std::string &path : paths) {
     ImageOutput out;
