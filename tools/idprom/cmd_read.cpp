@@ -44,17 +44,21 @@ idprom_filter filter_of(const std::vector<std::string> &names, bool include) {
 // The entries of the types the listing never shows (it prints nothing for
 // them), in the listing's layout with the code for a label: the label
 // column is 25 characters wide.
-std::string unlisted_lines(const ImageView &view, uint32_t &count) {
+struct Unlisted {
+  uint32_t count = 0;
   std::string lines;
-  count = 0;
+};
+
+Unlisted unlisted_of(const ImageView &view) {
+  Unlisted out;
   for (const Entry &e : view) {
     if (!view.entry_text(e).empty()) continue;
-    ++count;
+    ++out.count;
     char head[40];
     std::snprintf(head, sizeof head, "    %-25s: ", ("type " + hex(e.type)).c_str());
-    lines += head + hex_string(Bytes(e.value.begin(), e.value.end())) + '\n';
+    out.lines += head + hex_string(Bytes(e.value.begin(), e.value.end())) + '\n';
   }
-  return lines;
+  return out;
 }
 
 struct Listing {
@@ -85,13 +89,13 @@ int show_one(const ShowOptions &o, const Listing &l, const std::string &path, Im
     out.json = describe(view, chosen_mac_form());
   } else {
     out.text << as_lines(view.listing(l.instance, l.chosen));
-    const bool plain = l.instance == 0 && l.chosen == nullptr;
-    uint32_t hidden = 0;
-    const std::string extra = plain ? unlisted_lines(view, hidden) : "";
+    // Only the whole listing counts them: a filter leaves types out on purpose.
+    const bool whole = l.instance == 0 && l.chosen == nullptr;
+    const Unlisted unlisted = whole ? unlisted_of(view) : Unlisted{};
     if (o.all) {
-      out.text << extra;
-    } else if (hidden > 0) {
-      out.notes.push_back(count_of(hidden, "entry", "entries") +
+      out.text << unlisted.lines;
+    } else if (unlisted.count > 0) {
+      out.notes.push_back(count_of(unlisted.count, "entry", "entries") +
                           " not listed (show --all lists them)");
     }
   }
