@@ -56,7 +56,7 @@ TEST(ToolBatch, EveryImageProcessedWithItsNameAndTheFirstStatus) {
       {{"get", a, bad, c, "slots"}, 3, a + ": 5\n" + bad + ": 5\n" + c + ": 7\n",
        "idprom: " + bad + ": " + bad_text + "\n"},
       {{"get", a, "slots", "0x0c"}, 1, "5\n", "idprom: " + a + ": no type 0x0c\n"},
-      {{"get", a, c, "-t", "0x0c", "--hex"}, 1, c + ": 12\n", "idprom: " + a + ": no type 0x0c\n"},
+      {{"get", "-t", "0x0c", a, c, "--hex"}, 1, c + ": 12\n", "idprom: " + a + ": no type 0x0c\n"},
       {{"check", "--json", bad}, 3, "",
        R"({"error":")" + bad_text + R"(","file":")" + bad + R"(","offset":2,"status":3})" "\n"},
       {{"info", "--json", "/nonexistent"}, 5, "",

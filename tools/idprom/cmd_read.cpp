@@ -121,8 +121,8 @@ bool names_image(const std::string &arg) {
 // between them, the arguments up to the first that names no file, "-" or
 // i2c: device are images, the rest types.
 std::pair<std::vector<std::string>, std::vector<std::string>> split_args(const GetOptions &o) {
-  if (!o.types.empty()) return {o.args, o.types};
-  if (o.args.size() < 2) throw Failure(kExitUsage, "get: expected IMAGE... TYPE... (or -t TYPE)");
+  if (!o.types.empty() && !o.args.empty()) return {o.args, o.types};
+  if (o.args.size() < 2 || !o.types.empty()) throw Failure(kExitUsage, "get: expected IMAGE... TYPE... (or -t TYPE)");
   size_t cut = 1;
   while (cut + 1 < o.args.size() && names_image(o.args[cut])) ++cut;
   const auto at = o.args.begin() + static_cast<std::ptrdiff_t>(cut);
@@ -227,11 +227,11 @@ void add_read_commands(CLI::App &app, int &status) {
   g->add_option("ARGS", get->args,
                 "IMAGE... TYPE...: image files (- for standard input), then types (name, label, "
                 "hex or decimal code); see -t")
-      ->type_name("IMAGE... TYPE...")
-      ->required();
+      ->type_name("IMAGE... TYPE...");
   g->add_option("-t,--type", get->types,
                 "A type to print (repeatable); every positional argument is then an image")
-      ->type_name("TYPE");
+      ->type_name("TYPE")
+      ->allow_extra_args(false);
   g->add_option("--instance", get->instance, "Which instance, counted from 1")
       ->type_name("N")
       ->capture_default_str();
