@@ -4,9 +4,10 @@
 #include <algorithm>
 #include <map>
 
-#include "image.hpp"
 #include "errors.hpp"
 #include "fields.hpp"
+#include "image.hpp"
+#include "macaddr.hpp"
 #include "types.hpp"
 #include "values.hpp"
 
@@ -16,7 +17,7 @@ namespace {
 using ordered = nlohmann::ordered_json;
 using json = nlohmann::json;
 
-ordered entry_json(const ImageView &view, const Entry &e) {
+ordered entry_json(const ImageView &view, const Entry &e, MacForm form) {
   ordered out;
   out["offset"] = e.offset;
   out["type"] = e.type;
@@ -26,7 +27,7 @@ ordered entry_json(const ImageView &view, const Entry &e) {
   out["class"] = class_name(e.type);
   out["length"] = e.length;
   out["attribute"] = e.attribute;
-  out["text"] = value_text(view, e);
+  out["text"] = value_text(view, e, form);
   out["hex"] = hex_string(Bytes(e.value.begin(), e.value.end()));
   return out;
 }
@@ -183,7 +184,7 @@ json parse_description(std::string_view text, const std::string &source) {
   }
 }
 
-ordered describe(const ImageView &view) {
+ordered describe(const ImageView &view, MacForm form) {
   const Layout layout = view.layout();
   ordered out;
   out["size"] = view.size();
@@ -191,7 +192,7 @@ ordered describe(const ImageView &view) {
   out["free"] = view.size() - layout.used;
   out["end_marker"] = layout.end_marker ? ordered(*layout.end_marker) : ordered(nullptr);
   out["entries"] = ordered::array();
-  for (const Entry &e : view) out["entries"].push_back(entry_json(view, e));
+  for (const Entry &e : view) out["entries"].push_back(entry_json(view, e, form));
   if (const auto tail = tail_of(view, layout)) out["tail"] = hex_string(*tail);
   if (layout.malformed_at) {
     out["malformed"] = {{"offset", *layout.malformed_at},

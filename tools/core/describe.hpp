@@ -21,10 +21,12 @@
 
 #include "fileio.hpp"
 #include "idprom.hpp"
+#include "macaddr.hpp"
 
 namespace idprom::tool {
 
-nlohmann::ordered_json describe(const ImageView &view);
+// MAC addresses in "text" take `form` (build reads every form back).
+nlohmann::ordered_json describe(const ImageView &view, MacForm form = MacForm::kDotted);
 
 // Parses the text of a description; a syntax error is reported with its
 // line and column.  Throws Failure (usage) naming `source`.

@@ -1,6 +1,8 @@
 // Exit statuses and the one exception type of the idprom tool.
 #pragma once
 
+#include <cstdint>
+#include <optional>
 #include <stdexcept>
 #include <string>
 
@@ -21,14 +23,19 @@ enum Exit : int {
 };
 
 // A failure that ends the command: the message goes to standard error
-// prefixed with "idprom: ", the code becomes the exit status.
+// prefixed with "idprom: ", the code becomes the exit status.  `offset`,
+// where known, is the byte of the image at fault (for machine-readable
+// error reports; the message says it in words too).
 class Failure : public std::runtime_error {
  public:
-  Failure(int code, const std::string &message) : std::runtime_error(message), code_(code) {}
+  Failure(int code, const std::string &message, std::optional<uint32_t> offset = std::nullopt)
+      : std::runtime_error(message), code_(code), offset_(offset) {}
   int code() const noexcept { return code_; }
+  std::optional<uint32_t> offset() const noexcept { return offset_; }
 
  private:
   int code_;
+  std::optional<uint32_t> offset_;
 };
 
 // The exit status and a sentence (without the status's internal name) for a

@@ -57,8 +57,16 @@ Assignment split_assignment(std::string_view text) {
   return Assignment{resolve_type(text.substr(0, eq)), std::string(text.substr(eq + 1))};
 }
 
-std::string field_text(const ImageView &view, const Entry &entry) {
-  const std::string text = value_text(view, entry);
+std::string value_text(const ImageView &view, const Entry &entry, MacForm form) {
+  const TypeInfo *row = find_type(entry.type);
+  if (form == MacForm::kDotted || row == nullptr || row->form != Form::kMac || entry.length != 6) {
+    return value_text(view, entry);
+  }
+  return mac_text(macbuf_to_mac64(entry.value.data()), form);
+}
+
+std::string field_text(const ImageView &view, const Entry &entry, MacForm form) {
+  const std::string text = value_text(view, entry, form);
   return text.empty() ? hex_string(Bytes(entry.value.begin(), entry.value.end())) : text;
 }
 
@@ -164,6 +172,12 @@ std::vector<std::string> image_problems(std::span<const uint8_t> bytes) {
             " (the rest of the image should be 0xff)"};
   }
   return {};
+}
+
+std::optional<uint32_t> problem_offset(std::span<const uint8_t> bytes) {
+  const Layout layout = ImageView(bytes).layout();
+  if (layout.malformed_at) return layout.malformed_at;
+  return stray_filler(bytes, layout);
 }
 
 }  // namespace idprom::tool

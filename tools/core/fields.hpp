@@ -14,6 +14,7 @@
 #include "errors.hpp"
 #include "fileio.hpp"
 #include "idprom.hpp"
+#include "macaddr.hpp"
 
 namespace idprom::tool {
 
@@ -30,8 +31,13 @@ class EditFailure : public Failure {
 };
 
 // The text `get` prints for an entry: its value text, or its bytes in hex
-// for types the listing does not show.
-std::string field_text(const ImageView &view, const Entry &entry);
+// for types the listing does not show; a MAC address in `form`.
+std::string field_text(const ImageView &view, const Entry &entry,
+                       MacForm form = MacForm::kDotted);
+
+// The listing's value text of an entry (value_text), a MAC address (six
+// bytes of a MAC type) in `form`.
+std::string value_text(const ImageView &view, const Entry &entry, MacForm form);
 
 // One field to set: which instance, whether an absent one may be added,
 // and the display attribute to give a variable-length field (by default
@@ -96,5 +102,8 @@ std::optional<std::string> malformed_text(std::span<const uint8_t> bytes, const 
 // Every problem `check` finds, first the one that ends the list; empty for
 // a sound image.
 std::vector<std::string> image_problems(std::span<const uint8_t> bytes);
+
+// The byte the first of those problems is at, where it has one.
+std::optional<uint32_t> problem_offset(std::span<const uint8_t> bytes);
 
 }  // namespace idprom::tool

@@ -3,6 +3,7 @@
 #pragma once
 
 #include <cstdint>
+#include <optional>
 #include <string>
 #include <string_view>
 
@@ -14,8 +15,14 @@ inline constexpr uint64_t kLastMac = 0xFFFFFFFFFFFFULL;
 // Failure (value) naming `what`.
 uint64_t read_mac(std::string_view text, const std::string &what);
 
-// Dotted form, as the listing prints it: 001a.2b3c.4d5e.
-std::string mac_text(uint64_t mac);
+// The text forms of an address: dotted as the listing prints it
+// (001a.2b3c.4d5e), colon (00:1a:2b:3c:4d:5e) or plain (001a2b3c4d5e).
+enum class MacForm : uint8_t { kDotted, kColon, kPlain };
+
+// The form named "dotted", "colon" or "plain"; std::nullopt for any other.
+std::optional<MacForm> mac_form(std::string_view name) noexcept;
+
+std::string mac_text(uint64_t mac, MacForm form = MacForm::kDotted);
 
 // The group bit: the low bit of the first octet.
 constexpr bool is_multicast(uint64_t mac) noexcept { return ((mac >> 40) & 1) != 0; }

@@ -233,6 +233,14 @@ void check_size(const Bytes &bytes, std::string_view text, const ValueContext &c
 
 }  // namespace
 
+std::string integer_text(uint32_t type, uint64_t value) {
+  const TypeInfo *row = find_type(type);
+  if (row != nullptr && row->form == Form::kHexInt) {
+    return hex(value, static_cast<int>(2 * fixed_width(type)));
+  }
+  return std::to_string(value);
+}
+
 void check_attribute(uint32_t type, std::optional<uint32_t> attribute) {
   if (!attribute || *attribute == 0 || is_variable(type)) return;
   const std::string label = type_label(type);

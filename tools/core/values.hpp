@@ -4,6 +4,7 @@
 
 #include <cstdint>
 #include <optional>
+#include <string>
 #include <string_view>
 #include <vector>
 
@@ -22,6 +23,12 @@ struct ValueContext {
 // starting with "hex:" is read as hex bytes whatever the type.  Throws
 // Failure (kExitValue) naming the type and what was expected.
 Bytes parse_value(std::string_view text, const ValueContext &context);
+
+// The integer of a fixed-size integer-valued field as `get --int` prints
+// it, in the form parse_value reads back: 0x and hex digits of the class
+// width for types read as hex digits (Controller Type 0x1324), decimal for
+// the others.
+std::string integer_text(uint32_t type, uint64_t value);
 
 // Refuses a display attribute other than 0 for a fixed-size type, which has
 // no length field to carry one: Failure (kExitValue) naming the type.

@@ -4,6 +4,7 @@
 #include <map>
 #include <memory>
 
+#include "batch.hpp"
 #include "common.hpp"
 #include "errors.hpp"
 #include "values.hpp"
@@ -45,48 +46,75 @@ std::string shown(const ImageView &view, const Entry &e, bool force_hex) {
   return text.empty() || force_hex ? "hex " + hex_string(bytes_of(e)) : text;
 }
 
-std::string change_of(const ImageView &a, const Entry &x, const ImageView &b, const Entry &y) {
-  if (bytes_of(x) == bytes_of(y)) {
-    return "attribute " + hex(x.attribute) + " -> " + hex(y.attribute);
-  }
+// One difference: what kind, the field it concerns (none for "size" and
+// "bytes"), and the value texts before and after.
+struct Change {
+  std::string kind;  // size, removed, changed, attribute, added or bytes
+  std::string field;
+  std::string from, to;
+};
+
+Change change_of(const std::string &field, const ImageView &a, const Entry &x, const ImageView &b,
+                 const Entry &y) {
+  if (bytes_of(x) == bytes_of(y)) return {"attribute", field, hex(x.attribute), hex(y.attribute)};
   const bool same_text = value_text(a, x) == value_text(b, y);
-  return shown(a, x, same_text) + " -> " + shown(b, y, same_text);
+  return {"changed", field, shown(a, x, same_text), shown(b, y, same_text)};
+}
+
+std::vector<Change> changes_of(const Loaded &a, const Loaded &b) {
+  const ImageView va = a.view(), vb = b.view();
+  const std::vector<Keyed> ka = keyed(va), kb = keyed(vb);
+  std::vector<Change> out;
+  if (a.bytes.size() != b.bytes.size())
+    out.push_back({"size", "", std::to_string(a.bytes.size()), std::to_string(b.bytes.size())});
+  for (const Keyed &x : ka) {
+    const Keyed *y = find_key(kb, x);
+    if (y == nullptr) {
+      out.push_back({"removed", name_of(x), shown(va, x.entry, false), ""});
+    } else if (bytes_of(x.entry) != bytes_of(y->entry) || x.entry.attribute != y->entry.attribute) {
+      out.push_back(change_of(name_of(x), va, x.entry, vb, y->entry));
+    }
+  }
+  for (const Keyed &y : kb) {
+    if (find_key(ka, y) == nullptr) out.push_back({"added", name_of(y), "", shown(vb, y.entry, false)});
+  }
+  if (out.empty() && a.bytes != b.bytes) out.push_back({"bytes", "", "", ""});
+  return out;
+}
+
+std::string line_of(const Change &c) {
+  if (c.kind == "size") return "size    " + c.from + " -> " + c.to + " bytes";
+  if (c.kind == "removed") return "removed " + c.field + ": " + c.from;
+  if (c.kind == "added") return "added   " + c.field + ": " + c.to;
+  if (c.kind == "bytes") return "same fields; the bytes differ (entry order or bytes after the end marker)";
+  return "changed " + c.field + ": " + (c.kind == "attribute" ? "attribute " : "") + c.from +
+         " -> " + c.to;
+}
+
+nlohmann::ordered_json json_of(const Change &c) {
+  nlohmann::ordered_json out = {{"kind", c.kind}};
+  if (!c.field.empty()) out["field"] = c.field;
+  if (c.kind != "added" && c.kind != "bytes") out["from"] = c.from;
+  if (c.kind != "removed" && c.kind != "bytes") out["to"] = c.to;
+  return out;
 }
 
 int run_diff(const std::string &path_a, const std::string &path_b) {
   if (path_a == "-" && path_b == "-")
     throw Failure(kExitUsage, "standard input (-) is named twice; it can be read only once");
   const Loaded a = load_image(path_a), b = load_image(path_b);
-  const ImageView va = a.view(), vb = b.view();
-  const std::vector<Keyed> ka = keyed(va), kb = keyed(vb);
-  bool differ = false;
-  if (a.bytes.size() != b.bytes.size()) {
-    std::cout << "size    " << a.bytes.size() << " -> " << b.bytes.size() << " bytes\n";
-    differ = true;
+  const std::vector<Change> changes = changes_of(a, b);
+  if (output_flags().json) {
+    nlohmann::ordered_json out = {{"files", {path_a, path_b}}, {"differ", !changes.empty()}};
+    out["changes"] = nlohmann::ordered_json::array();
+    for (const Change &c : changes) out["changes"].push_back(json_of(c));
+    std::cout << out.dump(-1, ' ', false, nlohmann::json::error_handler_t::replace) << '\n';
+  } else {
+    for (const Change &c : changes) std::cout << line_of(c) << '\n';
   }
-  for (const Keyed &x : ka) {
-    const Keyed *y = find_key(kb, x);
-    if (y == nullptr) {
-      std::cout << "removed " << name_of(x) << ": " << shown(va, x.entry, false) << '\n';
-    } else if (bytes_of(x.entry) != bytes_of(y->entry) || x.entry.attribute != y->entry.attribute) {
-      std::cout << "changed " << name_of(x) << ": " << change_of(va, x.entry, vb, y->entry) << '\n';
-    } else {
-      continue;
-    }
-    differ = true;
-  }
-  for (const Keyed &y : kb) {
-    if (find_key(ka, y) != nullptr) continue;
-    std::cout << "added   " << name_of(y) << ": " << shown(vb, y.entry, false) << '\n';
-    differ = true;
-  }
-  if (!differ && a.bytes != b.bytes) {
-    std::cout << "same fields; the bytes differ (entry order or bytes after the end marker)\n";
-    differ = true;
-  }
-  const int bad_a = report_malformed(a), bad_b = report_malformed(b);
-  if (bad_a != kExitOk || bad_b != kExitOk) return kExitMalformed;
-  return differ ? kExitAbsent : kExitOk;
+  throw_if_malformed(a);
+  throw_if_malformed(b);
+  return changes.empty() ? kExitOk : kExitAbsent;
 }
 
 }  // namespace
@@ -97,6 +125,7 @@ void add_diff_command(CLI::App &app, int &status) {
       "diff", "Field-by-field differences of two images (exit status 1 when they differ)");
   d->add_option("A", paths->first, "First image (- for standard input)")->required();
   d->add_option("B", paths->second, "Second image")->required();
+  add_json_flag(d, "One JSON object: files, differ, changes (kind, field, from, to)");
   d->callback([paths, &status] { status = run_diff(paths->first, paths->second); });
 }
 

@@ -4,6 +4,7 @@
 #include <iostream>
 #include <memory>
 
+#include "batch.hpp"
 #include "common.hpp"
 #include "errors.hpp"
 #include "fields.hpp"
@@ -23,7 +24,8 @@ int run_dump(const DumpOptions &o) {
   const Loaded image = load_image(o.image);
   if (!o.ascii) {
     std::cout << as_lines(image.view().dump());
-    return report_malformed(image);
+    throw_if_malformed(image);
+    return kExitOk;
   }
   std::span<const uint8_t> bytes = image.bytes;
   if (bytes.size() > kMaxDump) {
@@ -32,42 +34,61 @@ int run_dump(const DumpOptions &o) {
     bytes = bytes.first(kMaxDump);
   }
   std::cout << ImageView(bytes).enhanced_dump();
-  return report_malformed(image);
-}
-
-int run_check(const std::string &path) {
-  const Loaded image = load_image(path);
-  const auto problems = image_problems(image.bytes);
-  if (!problems.empty()) {
-    std::cerr << "idprom: " << path << ": " << problems.front() << '\n';
-    return kExitMalformed;
-  }
-  std::cout << path << ": ok: " << image.layout.entries << " entries, "
-            << (image.layout.end_marker ? "end marker at " + hex(*image.layout.end_marker, 4)
-                                        : std::string("no end marker (the entries fill the image)"))
-            << ", " << image.bytes.size() - image.layout.used << " bytes free\n";
+  throw_if_malformed(image);
   return kExitOk;
 }
 
-void print_checksums(std::span<const uint8_t> bytes) {
+// "ok: 5 entries, end marker at 0x00a4, 91 bytes free"; the line starts
+// with the image's name (the runner adds it).
+int check_one(const std::string &path, ImageOutput &out) {
+  const Loaded image = load_image(path);
+  const auto problems = image_problems(image.bytes);
+  if (!problems.empty()) {
+    throw Failure(kExitMalformed, path + ": " + problems.front(), problem_offset(image.bytes));
+  }
+  const Layout &l = image.layout;
+  const uint64_t free = image.bytes.size() - l.used;
+  out.text << "ok: " << count_of(l.entries, "entry", "entries") << ", "
+           << (l.end_marker ? "end marker at " + hex(*l.end_marker, 4)
+                            : std::string("no end marker (the entries fill the image; it may be "
+                                          "truncated)"))
+           << ", " << count_of(free, "byte", "bytes") << " free\n";
+  out.json = {{"ok", true}, {"entries", l.entries}, {"free", free}};
+  out.json["end_marker"] = l.end_marker ? nlohmann::ordered_json(*l.end_marker) : nullptr;
+  if (!l.end_marker) out.json["may_be_truncated"] = true;
+  return kExitOk;
+}
+
+std::string checksums_text(std::span<const uint8_t> bytes) {
   char line[64];
   const auto n = static_cast<uint32_t>(bytes.size());
   std::snprintf(line, sizeof line, "checksum:   0x%08x\ncrc-16:     0x%04x\n",
                 calculate_crc(bytes.data(), n), crc_16_buf(bytes.data(), static_cast<int32_t>(n)));
-  std::cout << line;
+  return line;
 }
 
-int run_info(const std::string &path) {
+// The same size, used, free and end marker as show --json.
+int info_one(const std::string &path, ImageOutput &out) {
   const Loaded image = load_image(path);
   const Layout &l = image.layout;
-  std::cout << "size:       " << image.bytes.size() << " bytes\n"
-            << "used:       " << l.used << " bytes\n"
-            << "free:       " << image.bytes.size() - l.used << " bytes\n"
-            << "entries:    " << l.entries << '\n'
-            << "end marker: " << (l.end_marker ? hex(*l.end_marker, 4) : std::string("none"))
-            << '\n';
-  print_checksums(std::span<const uint8_t>(image.bytes).first(l.used));
-  return report_malformed(image);
+  const auto size = static_cast<uint32_t>(image.bytes.size());
+  const auto used = std::span<const uint8_t>(image.bytes).first(l.used);
+  const uint32_t checksum = calculate_crc(used.data(), l.used);
+  const uint16_t crc = crc_16_buf(used.data(), static_cast<int32_t>(l.used));
+  out.text << "size:       " << count_of(size, "byte", "bytes") << '\n'
+           << "used:       " << count_of(l.used, "byte", "bytes") << '\n'
+           << "free:       " << count_of(size - l.used, "byte", "bytes") << '\n'
+           << "entries:    " << l.entries << '\n'
+           << "end marker: " << (l.end_marker ? hex(*l.end_marker, 4) : std::string("none"))
+           << '\n'
+           << checksums_text(used);
+  out.json = {{"size", size}, {"used", l.used}, {"free", size - l.used}};
+  out.json["end_marker"] = l.end_marker ? nlohmann::ordered_json(*l.end_marker) : nullptr;
+  out.json["entries"] = l.entries;
+  out.json["checksum"] = hex(checksum, 8);
+  out.json["crc16"] = hex(crc, 4);
+  throw_if_malformed(image);
+  return kExitOk;
 }
 
 struct ChecksumOptions {
@@ -89,7 +110,7 @@ int run_checksum(const ChecksumOptions &o) {
     }
     bytes = bytes.subspan(offset, length);
   }
-  print_checksums(bytes);
+  std::cout << checksums_text(bytes);
   return kExitOk;
 }
 
@@ -102,17 +123,20 @@ void add_inspect_commands(CLI::App &app, int &status) {
   d->add_flag("--ascii", dump->ascii, "Every byte, upper-case hex with a text column");
   d->callback([dump, &status] { status = run_dump(*dump); });
 
-  auto check_path = std::make_shared<std::string>();
+  auto check_paths = std::make_shared<std::vector<std::string>>();
   CLI::App *c =
-      app.add_subcommand("check", "Validate an image; name the first problem and its offset");
-  c->add_option("IMAGE", *check_path, "Image file, or - for standard input")->required();
-  c->callback([check_path, &status] { status = run_check(*check_path); });
+      app.add_subcommand("check", "Validate images; name each one's first problem and its offset");
+  c->add_option("IMAGE", *check_paths, "Image files, or - for standard input")->required();
+  add_json_flag(c, "One JSON object per image per line");
+  c->callback(
+      [check_paths, &status] { status = run_batch(*check_paths, check_one, Prefix::kAlways); });
 
-  auto info_path = std::make_shared<std::string>();
+  auto info_paths = std::make_shared<std::vector<std::string>>();
   CLI::App *i =
       app.add_subcommand("info", "Size, bytes used and free, entries, end marker, checksums");
-  i->add_option("IMAGE", *info_path, "Image file, or - for standard input")->required();
-  i->callback([info_path, &status] { status = run_info(*info_path); });
+  i->add_option("IMAGE", *info_paths, "Image files, or - for standard input")->required();
+  add_json_flag(i, "One JSON object per image per line");
+  i->callback([info_paths, &status] { status = run_batch(*info_paths, info_one); });
 
   auto sum = std::make_shared<ChecksumOptions>();
   CLI::App *s = app.add_subcommand("checksum", "The 32-bit rotate-and-add checksum and the CRC-16");

@@ -1,10 +1,11 @@
 // macs: the MAC addresses a board owns.
 #include <CLI/CLI.hpp>
-#include <iostream>
 #include <memory>
 
+#include "batch.hpp"
 #include "common.hpp"
 #include "errors.hpp"
+#include "macaddr.hpp"
 
 namespace idprom::tool {
 namespace {
@@ -12,52 +13,73 @@ namespace {
 constexpr uint32_t kBaseMac = 0xCF;
 constexpr uint32_t kChassisMac = 0xC3;
 constexpr uint32_t kBlockSize = 0x43;
-constexpr uint64_t kLastMac = 0xFFFFFFFFFFFFULL;
 
-std::string mac_text(uint64_t value) {
-  uint8_t mac[6];
-  char text[15];
-  mac64_to_macbuf(value, mac);
-  return macstring_r(mac, 6, text, sizeof text);
-}
+struct MacsOptions {
+  std::vector<std::string> images;
+  std::optional<uint32_t> count;  // --count: only the first N addresses
+};
 
-int run_macs(const std::string &path) {
-  const Loaded image = load_image(path);
+// The base (or chassis) MAC address and the block size, checked.
+std::pair<uint64_t, uint32_t> block_of(const Loaded &image) {
   const ImageView view = image.view();
   auto base = view.find(kBaseMac);
   if (!base) base = view.find(kChassisMac);
   if (!base) {
-    if (report_malformed(image) != kExitOk) return kExitMalformed;
-    std::cerr << "idprom: " << path
-              << ": no Base MAC Address (0xcf) or Chassis MAC Address (0xc3)\n";
-    return kExitAbsent;
+    throw_if_malformed(image);
+    throw Failure(kExitAbsent,
+                  image.path + ": no Base MAC Address (0xcf) or Chassis MAC Address (0xc3)");
   }
   if (base->length < 6) {
-    throw Failure(kExitMalformed, path + ": offset " + hex(base->offset, 4) + ": " +
-                                      describe_type(base->type) + " holds " +
-                                      std::to_string(base->length) + " bytes, a MAC address 6");
+    throw Failure(kExitMalformed,
+                  image.path + ": offset " + hex(base->offset, 4) + ": " +
+                      describe_type(base->type) + " holds " + std::to_string(base->length) +
+                      " bytes, a MAC address 6",
+                  base->offset);
   }
-  const uint64_t first = macbuf_to_mac64(base->value.data());
-  const uint32_t count = view.get_int(kBlockSize).value_or(1);
+  return {macbuf_to_mac64(base->value.data()), view.get_int(kBlockSize).value_or(1)};
+}
+
+int macs_one(const MacsOptions &o, const std::string &path, ImageOutput &out) {
+  const Loaded image = load_image(path);
+  const auto [first, block] = block_of(image);
+  const MacForm form = chosen_mac_form();
+  if (o.count && *o.count > block) {
+    throw Failure(kExitUsage, path + ": --count " + std::to_string(*o.count) + ": the block holds " +
+                                  count_of(block, "address", "addresses"));
+  }
+  const uint64_t count = o.count.value_or(block);
   const uint64_t room = kLastMac - first + 1;  // addresses up to ffff.ffff.ffff
-  for (uint64_t i = 0; i < count && i < room; ++i) std::cout << mac_text(first + i) << '\n';
-  if (count > room) {
-    std::cerr << "idprom: " << path << ": the block of " << count << " addresses from "
-              << mac_text(first) << " (MAC Addr. Block Size) wraps past ffff.ffff.ffff after "
-              << room << " addresses\n";
-    return kExitMalformed;
+  out.json = {{"base", mac_text(first, form)}, {"block_size", block}};
+  out.json["addresses"] = nlohmann::ordered_json::array();
+  for (uint64_t i = 0; i < count && i < room; ++i) {
+    out.text << mac_text(first + i, form) << '\n';
+    out.json["addresses"].push_back(mac_text(first + i, form));
   }
-  return report_malformed(image);
+  if (count > room) {
+    throw Failure(kExitMalformed, path + ": the block of " + std::to_string(block) +
+                                      " addresses from " + mac_text(first) +
+                                      " (MAC Addr. Block Size) wraps past ffff.ffff.ffff after " +
+                                      std::to_string(room) + " addresses");
+  }
+  throw_if_malformed(image);
+  return kExitOk;
 }
 
 }  // namespace
 
 void add_macs_command(CLI::App &app, int &status) {
-  auto path = std::make_shared<std::string>();
+  auto o = std::make_shared<MacsOptions>();
   CLI::App *m = app.add_subcommand(
       "macs", "The board's MAC addresses: the base (or chassis) MAC expanded by the block size");
-  m->add_option("IMAGE", *path, "Image file, or - for standard input")->required();
-  m->callback([path, &status] { status = run_macs(*path); });
+  m->add_option("IMAGE", o->images, "Image files, or - for standard input")->required();
+  m->add_option("--count", o->count, "Only the first N addresses of the block")->type_name("N");
+  add_json_flag(m, "One JSON object per image per line: base, block size, addresses");
+  add_mac_format_flag(m);
+  m->callback([o, &status] {
+    status = run_batch(o->images, [&](const std::string &path, ImageOutput &out) {
+      return macs_one(*o, path, out);
+    });
+  });
 }
 
 }  // namespace idprom::tool

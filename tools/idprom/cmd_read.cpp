@@ -1,8 +1,11 @@
-// show and get: the listing, the JSON description, one field's value.
+// show and get: the listing, the JSON description, fields' values.
+#include <sys/stat.h>
+
 #include <CLI/CLI.hpp>
-#include <iostream>
+#include <cstdio>
 #include <memory>
 
+#include "batch.hpp"
 #include "common.hpp"
 #include "describe.hpp"
 #include "errors.hpp"
@@ -14,13 +17,13 @@ namespace idprom::tool {
 namespace {
 
 struct ShowOptions {
-  std::string image;
+  std::vector<std::string> images;
   bool first = false;
   std::string instance;
   bool basic = false;
   std::vector<std::string> only;
   std::vector<std::string> except;
-  bool json = false;
+  bool all = false;
 };
 
 // The library's filter record for --only or --except: one-byte codes.
@@ -38,75 +41,154 @@ idprom_filter filter_of(const std::vector<std::string> &names, bool include) {
   return filter;
 }
 
-int run_show(const ShowOptions &o) {
-  const Loaded image = load_image(o.image);
-  if (o.json) {
-    std::cout
-        << describe(image.view()).dump(2, ' ', false, nlohmann::json::error_handler_t::replace)
-        << '\n';
-    return report_malformed(image);
+// The entries of the types the listing never shows (it prints nothing for
+// them), in the listing's layout with the code for a label: the label
+// column is 25 characters wide.
+struct Unlisted {
+  uint32_t count = 0;
+  std::string lines;
+};
+
+Unlisted unlisted_of(const ImageView &view) {
+  Unlisted out;
+  for (const Entry &e : view) {
+    if (!view.entry_text(e).empty()) continue;
+    ++out.count;
+    char head[40];
+    std::snprintf(head, sizeof head, "    %-25s: ", ("type " + hex(e.type)).c_str());
+    out.lines += head + hex_string(Bytes(e.value.begin(), e.value.end())) + '\n';
   }
-  uint32_t instance = o.first ? 1 : 0;
-  if (!o.instance.empty()) {
-    instance = parse_number(o.instance, "--instance");
-    if (instance < 1 || instance > 255) throw Failure(kExitUsage, "--instance: 1 to 255");
-  }
+  return out;
+}
+
+struct Listing {
+  uint32_t instance = 0;
   idprom_filter filter{};
   const idprom_filter *chosen = nullptr;
-  if (o.basic) chosen = &idprom_basic_filter;
-  if (!o.only.empty() || !o.except.empty()) {
-    filter = filter_of(o.only.empty() ? o.except : o.only, !o.only.empty());
-    chosen = &filter;
+};
+
+Listing listing_of(const ShowOptions &o) {
+  Listing l;
+  l.instance = o.first ? 1 : 0;
+  if (!o.instance.empty()) {
+    l.instance = parse_number(o.instance, "--instance");
+    if (l.instance < 1 || l.instance > 255) throw Failure(kExitUsage, "--instance: 1 to 255");
   }
-  std::cout << as_lines(image.view().listing(instance, chosen));
-  return report_malformed(image);
+  if (o.basic) l.chosen = &idprom_basic_filter;
+  if (!o.only.empty() || !o.except.empty()) {
+    l.filter = filter_of(o.only.empty() ? o.except : o.only, !o.only.empty());
+    l.chosen = &l.filter;
+  }
+  return l;
+}
+
+int show_one(const ShowOptions &o, const Listing &l, const std::string &path, ImageOutput &out) {
+  const Loaded image = load_image(path);
+  const ImageView view = image.view();
+  if (output_flags().json) {
+    out.json = describe(view, chosen_mac_form());
+  } else {
+    out.text << as_lines(view.listing(l.instance, l.chosen));
+    // Only the whole listing counts them: a filter leaves types out on purpose.
+    const bool whole = l.instance == 0 && l.chosen == nullptr;
+    const Unlisted unlisted = whole ? unlisted_of(view) : Unlisted{};
+    if (o.all) {
+      out.text << unlisted.lines;
+    } else if (unlisted.count > 0) {
+      out.notes.push_back(count_of(unlisted.count, "entry", "entries") +
+                          " not listed (show --all lists them)");
+    }
+  }
+  throw_if_malformed(image);
+  return kExitOk;
 }
 
 struct GetOptions {
-  std::string image;
-  std::string type;
+  std::vector<std::string> args;   // IMAGE... TYPE...
+  std::vector<std::string> types;  // -t: then every argument is an image
   std::string instance = "1";
   bool raw = false;
   bool hex = false;
   bool integer = false;
 };
 
+bool names_image(const std::string &arg) {
+  struct stat st;
+  return arg == "-" || arg.starts_with("i2c:") || ::stat(arg.c_str(), &st) == 0;
+}
+
+// IMAGE... TYPE...: the first argument is an image and the last a type;
+// between them, the arguments up to the first that names no file, "-" or
+// i2c: device are images, the rest types.
+std::pair<std::vector<std::string>, std::vector<std::string>> split_args(const GetOptions &o) {
+  if (!o.types.empty() && !o.args.empty()) return {o.args, o.types};
+  if (o.args.size() < 2 || !o.types.empty()) throw Failure(kExitUsage, "get: expected IMAGE... TYPE... (or -t TYPE)");
+  size_t cut = 1;
+  while (cut + 1 < o.args.size() && names_image(o.args[cut])) ++cut;
+  const auto at = o.args.begin() + static_cast<std::ptrdiff_t>(cut);
+  return {{o.args.begin(), at}, {at, o.args.end()}};
+}
+
+std::string value_of(const GetOptions &o, const ImageView &view, const Entry &e, uint32_t instance) {
+  const Bytes value(e.value.begin(), e.value.end());
+  if (o.raw) return std::string(value.begin(), value.end());
+  if (o.hex) return hex_string(value);
+  if (o.integer) return integer_text(e.type, view.get_int(e.type, instance).value_or(0));
+  return field_text(view, e, chosen_mac_form());
+}
+
+int get_one(const GetOptions &o, const std::vector<uint32_t> &types, uint32_t instance,
+            const std::string &path, ImageOutput &out) {
+  const Loaded image = load_image(path);
+  const ImageView view = image.view();
+  std::string absent;
+  out.json["values"] = nlohmann::ordered_json::object();
+  for (const uint32_t type : types) {
+    const std::string key = type_name(type).empty() ? hex(type) : type_name(type);
+    const auto entry = view.find(type, instance);
+    if (!entry) {
+      absent += (absent.empty() ? "no " : ", no ") + describe_type(type);
+      out.json["values"][key] = nullptr;
+      continue;
+    }
+    const std::string text = value_of(o, view, *entry, instance);
+    out.text << text << (o.raw ? "" : "\n");
+    out.json["values"][key] = text;
+  }
+  throw_if_malformed(image);
+  if (!absent.empty()) {
+    throw Failure(kExitAbsent, path + ": " + absent +
+                                   (instance == 1 ? "" : " instance " + std::to_string(instance)));
+  }
+  return kExitOk;
+}
+
 int run_get(const GetOptions &o) {
-  const Loaded image = load_image(o.image);
-  const uint32_t type = resolve_type(o.type);
+  const auto [images, names] = split_args(o);
   const uint32_t instance = parse_number(o.instance, "--instance");
   if (instance == 0) throw Failure(kExitUsage, "--instance counts from 1");
-  if (o.integer && !(lookup_is_integer(type) && !is_variable(type))) {
-    throw Failure(kExitUsage, "--int: " + describe_type(type) + " is not an integer-valued type");
+  if (o.raw && (images.size() > 1 || names.size() > 1 || output_flags().json)) {
+    throw Failure(kExitUsage, "--raw: one image, one type and no --json");
   }
-  const ImageView view = image.view();
-  const auto entry = view.find(type, instance);
-  if (!entry) {
-    if (report_malformed(image) != kExitOk) return kExitMalformed;
-    std::cerr << "idprom: " << image.path << ": no " << describe_type(type)
-              << (instance == 1 ? "" : " instance " + std::to_string(instance)) << '\n';
-    return kExitAbsent;
+  std::vector<uint32_t> types;
+  for (const std::string &name : names) {
+    const uint32_t type = resolve_type(name);
+    if (o.integer && !(lookup_is_integer(type) && !is_variable(type))) {
+      throw Failure(kExitUsage, "--int: " + describe_type(type) + " is not an integer-valued type");
+    }
+    types.push_back(type);
   }
-  const Bytes value(entry->value.begin(), entry->value.end());
-  if (o.raw) {
-    std::cout.write(reinterpret_cast<const char *>(value.data()),
-                    static_cast<std::streamsize>(value.size()));
-  } else if (o.hex) {
-    std::cout << hex_string(value) << '\n';
-  } else if (o.integer) {
-    std::cout << view.get_int(type, instance).value_or(0) << '\n';
-  } else {
-    std::cout << field_text(view, *entry) << '\n';
-  }
-  return report_malformed(image);
+  return run_batch(images, [&](const std::string &path, ImageOutput &out) {
+    return get_one(o, types, instance, path, out);
+  });
 }
 
 }  // namespace
 
 void add_read_commands(CLI::App &app, int &status) {
   auto show = std::make_shared<ShowOptions>();
-  CLI::App *s = app.add_subcommand("show", "List the fields of an image (the default command)");
-  s->add_option("IMAGE", show->image, "Image file, or - for standard input")->required();
+  CLI::App *s = app.add_subcommand("show", "List the fields of images (the default command)");
+  s->add_option("IMAGE", show->images, "Image files, or - for standard input")->required();
   auto *first = s->add_flag("--first", show->first, "Only the first instance of each type");
   auto *inst =
       s->add_option("--instance", show->instance, "Only the N-th instance of each type (1-255)")
@@ -118,24 +200,48 @@ void add_read_commands(CLI::App &app, int &status) {
   auto *except = s->add_option("--except", show->except, "All but these types (comma-separated)")
                      ->type_name("TYPES")
                      ->delimiter(',');
-  auto *json =
-      s->add_flag("--json", show->json, "Every entry as JSON (a description `build` reads)");
+  auto *all = s->add_flag("--all", show->all,
+                          "Also the entries of types the listing never shows, by code in hex");
+  add_json_flag(s, "Every entry as JSON (a description `build` reads); one line per image when "
+                   "there are several");
+  add_mac_format_flag(s);
+  auto *json = s->get_option("--json");
   first->excludes(inst);
   basic->excludes(only)->excludes(except);
   only->excludes(except);
   json->excludes(first)->excludes(inst)->excludes(basic)->excludes(only)->excludes(except);
-  s->callback([show, &status] { status = run_show(*show); });
+  all->excludes(json)->excludes(first)->excludes(inst)->excludes(basic)->excludes(only)->excludes(
+      except);
+  s->get_option("--mac-format")->needs(json);
+  s->callback([show, &status] {
+    const Listing l = listing_of(*show);
+    status = run_batch(
+        show->images,
+        [&](const std::string &path, ImageOutput &out) { return show_one(*show, l, path, out); },
+        Prefix::kPrettySingle);
+  });
 
   auto get = std::make_shared<GetOptions>();
-  CLI::App *g = app.add_subcommand("get", "Print one field's value (exit status 1 when absent)");
-  g->add_option("IMAGE", get->image, "Image file, or - for standard input")->required();
-  g->add_option("TYPE", get->type, "Type: name, label, hex or decimal code")->required();
+  CLI::App *g = app.add_subcommand(
+      "get", "Print fields' values, one line each (exit status 1 when one is absent)");
+  g->add_option("ARGS", get->args,
+                "IMAGE... TYPE...: image files (- for standard input), then types (name, label, "
+                "hex or decimal code); see -t")
+      ->type_name("IMAGE... TYPE...");
+  g->add_option("-t,--type", get->types,
+                "A type to print (repeatable); every positional argument is then an image")
+      ->type_name("TYPE")
+      ->allow_extra_args(false);
   g->add_option("--instance", get->instance, "Which instance, counted from 1")
       ->type_name("N")
       ->capture_default_str();
   auto *raw = g->add_flag("--raw", get->raw, "The stored bytes, unchanged");
   auto *hx = g->add_flag("--hex", get->hex, "The stored bytes in hex");
-  auto *in = g->add_flag("--int", get->integer, "The integer, for integer-valued types");
+  auto *in = g->add_flag("--int", get->integer,
+                         "The integer, for integer-valued types (0x and hex digits for the types "
+                         "set reads in hex)");
+  add_json_flag(g, "One JSON object per image per line: file and values");
+  add_mac_format_flag(g);
   raw->excludes(hx)->excludes(in);
   hx->excludes(in);
   g->callback([get, &status] { status = run_get(*get); });

@@ -3,6 +3,7 @@
 #include <cstdio>
 #include <iostream>
 
+#include "batch.hpp"
 #include "common.hpp"
 #include "errors.hpp"
 #include "types.hpp"
@@ -23,7 +24,22 @@ std::string length_word_text(uint32_t code) {
   return hex(word) + " " + kind + " " + std::to_string(length);
 }
 
+// One line per type: code, name (null when the listing hides the type),
+// label, class and length word.
+int run_types_json() {
+  for (const TypeInfo &row : type_table()) {
+    nlohmann::ordered_json line = {{"code", row.code}, {"type_hex", hex(row.code)}};
+    line["name"] = row.name != nullptr ? nlohmann::ordered_json(row.name) : nullptr;
+    line["label"] = row.label != nullptr ? nlohmann::ordered_json(type_label(row.code)) : nullptr;
+    line["class"] = class_name(row.code);
+    line["length_word"] = length_word_text(row.code);
+    std::cout << line.dump() << '\n';
+  }
+  return kExitOk;
+}
+
 int run_types() {
+  if (output_flags().json) return run_types_json();
   char line[160];
   std::snprintf(line, sizeof line, "%-6s %4s  %-8s  %-20s  %-18s  %s\n", "code", "dec", "class",
                 "length word", "name", "label");
@@ -44,6 +60,7 @@ int run_types() {
 void add_types_command(CLI::App &app, int &status) {
   CLI::App *t =
       app.add_subcommand("types", "The known types: code, class, length word, name, label");
+  add_json_flag(t, "One JSON object per type per line");
   t->callback([&status] { status = run_types(); });
 }
 

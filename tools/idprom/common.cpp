@@ -15,11 +15,9 @@
 
 namespace idprom::tool {
 
-int report_malformed(const Loaded &image) {
+void throw_if_malformed(const Loaded &image) {
   const auto problem = malformed_text(image.bytes, image.layout);
-  if (!problem) return kExitOk;
-  std::cerr << "idprom: " << image.path << ": " << *problem << '\n';
-  return kExitMalformed;
+  if (problem) throw Failure(kExitMalformed, image.path + ": " + *problem, image.layout.malformed_at);
 }
 
 WindowFlags &window_flags() {

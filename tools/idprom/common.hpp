@@ -14,10 +14,10 @@ class App;
 
 namespace idprom::tool {
 
-// When the image is empty or its list does not decode to its end: writes
-// where and why to standard error and returns kExitMalformed; otherwise
-// returns kExitOk.
-int report_malformed(const Loaded &image);
+// When the image is empty or its list does not decode to its end: throws
+// Failure (malformed) saying where and why, with the offset.  Commands
+// call it after printing what does decode.
+void throw_if_malformed(const Loaded &image);
 
 // --offset and --length, which every command that reads or edits an image
 // takes: one set per process, since one command runs.

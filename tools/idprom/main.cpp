@@ -8,6 +8,7 @@
 #include <string>
 #include <vector>
 
+#include "batch.hpp"
 #include "common.hpp"
 #include "errors.hpp"
 
@@ -79,8 +80,7 @@ int main(int argc, char **argv) {
   } catch (const CLI::ParseError &e) {
     return app.exit(e) == 0 ? kExitOk : kExitUsage;
   } catch (const Failure &f) {
-    std::cout.flush();
-    std::cerr << "idprom: " << f.what() << '\n';
+    print_failure(f);
     return f.code();
   } catch (const std::bad_alloc &) {
     std::cerr << "idprom: out of memory\n";

@@ -1,0 +1,112 @@
+// The runner of the commands that take several images.
+#include "batch.hpp"
+
+#include <CLI/CLI.hpp>
+#include <algorithm>
+#include <iostream>
+
+namespace idprom::tool {
+namespace {
+
+constexpr auto kReplace = nlohmann::json::error_handler_t::replace;
+
+// Each line of `text` led by `lead`.
+void write_lines(const std::string &text, const std::string &lead) {
+  if (lead.empty()) {
+    std::cout << text;
+    return;
+  }
+  for (size_t pos = 0; pos < text.size();) {
+    const size_t end = text.find('\n', pos);
+    const size_t stop = end == std::string::npos ? text.size() : end + 1;
+    std::cout << lead << std::string_view(text).substr(pos, stop - pos);
+    pos = stop;
+  }
+}
+
+void write_json(const std::string &path, const nlohmann::ordered_json &object, bool pretty) {
+  if (object.is_null()) return;
+  if (pretty) {
+    std::cout << object.dump(2, ' ', false, kReplace) << '\n';
+    return;
+  }
+  nlohmann::ordered_json line = {{"file", path}};
+  for (const auto &[key, value] : object.items()) line[key] = value;
+  std::cout << line.dump(-1, ' ', false, kReplace) << '\n';
+}
+
+void write_output(const std::string &path, const ImageOutput &out, bool several, Prefix prefix) {
+  const bool prefixed = several || prefix == Prefix::kAlways;
+  if (output_flags().json) {
+    write_json(path, out.json, !several && prefix == Prefix::kPrettySingle);
+  } else {
+    write_lines(out.text.str(), prefixed ? path + ": " : "");
+  }
+  std::cout.flush();
+  for (const std::string &note : out.notes)
+    std::cerr << "idprom: " << (several ? path + ": " : "") << note << '\n';
+}
+
+}  // namespace
+
+OutputFlags &output_flags() {
+  static OutputFlags flags;
+  return flags;
+}
+
+void add_json_flag(CLI::App *sub, const std::string &help) {
+  sub->add_flag("--json", output_flags().json, help);
+}
+
+void add_mac_format_flag(CLI::App *sub) {
+  sub->add_option("--mac-format", output_flags().mac_format,
+                  "MAC addresses as 0200.0000.0100 (dotted), 02:00:00:00:01:00 (colon) or "
+                  "020000000100 (plain)")
+      ->type_name("dotted|colon|plain")
+      ->check(CLI::IsMember({"dotted", "colon", "plain"}))
+      ->capture_default_str();
+}
+
+MacForm chosen_mac_form() { return mac_form(output_flags().mac_format).value_or(MacForm::kDotted); }
+
+int run_batch(const std::vector<std::string> &paths, const PerImage &one, Prefix prefix) {
+  if (std::count(paths.begin(), paths.end(), "-") > 1)
+    throw Failure(kExitUsage, "standard input (-) is named twice; it can be read only once");
+  int first = kExitOk;
+  for (const std::string &path : paths) {
+    ImageOutput out;
+    int status = kExitOk;
+    try {
+      status = one(path, out);
+      write_output(path, out, paths.size() > 1, prefix);
+    } catch (const Failure &f) {
+      write_output(path, out, paths.size() > 1, prefix);
+      print_failure(f, &path);
+      status = f.code();
+    }
+    if (first == kExitOk) first = status;
+  }
+  return first;
+}
+
+void print_failure(const Failure &failure, const std::string *path) {
+  std::cout.flush();
+  if (!output_flags().json) {
+    std::cerr << "idprom: " << failure.what() << '\n';
+    return;
+  }
+  std::string_view message = failure.what();
+  nlohmann::ordered_json line;
+  if (path != nullptr && message.starts_with(*path + ": ")) message.remove_prefix(path->size() + 2);
+  line["error"] = message;
+  if (path != nullptr) line["file"] = *path;
+  if (failure.offset()) line["offset"] = *failure.offset();
+  line["status"] = failure.code();
+  std::cerr << line.dump(-1, ' ', false, kReplace) << '\n';
+}
+
+std::string count_of(uint64_t n, const char *one, const char *many) {
+  return std::to_string(n) + " " + (n == 1 ? one : many);
+}
+
+}  // namespace idprom::tool

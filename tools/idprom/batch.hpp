@@ -1,0 +1,63 @@
+// Commands over several images: one runner that processes every image,
+// prefixes each line of text output with the image's name when there are
+// several (as grep does), writes one JSON object per line per image with
+// --json, and reports each image's failure without stopping the others.
+#pragma once
+
+#include <functional>
+#include <nlohmann/json.hpp>
+#include <sstream>
+#include <string>
+#include <vector>
+
+#include "errors.hpp"
+#include "macaddr.hpp"
+
+namespace CLI {
+class App;
+}
+
+namespace idprom::tool {
+
+// --json and --mac-format: one set per process, since one command runs.
+// main reads json to word the errors it prints.
+struct OutputFlags {
+  bool json = false;
+  std::string mac_format = "dotted";
+};
+OutputFlags &output_flags();
+void add_json_flag(CLI::App *sub, const std::string &help);
+void add_mac_format_flag(CLI::App *sub);
+MacForm chosen_mac_form();
+
+// What one image's run produces, written out by the runner.
+struct ImageOutput {
+  std::ostringstream text;         // lines for standard output
+  nlohmann::ordered_json json;     // the image's object with --json ("file" is added)
+  std::vector<std::string> notes;  // remarks (not errors) for standard error
+};
+
+// Runs `one` on an image: it fills the output and returns the image's
+// exit status, or throws Failure (after filling what it could, which is
+// still written).
+using PerImage = std::function<int(const std::string &path, ImageOutput &out)>;
+
+enum class Prefix : uint8_t {
+  kWhenSeveral,  // text lines get "FILE: " only when there are several images
+  kAlways,       // the command's lines always start with the name (check, verify)
+  kPrettySingle,  // as kWhenSeveral; and one image's JSON is printed indented, without "file"
+};
+
+// Every image in argument order; returns the first non-zero status.
+int run_batch(const std::vector<std::string> &paths, const PerImage &one,
+              Prefix prefix = Prefix::kWhenSeveral);
+
+// Writes a failure to standard error: "idprom: message", or with --json a
+// one-line object {"error", "file", "offset", "status"} (file and offset
+// where known; a message that starts with the file's name has it dropped).
+void print_failure(const Failure &failure, const std::string *path = nullptr);
+
+// "1 entry", "2 entries": a count and its noun.
+std::string count_of(uint64_t n, const char *one, const char *many);
+
+}  // namespace idprom::tool
