@@ -163,6 +163,9 @@ TEST(ToolValuesRoundTrip, GetIntAndListingTextReadBack) {
   write_file(desc, std::string(R"({"size": 20, "entries": [], "tail": 1234})"));
   EXPECT_EQ(run_tool({"build", desc, "-o", img, "--force"}).err,
             "idprom: " + desc + ": \"tail\" is the number 1234; give it as a string: \"1234\"\n");
+  write_file(desc, std::string(R"({"size": 20, "entries": [{"type": "pid", "valeu": "AB"}]})"));
+  EXPECT_EQ(run_tool({"build", desc, "-o", img, "--force"}).err,
+            "idprom: " + desc + ": entries[0]: unknown member \"valeu\"\n");
 }
 
 TEST(ToolMisc, HelpCompletionAndUnknownCommands) {

@@ -142,6 +142,7 @@ TEST(ToolSafety, WindowBackupsAndRestore) {
   ASSERT_EQ(list.status, 0);
   const std::string newest = list.out.substr(0, list.out.find('\n'));
   const std::string oldest = list.out.substr(newest.size() + 1, list.out.size() - newest.size() - 2);
+  EXPECT_EQ(newest.rfind(dir.path("state") + "/idprom/backups/", 0), 0u) << newest;
   EXPECT_EQ(with({"restore", img}).out, img + ": restored from " + newest + "\n");
   EXPECT_EQ(read_file(img), first);
   EXPECT_EQ(with({"restore", img, oldest}).status, 0);
