@@ -1,6 +1,7 @@
 // program, verify, help and completion as a process: the files a batch
 // leaves (or does not leave), the report per image, exit statuses.
 #include <gtest/gtest.h>
+#include <unistd.h>
 
 #include <algorithm>
 
@@ -166,6 +167,11 @@ TEST(ToolValuesRoundTrip, GetIntAndListingTextReadBack) {
   write_file(desc, std::string(R"({"size": 20, "entries": [{"type": "pid", "valeu": "AB"}]})"));
   EXPECT_EQ(run_tool({"build", desc, "-o", img, "--force"}).err,
             "idprom: " + desc + ": entries[0]: unknown member \"valeu\"\n");
+  ::setenv("XDG_STATE_HOME", dir.path("state").c_str(), 1);  // the in-place write's backup
+  ASSERT_EQ(::link(img.c_str(), (img + ".link").c_str()), 0);
+  write_file(desc, std::string(R"({"size": 20, "entries": [{"type": "pid", "value": "CD"}]})"));
+  ASSERT_EQ(run_tool({"build", desc, "-o", img, "--force"}).status, 0);
+  EXPECT_EQ(run_tool({"get", img + ".link", "pid"}).out, "CD\n");  // written through the link
 }
 
 TEST(ToolMisc, HelpCompletionAndUnknownCommands) {
