@@ -121,6 +121,9 @@ TEST(ToolSet, FailuresNameTheProblemAndLeaveTheFile) {
       {{"--attr", "text", "slots=1"}, 6,  // refused as build refuses it
        at + "Number of Slots (0x01) is a fixed-size type and has no display attribute (hex, text "
             "and decimal apply to variable-length types); nothing was written\n"},
+      {{"fab-pn=256-0001-01"}, 6,  // each group within its own width
+       at + "value '256-0001-01' for Fab Part Number (0x85): expected decimal numbers (0 to "
+            "255)-(0 to 65535)-(0 to 255); nothing was written\n"},
       {{"power=12.5"}, 6,  // the listing would show 12
        at + "value '12.5' for Power Consumption (0xd7): expected whole watts from 0 to 42949672 "
             "(the listing shows whole watts; hex: stores hundredths); nothing was written\n"},
