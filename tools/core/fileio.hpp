@@ -93,6 +93,9 @@ struct WriteOptions {
   double wait = 5;         // seconds to wait for another edit's lock
   Window window;
   i2c::Access device;      // the part and write-protect line of an i2c: path
+  // With dry_run on an i2c: path: shows the page writes the edit would make
+  // (offsets in the part), after the dirty region.  The front end's.
+  void (*show_pages)(std::ostream &out, const std::vector<Region> &pages) = nullptr;
 };
 
 // Reads an image for a read-only command; "-" is standard input, and

@@ -118,6 +118,12 @@ void EditSession::commit(const Bytes &updated, Region dirty, std::ostream &out) 
     throw Failure(kExitIo, path_ + ": internal error: change outside the dirty region");
   if (options_.dry_run) {
     print_change(out, original_, updated, dirty);
+    if (device_ && options_.show_pages != nullptr) {
+      std::vector<Region> pages;
+      for (const i2c::Run &run : device_->plan(original_, updated))
+        pages.push_back(Region{run.offset, run.length});
+      options_.show_pages(out, pages);
+    }
     return;
   }
   if (updated == original_) return;  // nothing to write

@@ -72,11 +72,15 @@ void add_device_flags(CLI::App *sub) {
 }
 
 WriteOptions WriteFlags::options() const {
-  return WriteOptions{in_place, dry_run, no_backup, backup, wait, chosen_window(), device_flags()};
+  WriteOptions options{in_place, dry_run, no_backup, backup, wait, chosen_window(), device_flags()};
+  options.show_pages = print_page_writes;
+  return options;
 }
 
 void add_write_flags(CLI::App *sub, WriteFlags &w) {
-  sub->add_flag("--dry-run", w.dry_run, "Print the dirty region before and after; write nothing");
+  sub->add_flag("--dry-run", w.dry_run,
+                "Print the dirty region before and after (and an i2c: part's page writes); "
+                "write nothing");
   sub->add_flag("--in-place", w.in_place,
                 "Write only the changed bytes into the file itself (as for devices)");
   auto *backup = sub->add_option("--backup", w.backup,

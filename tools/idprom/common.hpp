@@ -3,8 +3,10 @@
 #pragma once
 
 #include <cstdint>
+#include <iosfwd>
 #include <string>
 #include <string_view>
+#include <vector>
 
 #include "image.hpp"
 
@@ -35,6 +37,10 @@ Window chosen_window();
 // (--wp-gpio, --wp-active-low), taken by the same commands as the window.
 i2c::Access &device_flags();
 void add_device_flags(CLI::App *sub);
+
+// The dry run of an edit on an i2c: part: the page writes it would make
+// (offset in the part and length of each), one a line.
+void print_page_writes(std::ostream &out, const std::vector<Region> &pages);
 
 // Loads an image (or the chosen window of it) for a read-only command.
 Loaded load_image(const std::string &path);
