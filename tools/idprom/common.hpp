@@ -39,7 +39,7 @@ i2c::Access &device_flags();
 void add_device_flags(CLI::App *sub);
 
 // The dry run of an edit on an i2c: part: the page writes it would make
-// (offset in the part and length of each), one a line.
+// (offset in the part and length of each), one a line; nothing for none.
 void print_page_writes(std::ostream &out, const std::vector<Region> &pages);
 
 // Loads an image (or the chosen window of it) for a read-only command.
