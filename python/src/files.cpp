@@ -95,8 +95,7 @@ py::tuple save(const std::string &path, const py::bytes &data, uint64_t offset,
   }
   const Bytes updated(image.begin(), image.end());
   const Region dirty = changed(original, updated);
-  std::ostream null_out(nullptr);
-  session.commit(updated, dirty, null_out);
+  session.commit(updated, dirty);
   return py::make_tuple(offset + dirty.offset, dirty.length);
 }
 

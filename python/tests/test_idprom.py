@@ -40,7 +40,7 @@ EDITS = [
     ("set", "mac-block-size", "0x20"),                   # integer, hex text
     ("set", "0xc1", "hex:414243"),                       # code and raw bytes
     ("set", "slots", "4"),                               # absent: appended
-    ("set", "power", "12.5"),                            # watts in hundredths
+    ("set", "power", "12"),                              # whole watts, stored in hundredths
     ("delete", "deviation-n", None),
     ("delete", "CLEI Code", None),                       # by label
 ]

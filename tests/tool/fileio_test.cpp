@@ -9,7 +9,6 @@
 
 #include <cerrno>
 #include <functional>
-#include <sstream>
 
 #include "errors.hpp"
 #include "run_tool.hpp"
@@ -101,8 +100,7 @@ const std::vector<std::pair<off_t, size_t>> kRuns = {{8, 2}, {11, 1}};
 std::pair<int, std::string> commit(FaultyIo &io, const std::string &path, WriteOptions options) {
   try {
     EditSession session(io, path, std::move(options));
-    std::ostringstream out;
-    session.commit(kUpdated, kDirty, out);
+    session.commit(kUpdated, kDirty);
     return {0, ""};
   } catch (const Failure &f) {
     return {f.code(), f.what()};
@@ -210,13 +208,9 @@ TEST(FileLayer, ChangesOutsideTheDirtyRegionAndDryRun) {
   const std::string image = dir.path("board.bin");
   write_file(image, kOriginal);
   FaultyIo io;
-  std::ostringstream out;
   EditSession session(io, image, WriteOptions{true, true, true, "", 5, {}, {}});
-  EXPECT_THROW(session.commit(kUpdated, Region{8, 2}, out), Failure);
-  session.commit(kUpdated, kDirty, out);
-  EXPECT_EQ(out.str(),
-            "dirty region: offset 0x0008, 4 bytes\nbefore:\n  0x0008: 18 19 1a 1b\n"
-            "after:\n  0x0008: a0 a0 1a a0\n");
+  EXPECT_THROW(session.commit(kUpdated, Region{8, 2}), Failure);
+  session.commit(kUpdated, kDirty);
   EXPECT_EQ(io.writes, 0);
   EXPECT_EQ(read_file(image), kOriginal);
 }

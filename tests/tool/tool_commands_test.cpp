@@ -104,11 +104,26 @@ TEST(ToolSet, FailuresNameTheProblemAndLeaveTheFile) {
   const std::string img = dir.path("board.bin");
   write_file(img, read_file(kSample));
   const std::string at = "idprom: " + img + ": ";
+  // Each no-room row misses by one byte: the first leaves 67 bytes free, the second 25.
+  const std::string fill25 = "0x1e1=hex:" + std::string(42, 'a');
+  const std::string fill67 = "0x1e1=hex:" + std::string(126, 'a');
   const std::vector<std::tuple<std::vector<std::string>, int, std::string>> cases = {
       {{"pid=X", "slots=256"}, 6,  // the first assignment is not written either
-       at + "slots=256: value '256' for Number of Slots (0x01): expected an integer from 0 to 255; "
+       at + "value '256' for Number of Slots (0x01): expected an integer from 0 to 255; "
             "nothing was written\n"},
-      {{"pid"}, 2, at + "pid: expected TYPE=VALUE; nothing was written\n"},
+      {{"pid"}, 2, at + "'pid': expected TYPE=VALUE; nothing was written\n"},
+      {{fill25, "0x1e2=hex:" + std::string(126, 'b')}, 4,  // header 4, value 63, end marker
+       at + "type 0x1e2: no room for a new field and the end marker after it: needs 68 bytes, "
+            "67 free; nothing was written\n"},
+      {{fill67, "pid=" + std::string(44, 'c')}, 4,  // 18 bytes grow to 44
+       at + "PID (0xcb): not enough free bytes after the end marker to grow the field: needs 26 "
+            "bytes, 25 free; nothing was written\n"},
+      {{"--attr", "text", "slots=1"}, 6,  // refused as build refuses it
+       at + "Number of Slots (0x01) is a fixed-size type and has no display attribute (hex, text "
+            "and decimal apply to variable-length types); nothing was written\n"},
+      {{"power=12.5"}, 6,  // the listing would show 12
+       at + "value '12.5' for Power Consumption (0xd7): expected whole watts from 0 to 42949672 "
+            "(the listing shows whole watts; hex: stores hundredths); nothing was written\n"},
   };
   for (const auto &[args, status, err] : cases) {
     std::vector<std::string> all = {"set", img};

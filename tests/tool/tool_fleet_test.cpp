@@ -141,8 +141,13 @@ TEST(ToolValuesRoundTrip, GetIntAndListingTextReadBack) {
   EXPECT_EQ(run_tool({"get", img, "power"}).out, "41 Watts (Maximum)\n");
   const std::string desc = dir.path("d.json");
   write_file(desc, std::string("{\"size\": 64,\n \"entries\": [{\"type\": 1 \"value\": \"3\"}]}"));
-  EXPECT_EQ(run_tool({"program", desc, "--count", "1", "--out", img}).err, "idprom: " + desc +
-            ": not valid JSON at line 2, column 31: unexpected string literal; expected '}'\n");
+  for (const std::vector<std::string> &args :  // both through one description reader
+       {std::vector<std::string>{"program", desc, "--count", "1", "--out", img},
+        {"build", desc, "-o", img}}) {
+    EXPECT_EQ(run_tool(args).err,
+              "idprom: " + desc +
+                  ": not valid JSON at line 2, column 31: unexpected string literal; expected '}'\n");
+  }
   write_file(desc, std::string(R"({"size": 64, "entries": [{"type": 1, "value": "3",
                                     "attribute": "hex"}]})"));
   const Outcome attr = run_tool({"build", desc, "-o", img, "--force"});
@@ -150,6 +155,14 @@ TEST(ToolValuesRoundTrip, GetIntAndListingTextReadBack) {
   EXPECT_EQ(attr.err, "idprom: " + desc + ": entries[0]: Number of Slots (0x01) is a fixed-size "
             "type and has no display attribute (hex, text and decimal apply to variable-length "
             "types)\n");
+  write_file(desc, std::string(R"({"size": 20, "entries": [{"type": "pid", "value": "AB"}]})"));
+  EXPECT_EQ(run_tool({"build", desc, "-o", img, "--force", "--size", "19"}).err,
+            "idprom: " + desc + ": entries[0]: PID (0xcb): no room for a new field and the end "
+            "marker after it: needs 20 bytes, 19 free (image of 19 bytes)\n");
+  EXPECT_EQ(run_tool({"build", desc, "-o", img, "--force"}).status, 0);  // fills all 20 bytes
+  write_file(desc, std::string(R"({"size": 20, "entries": [], "tail": 1234})"));
+  EXPECT_EQ(run_tool({"build", desc, "-o", img, "--force"}).err,
+            "idprom: " + desc + ": \"tail\" is the number 1234; give it as a string: \"1234\"\n");
 }
 
 TEST(ToolMisc, HelpCompletionAndUnknownCommands) {

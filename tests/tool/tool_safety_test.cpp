@@ -71,7 +71,7 @@ TEST(ToolSafety, RefusalsKeepTheData) {
        at + "the edit would leave no end marker: it needs 4 bytes, 3 free; nothing was written "
             "(--force writes it anyway)\n"},
       {full, {"set", img, "--instance", "3", "0x1e1=hex:02"}, 1,
-       at + "0x1e1=hex:02: --instance 3: the image has 1 instance; --instance 2 adds one; nothing "
+       at + "type 0x1e1: --instance 3: the image has 1 instance; --instance 2 adds one; nothing "
             "was written\n"},
       {full, {"diff", "-", "-"}, 2,
        "idprom: standard input (-) is named twice; it can be read only once\n"},
@@ -95,6 +95,26 @@ TEST(ToolSafety, RefusalsKeepTheData) {
       forced.push_back("--force");
       EXPECT_EQ(run_tool(forced).status, 0) << testing::PrintToString(c.args);
     }
+  }
+}
+
+TEST(ToolSafety, DryRunShowsTheChangeAndWritesNothing) {
+  Scratch dir;
+  const std::string img = dir.path("board.bin");
+  const Bytes sample = read_file(IDPROM_SAMPLE_IMAGE);
+  write_file(img, sample);
+  const std::vector<std::pair<std::vector<std::string>, std::string>> cases = {
+      {{"set", img, "pid=LC-TEST-02", "--dry-run"},
+       "dirty region: offset 0x003f, 18 bytes\nbefore:\n"
+       "  0x003f: 4c 43 2d 54 45 53 54 2d 30 31 00 00 00 00 00 00\n  0x004f: 00 00\nafter:\n"
+       "  0x003f: 4c 43 2d 54 45 53 54 2d 30 32 00 00 00 00 00 00\n  0x004f: 00 00\n"},
+      {{"set", img, "pid=LC-TEST-01", "--dry-run", "--in-place"}, "no change\n"},
+  };
+  for (const auto &[args, out] : cases) {
+    const Outcome r = run_tool(args);
+    EXPECT_EQ(r.status, 0) << r.err;
+    EXPECT_EQ(r.out, out);
+    EXPECT_EQ(read_file(img), sample);
   }
 }
 

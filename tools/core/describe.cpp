@@ -6,6 +6,7 @@
 
 #include "image.hpp"
 #include "errors.hpp"
+#include "fields.hpp"
 #include "types.hpp"
 #include "values.hpp"
 
@@ -65,6 +66,16 @@ uint32_t type_of(const json &value, const std::string &where) {
   bad(where, "\"type\" must be a number or a type name");
 }
 
+// A member that holds text.  Hex digits and values such as 1234 look like
+// JSON numbers, so a number gets the quoted form to give instead.
+std::string text_of(const json &v, const std::string &where, const std::string &member) {
+  if (v.is_number())
+    bad(where,
+        member + " is the number " + v.dump() + "; give it as a string: \"" + v.dump() + "\"");
+  if (!v.is_string()) bad(where, member + " must be a string");
+  return v.get<std::string>();
+}
+
 struct BuiltEntry {
   uint32_t type;
   std::optional<uint32_t> attribute;
@@ -92,16 +103,12 @@ BuiltEntry read_entry(const json &item, const std::string &where) {
   }
   const bool has_hex = item.contains("hex"), has_value = item.contains("value");
   if (has_hex == has_value) bad(where, "give exactly one of \"hex\" and \"value\"");
-  const json &v = has_hex ? item["hex"] : item["value"];
-  const std::string member = has_hex ? "\"hex\"" : "\"value\"";
-  if (v.is_number())
-    bad(where,
-        member + " is the number " + v.dump() + "; give it as a string: \"" + v.dump() + "\"");
-  if (!v.is_string()) bad(where, member + " must be a string");
+  const std::string text = text_of(has_hex ? item["hex"] : item["value"], where,
+                                    has_hex ? "\"hex\"" : "\"value\"");
   ValueContext ctx{out.type, out.attribute.value_or(standard_attribute(out.type)), std::nullopt,
                    has_hex};
   try {
-    out.value = parse_value(v.get<std::string>(), ctx);
+    out.value = parse_value(text, ctx);
   } catch (const Failure &f) {
     bad(where, f.what(), f.code());
   }
@@ -132,11 +139,12 @@ Bytes place_entries(const json &entries, uint32_t size, const std::string &sourc
   for (size_t i = 0; i < entries.size(); ++i) {
     const std::string where = source + ": entries[" + std::to_string(i) + "]";
     const BuiltEntry e = read_entry(entries[i], where);
-    const EditResult r = editor.set(e.type, e.value, ++seen[e.type], true, e.attribute);
+    const FieldEdit edit{e.type, ++seen[e.type], true, e.attribute, false};
+    const EditResult r = editor.set(e.type, e.value, edit.instance, true, e.attribute);
     if (!r.ok()) {
       bad(where,
-          describe_type(e.type) + ": " + explain(r.status) + " (image of " + std::to_string(size) +
-              " bytes)",
+          describe_type(e.type) + ": " + refusal(editor.view(), edit, e.value.size(), r.status, 1) +
+              " (image of " + std::to_string(size) + " bytes)",
           exit_for(r.status));
     }
   }
@@ -204,8 +212,7 @@ Bytes build_image(const json &d, std::optional<uint32_t> size_option, const std:
   const uint32_t marker = ImageView(image).layout().end_marker.value_or(size);
   image.resize(size);  // drops the spare byte: filler, or the marker of a full list
   if (d.contains("tail")) {
-    const auto tail =
-        d["tail"].is_string() ? parse_hex_bytes(d["tail"].get<std::string>()) : std::nullopt;
+    const auto tail = parse_hex_bytes(text_of(d["tail"], source, "\"tail\""));
     if (!tail) bad(source, "\"tail\" must be a string of hex bytes");
     if (marker >= size || tail->size() > size - marker - 1) {
       bad(source, "\"tail\" does not fit after the end marker", kExitNoRoom);

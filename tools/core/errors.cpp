@@ -53,8 +53,7 @@ int exit_for(Status status) noexcept {
 
 std::string explain(Status status) {
   const StatusRow *row = row_of(status);
-  std::string text = row != nullptr ? row->text : "unexpected library status";
-  return text + " (" + status_name(status) + ")";
+  return row != nullptr ? row->text : "unexpected library status " + hex(status, 16);
 }
 
 std::string hex(uint64_t value, int digits) {

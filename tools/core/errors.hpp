@@ -31,7 +31,8 @@ class Failure : public std::runtime_error {
   int code_;
 };
 
-// The exit status and a sentence for a library status other than IDPROM_OK.
+// The exit status and a sentence (without the status's internal name) for a
+// library status other than IDPROM_OK.
 int exit_for(Status status) noexcept;
 std::string explain(Status status);
 

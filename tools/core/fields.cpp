@@ -2,6 +2,7 @@
 // the diagnosis of check.
 #include "fields.hpp"
 
+#include "errors.hpp"
 #include "image.hpp"
 #include "types.hpp"
 #include "values.hpp"
@@ -27,7 +28,10 @@ Region reattribute(ImageEditor &editor, const FieldEdit &edit, const Bytes &valu
   Region dirty;
   for (const Bytes *step : {static_cast<const Bytes *>(&other), &value}) {
     const EditResult r = editor.set(edit.type, *step, edit.instance, false, edit.attribute);
-    if (!r.ok()) throw EditFailure(r.status, "changing the attribute: " + explain(r.status));
+    if (!r.ok()) {
+      throw EditFailure(r.status, "changing the attribute: " +
+                                      refusal(editor.view(), edit, step->size(), r.status));
+    }
     dirty = dirty.joined(Region{r.offset, r.length});
   }
   return dirty;
@@ -42,7 +46,16 @@ std::optional<uint32_t> stray_filler(std::span<const uint8_t> bytes, const Layou
   return std::nullopt;
 }
 
+std::string bytes_text(size_t n) { return std::to_string(n) + (n == 1 ? " byte" : " bytes"); }
+
 }  // namespace
+
+Assignment split_assignment(std::string_view text) {
+  const size_t eq = text.find('=');
+  if (eq == std::string_view::npos || eq == 0)
+    throw Failure(kExitUsage, "'" + std::string(text) + "': expected TYPE=VALUE");
+  return Assignment{resolve_type(text.substr(0, eq)), std::string(text.substr(eq + 1))};
+}
 
 std::string field_text(const ImageView &view, const Entry &entry) {
   const std::string text = value_text(view, entry);
@@ -54,7 +67,8 @@ void refuse_instance_gap(const ImageView &view, uint32_t type, uint32_t instance
   uint32_t count = 0;
   for (const Entry &e : view) count += e.type == type ? 1 : 0;
   if (instance <= count + 1) return;
-  throw Failure(kExitAbsent, option + " " + std::to_string(instance) + ": the image has " +
+  throw Failure(kExitAbsent, describe_type(type) + ": " + option + " " +
+                                 std::to_string(instance) + ": the image has " +
                                  std::to_string(count) + " instance" + (count == 1 ? "" : "s") +
                                  "; " + option + " " + std::to_string(count + 1) + " adds one");
 }
@@ -62,6 +76,7 @@ void refuse_instance_gap(const ImageView &view, uint32_t type, uint32_t instance
 Bytes value_for(const ImageView &view, const FieldEdit &edit, std::string_view text) {
   const auto existing = view.find(edit.type, edit.instance);
   const bool variable = is_variable(edit.type);
+  check_attribute(edit.type, edit.attribute);
   const ValueContext ctx{edit.type, variable ? attribute_for(view, edit) : 0,
                          existing ? std::optional<uint32_t>(existing->length) : std::nullopt,
                          edit.hex};
@@ -74,13 +89,37 @@ Region set_field(ImageEditor &editor, const FieldEdit &edit, const Bytes &value)
   const uint32_t attribute = attribute_for(editor.view(), edit);
   const EditResult r = editor.set(edit.type, value, edit.instance, edit.create,
                                   variable ? std::optional<uint32_t>(attribute) : std::nullopt);
-  if (!r.ok()) throw EditFailure(r.status, describe_type(edit.type) + ": " + explain(r.status));
+  if (!r.ok()) {
+    throw EditFailure(r.status, describe_type(edit.type) + ": " +
+                                    refusal(editor.view(), edit, value.size(), r.status));
+  }
   Region dirty{r.offset, r.length};
   if (variable && edit.attribute && existing && existing->length == value.size() &&
       existing->attribute != *edit.attribute) {
     dirty = dirty.joined(reattribute(editor, edit, value));
   }
   return dirty;
+}
+
+Region assign(ImageEditor &editor, const FieldEdit &edit, std::string_view text) {
+  refuse_instance_gap(editor.view(), edit.type, edit.instance, "--instance");
+  return set_field(editor, edit, value_for(editor.view(), edit, text));
+}
+
+// A new entry needs its header, its value and an end marker after it; a
+// field that grows needs the bytes it grows by.  Either may use every byte
+// from the end marker on.
+std::string refusal(const ImageView &view, const FieldEdit &edit, size_t length, Status status,
+                    uint32_t spare) {
+  const uint32_t free = view.size() - spare - view.layout().used;
+  const auto room = [&](size_t needs) {
+    return explain(status) + ": needs " + bytes_text(needs) + ", " + std::to_string(free) + " free";
+  };
+  const auto existing = view.find(edit.type, edit.instance);
+  if (status == IDPROM_ERR_NO_ROOM) return room(header_size(edit.type) + length + 1 - spare);
+  if (status == IDPROM_ERR_NO_ROOM_TO_GROW && existing && length > existing->length)
+    return room(length - existing->length);
+  return explain(status);
 }
 
 Region delete_field(ImageEditor &editor, uint32_t type, uint32_t instance) {

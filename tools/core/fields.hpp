@@ -1,5 +1,7 @@
 // What every front end does with one field of a loaded image: the text
 // `get` prints, setting and deleting it, and what `check` finds wrong.
+// `set`, `program --set`, `build` and the Python package all set a field
+// through set_field, so that they refuse the same things in the same words.
 #pragma once
 
 #include <cstdint>
@@ -42,20 +44,43 @@ struct FieldEdit {
   bool hex = false;  // read the value text as hex bytes
 };
 
+// One TYPE=VALUE argument, its type resolved.
+struct Assignment {
+  uint32_t type = 0;
+  std::string value;
+};
+
+// Splits "TYPE=VALUE" and resolves TYPE; throws Failure (usage).
+Assignment split_assignment(std::string_view text);
+
 // An instance beyond the last one plus one would be appended as the next
-// one, not the one asked for: throws Failure (absent) naming how many
-// there are, and the instance option by `option`.
+// one, not the one asked for: throws Failure (absent) naming the type,
+// how many there are, and the instance option by `option`.
 void refuse_instance_gap(const ImageView &view, uint32_t type, uint32_t instance,
                          const std::string &option);
 
 // Reads a value text as `set` reads it for the field it will set.  Throws
-// Failure (kExitValue).
+// Failure (kExitValue), also for a display attribute given to a
+// fixed-size type (check_attribute).
 Bytes value_for(const ImageView &view, const FieldEdit &edit, std::string_view text);
 
 // Stores `value` (the entry's bytes, integers big-endian) and returns the
 // dirty region.  Throws EditFailure naming the type when the library
 // refuses; the image is then unchanged.
 Region set_field(ImageEditor &editor, const FieldEdit &edit, const Bytes &value);
+
+// The whole of `set` on one field: refuses an instance gap (naming
+// --instance), reads `text` for the field and stores it; returns the dirty
+// region.  Throws Failure as the three steps do; the image is then unchanged.
+Region assign(ImageEditor &editor, const FieldEdit &edit, std::string_view text);
+
+// Why the library refused to store `length` value bytes for `edit`, in
+// words; when for lack of room, how many bytes the edit needs and how many
+// are free ("needs 12 bytes, 3 free").  `view` is the image before the edit;
+// its last `spare` bytes lie past the image and may hold only an end marker
+// (build appends into one such byte, so that a list may fill the image).
+std::string refusal(const ImageView &view, const FieldEdit &edit, size_t length, Status status,
+                    uint32_t spare = 0);
 
 // Deletes a field; throws EditFailure ("no such field ...") when refused.
 Region delete_field(ImageEditor &editor, uint32_t type, uint32_t instance);

@@ -9,10 +9,8 @@
 #include <algorithm>
 #include <cerrno>
 #include <climits>
-#include <cstdio>
 #include <cstdlib>
 #include <cstring>
-#include <ostream>
 
 #include "errors.hpp"
 #include "fileio_detail.hpp"
@@ -246,19 +244,6 @@ mode_t creation_mode() {
   return 0666 & ~mask;
 }
 
-void print_rows(std::ostream &out, const Bytes &bytes, Region dirty) {
-  char piece[16];
-  for (uint32_t i = dirty.offset; i < dirty.end(); ++i) {
-    if ((i - dirty.offset) % 16 == 0) {
-      std::snprintf(piece, sizeof piece, "%s  0x%04x:", i == dirty.offset ? "" : "\n", i);
-      out << piece;
-    }
-    std::snprintf(piece, sizeof piece, " %02x", bytes[i]);
-    out << piece;
-  }
-  out << '\n';
-}
-
 }  // namespace
 
 Bytes read_image(Io &io, const std::string &path, const Window &window,
@@ -339,8 +324,7 @@ void create_file(Io &io, const std::string &path, const Bytes &bytes, bool force
       throw Failure(kExitUsage, path + ": holds " + std::to_string(session.original().size()) +
                                     " bytes, the new image " + std::to_string(bytes.size()));
     }
-    std::ostream null_out(nullptr);
-    session.commit(bytes, Region{0, static_cast<uint32_t>(bytes.size())}, null_out);
+    session.commit(bytes, Region{0, static_cast<uint32_t>(bytes.size())});
     return;
   }
   if (exists) {
@@ -348,18 +332,6 @@ void create_file(Io &io, const std::string &path, const Bytes &bytes, bool force
   } else {
     write_atomically(io, path, bytes, creation_mode(), false);
   }
-}
-
-void print_change(std::ostream &out, const Bytes &before, const Bytes &after, Region dirty) {
-  if (before == after) {
-    out << "no change\n";
-    return;
-  }
-  out << "dirty region: offset " << hex(dirty.offset, 4) << ", " << dirty.length << " byte"
-      << (dirty.length == 1 ? "" : "s") << "\nbefore:\n";
-  print_rows(out, before, dirty);
-  out << "after:\n";
-  print_rows(out, after, dirty);
 }
 
 }  // namespace idprom::tool

@@ -24,7 +24,6 @@
 #include <sys/types.h>
 
 #include <cstdint>
-#include <iosfwd>
 #include <optional>
 #include <string>
 #include <memory>
@@ -93,9 +92,6 @@ struct WriteOptions {
   double wait = 5;         // seconds to wait for another edit's lock
   Window window;
   i2c::Access device;      // the part and write-protect line of an i2c: path
-  // With dry_run on an i2c: path: shows the page writes the edit would make
-  // (offsets in the part), after the dirty region.  The front end's.
-  void (*show_pages)(std::ostream &out, const std::vector<Region> &pages) = nullptr;
 };
 
 // Reads an image for a read-only command; "-" is standard input, and
@@ -122,10 +118,16 @@ class EditSession {
   const Bytes &original() const noexcept { return original_; }
 
   // Writes back `updated`, which differs from the original only inside
-  // `dirty`.  With dry_run, prints the region and a before/after hex view
-  // to `out` instead.  Throws Failure (I/O) when anything fails; the file
-  // then holds its original bytes (or the message says where the backup is).
-  void commit(const Bytes &updated, Region dirty, std::ostream &out);
+  // `dirty` (checked first, also with dry_run, which then writes nothing;
+  // showing what would change is the front end's business).  Throws
+  // Failure (I/O) when anything fails; the file then holds its original
+  // bytes (or the message says where the backup is).
+  void commit(const Bytes &updated, Region dirty);
+
+  // For an i2c: path, the page writes a commit of `updated` would make
+  // (offset in the part and length of each, in order), for a dry run's
+  // view; empty for other paths.
+  std::vector<Region> planned_pages(const Bytes &updated) const;
 
   // Where the backup of the last commit went ("" when none was made).
   const std::string &backup_path() const noexcept { return backup_; }
@@ -169,8 +171,5 @@ std::string backup_folder();
 
 // The backups of an image in backup_folder(), newest first.
 std::vector<std::string> list_backups(const std::string &image);
-
-// The dry-run view: the region and its bytes before and after.
-void print_change(std::ostream &out, const Bytes &before, const Bytes &after, Region dirty);
 
 }  // namespace idprom::tool

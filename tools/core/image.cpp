@@ -45,19 +45,22 @@ std::string value_text(const ImageView &view, const Entry &entry) {
   return text;
 }
 
-uint32_t parse_number(std::string_view text, const std::string &what) {
+std::optional<uint32_t> read_number(std::string_view text) {
   int base = 10;
-  std::string_view digits = text;
-  if (digits.starts_with("0x") || digits.starts_with("0X")) {
-    digits.remove_prefix(2);
+  if (text.starts_with("0x") || text.starts_with("0X")) {
+    text.remove_prefix(2);
     base = 16;
   }
   uint32_t value = 0;
-  const auto [end, ec] = std::from_chars(digits.data(), digits.data() + digits.size(), value, base);
-  if (digits.empty() || ec != std::errc() || end != digits.data() + digits.size()) {
-    throw Failure(kExitUsage, what + ": '" + std::string(text) + "' is not a number");
-  }
+  const auto [end, ec] = std::from_chars(text.data(), text.data() + text.size(), value, base);
+  if (text.empty() || ec != std::errc() || end != text.data() + text.size()) return std::nullopt;
   return value;
+}
+
+uint32_t parse_number(std::string_view text, const std::string &what) {
+  const std::optional<uint32_t> value = read_number(text);
+  if (!value) throw Failure(kExitUsage, what + ": '" + std::string(text) + "' is not a number");
+  return *value;
 }
 
 }  // namespace idprom::tool

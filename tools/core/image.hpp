@@ -3,6 +3,7 @@
 #pragma once
 
 #include <cstdint>
+#include <optional>
 #include <span>
 #include <string>
 #include <string_view>
@@ -38,7 +39,12 @@ std::string value_text(const ImageView &view, const Entry &entry);
 // "label (0xcb)" for messages, or "type 0x1c5" when the type has no label.
 std::string describe_type(uint32_t type);
 
-// A decimal or 0x-hex number for an option; throws Failure (usage).
+// A decimal or 0x-hex number (0 to 0xffffffff) filling all of `text`;
+// std::nullopt for anything else.  Options, type codes and i2c:BUS:ADDR
+// all read their numbers through it.
+std::optional<uint32_t> read_number(std::string_view text);
+
+// read_number for an option; throws Failure (usage) naming it by `what`.
 uint32_t parse_number(std::string_view text, const std::string &what);
 
 }  // namespace idprom::tool

@@ -94,6 +94,13 @@ void check_conflicts(const ProgramRequest &r) {
     refuse("--count: 1 to " + std::to_string(kMaxUnits) + " units");
 }
 
+// Sets the first instance of a type from its value text, as `set` does.
+void set_first(ImageEditor &editor, uint32_t type, const std::string &text) {
+  FieldEdit edit;
+  edit.type = type;
+  assign(editor, edit, text);
+}
+
 Bytes with_sets(const ProgramRequest &r) {
   const Layout layout = ImageView(r.base).layout();
   if (r.base.empty()) throw Failure(kExitMalformed, r.source + ": empty file (0 bytes)");
@@ -103,7 +110,11 @@ Bytes with_sets(const ProgramRequest &r) {
   }
   Bytes image = r.base;
   ImageEditor editor(image);
-  for (const Assignment &a : r.sets) apply(editor, a);
+  try {
+    for (const Assignment &a : r.sets) set_first(editor, a.type, a.value);
+  } catch (const Failure &f) {
+    throw Failure(f.code(), "--set: " + std::string(f.what()) + "; nothing was written");
+  }
   return image;
 }
 
@@ -118,11 +129,11 @@ Unit make_unit(const ProgramRequest &r, const Bytes &image, const Pattern *patte
   try {
     if (pattern) {
       u.serial = pattern->with(number);
-      apply(editor, Assignment{kPcbSerial, *u.serial});
+      set_first(editor, kPcbSerial, *u.serial);
     }
     if (r.mac_start) {
       u.mac = *r.mac_start + uint64_t{i} * block;
-      apply(editor, Assignment{kBaseMac, mac_text(*u.mac)});
+      set_first(editor, kBaseMac, mac_text(*u.mac));
     }
   } catch (const Failure &f) {
     throw Failure(f.code(),

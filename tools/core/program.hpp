@@ -12,7 +12,7 @@
 #include <string>
 #include <vector>
 
-#include "assign.hpp"
+#include "fields.hpp"
 #include "fileio.hpp"
 
 namespace idprom::tool {

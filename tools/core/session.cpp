@@ -10,7 +10,6 @@
 #include <chrono>
 #include <cstring>
 #include <iterator>
-#include <ostream>
 #include <thread>
 
 #include "errors.hpp"
@@ -109,24 +108,14 @@ EditSession::~EditSession() {
   if (fd_ >= 0) io_.close(fd_);
 }
 
-void EditSession::commit(const Bytes &updated, Region dirty, std::ostream &out) {
+void EditSession::commit(const Bytes &updated, Region dirty) {
   const bool outside_equal =
       updated.size() == original_.size() && dirty.end() <= updated.size() &&
       std::equal(updated.begin(), updated.begin() + dirty.offset, original_.begin()) &&
       std::equal(updated.begin() + dirty.end(), updated.end(), original_.begin() + dirty.end());
   if (!outside_equal)
     throw Failure(kExitIo, path_ + ": internal error: change outside the dirty region");
-  if (options_.dry_run) {
-    print_change(out, original_, updated, dirty);
-    if (device_ && options_.show_pages != nullptr) {
-      std::vector<Region> pages;
-      for (const i2c::Run &run : device_->plan(original_, updated))
-        pages.push_back(Region{run.offset, run.length});
-      options_.show_pages(out, pages);
-    }
-    return;
-  }
-  if (updated == original_) return;  // nothing to write
+  if (options_.dry_run || updated == original_) return;  // nothing to write
   if (device_) {
     commit_device(updated);
   } else if (in_place_) {
@@ -134,6 +123,14 @@ void EditSession::commit(const Bytes &updated, Region dirty, std::ostream &out) 
   } else {
     commit_atomic(updated);
   }
+}
+
+std::vector<Region> EditSession::planned_pages(const Bytes &updated) const {
+  std::vector<Region> pages;
+  if (!device_) return pages;
+  for (const i2c::Run &run : device_->plan(original_, updated))
+    pages.push_back(Region{run.offset, run.length});
+  return pages;
 }
 
 void EditSession::commit_atomic(const Bytes &updated) {

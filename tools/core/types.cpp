@@ -5,12 +5,12 @@
 
 #include <algorithm>
 #include <cctype>
-#include <charconv>
 #include <optional>
 #include <vector>
 
 #include "errors.hpp"
 #include "idprom.hpp"
+#include "image.hpp"
 
 namespace idprom::tool {
 namespace {
@@ -109,18 +109,6 @@ std::string label_key(std::string_view label) {
   return key;
 }
 
-std::optional<uint32_t> parse_code(std::string_view text) {
-  int base = 10;
-  if (text.size() > 2 && text[0] == '0' && (text[1] == 'x' || text[1] == 'X')) {
-    text.remove_prefix(2);
-    base = 16;
-  }
-  uint32_t value = 0;
-  const auto [end, ec] = std::from_chars(text.data(), text.data() + text.size(), value, base);
-  if (text.empty() || ec != std::errc() || end != text.data() + text.size()) return std::nullopt;
-  return value;
-}
-
 uint32_t checked_code(std::string_view text, uint32_t code) {
   if (code > 0xFFFF)
     throw Failure(kExitUsage, "type " + std::string(text) + ": codes go up to 0xffff");
@@ -179,7 +167,7 @@ const char *class_name(uint32_t code) noexcept {
 }
 
 uint32_t resolve_type(std::string_view text) {
-  if (const auto code = parse_code(text)) return checked_code(text, *code);
+  if (const auto code = read_number(text)) return checked_code(text, *code);
   const std::string key = lower(text);
   std::vector<const TypeInfo *> by_label, by_prefix;
   for (const TypeInfo &row : kTypes) {

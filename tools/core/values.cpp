@@ -112,8 +112,10 @@ Bytes read_power_supply(std::string_view text, const ValueContext &ctx) {
   return read_decimal(text, ctx);
 }
 
-// Watts with up to two decimals, stored in hundredths; the listing's own
-// text ("40 Watts (Maximum)") reads back too.
+// Whole watts, stored in hundredths.  The listing shows whole watts (the
+// hundredths rounded down), so a value with decimals would not read back as
+// given: it is refused, and hex: stores any number of hundredths.  The
+// listing's own text ("40 Watts (Maximum)") reads back too.
 Bytes read_watts(std::string_view given, const ValueContext &ctx) {
   std::string_view text = given;
   for (std::string_view suffix : {" Watts (Maximum)", " Watts"}) {
@@ -122,17 +124,12 @@ Bytes read_watts(std::string_view given, const ValueContext &ctx) {
       break;
     }
   }
-  const size_t dot = text.find('.');
-  const std::string_view whole = text.substr(0, dot);
-  std::string fraction(dot == std::string_view::npos ? "" : text.substr(dot + 1));
-  const auto w = parse_unsigned(whole, 10);
-  const auto f = fraction.size() <= 2
-                     ? parse_unsigned(fraction + std::string(2 - fraction.size(), '0'), 10)
-                     : std::nullopt;
-  if (!w || !f || *w > 42949672 || *w * 100 + *f > 0xFFFFFFFFU) {
-    fail(ctx, given, "watts from 0 to 42949672.95, at most two decimals");
+  const auto w = parse_unsigned(text, 10);
+  if (!w || *w > 0xFFFFFFFFU / 100) {
+    fail(ctx, given,
+         "whole watts from 0 to 42949672 (the listing shows whole watts; hex: stores hundredths)");
   }
-  return big_endian(*w * 100 + *f, 4);
+  return big_endian(*w * 100, 4);
 }
 
 // Standard value length of a type, 0 when it has none.

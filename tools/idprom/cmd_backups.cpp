@@ -12,11 +12,8 @@ namespace {
 
 int run_backups(const std::string &image) {
   const std::vector<std::string> found = list_backups(image);
+  if (found.empty()) throw Failure(kExitAbsent, image + ": no backups in " + backup_folder());
   for (const std::string &path : found) std::cout << path << '\n';
-  if (found.empty()) {
-    std::cerr << "idprom: " << image << ": no backups in " << backup_folder() << '\n';
-    return kExitAbsent;
-  }
   return kExitOk;
 }
 
@@ -41,7 +38,7 @@ int run_restore(const RestoreOptions &o) {
                                   o.image + " " + std::to_string(session.original().size()) +
                                   "; nothing was written");
   }
-  session.commit(saved, Region{0, static_cast<uint32_t>(saved.size())}, std::cout);
+  write_back(session, saved, Region{0, static_cast<uint32_t>(saved.size())}, o.write);
   if (!o.write.dry_run) std::cout << o.image << ": restored from " << from << '\n';
   return kExitOk;
 }

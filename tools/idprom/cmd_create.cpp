@@ -1,8 +1,5 @@
 // new and build: blank images and images from a JSON description.
 #include <CLI/CLI.hpp>
-#include <fstream>
-#include <iostream>
-#include <iterator>
 #include <memory>
 
 #include "common.hpp"
@@ -39,12 +36,7 @@ struct BuildOptions {
 
 int run_build(const BuildOptions &o) {
   const std::string source = o.description == "-" ? "standard input" : o.description;
-  nlohmann::json description;
-  try {
-    description = nlohmann::json::parse(read_text_file(o.description));
-  } catch (const nlohmann::json::parse_error &e) {
-    throw Failure(kExitUsage, source + ": not valid JSON: " + e.what());
-  }
+  const nlohmann::json description = parse_description(read_text_file(o.description), source);
   const std::optional<uint32_t> size =
       o.size.empty() ? std::nullopt : std::optional<uint32_t>(size_option(o.size));
   const Bytes image = build_image(description, size, source);

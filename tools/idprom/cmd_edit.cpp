@@ -9,7 +9,6 @@
 #include "fields.hpp"
 #include "guard.hpp"
 #include "types.hpp"
-#include "values.hpp"
 
 namespace idprom::tool {
 namespace {
@@ -42,17 +41,11 @@ std::optional<uint32_t> attribute_option(const std::string &attr) {
   return kAttrDecimal;  // CLI11 allows only hex, text and decimal
 }
 
-Region apply_assignment(ImageEditor &editor, const std::string &assignment, const SetOptions &o,
+Region apply_assignment(ImageEditor &editor, const std::string &text, const SetOptions &o,
                         uint32_t instance) {
-  const size_t eq = assignment.find('=');
-  if (eq == std::string::npos || eq == 0) {
-    throw Failure(kExitUsage, "expected TYPE=VALUE");
-  }
-  const FieldEdit edit{resolve_type(assignment.substr(0, eq)), instance, !o.no_create,
-                       attribute_option(o.attr), o.hex};
-  refuse_instance_gap(editor.view(), edit.type, instance, "--instance");
-  const Bytes value = value_for(editor.view(), edit, assignment.substr(eq + 1));
-  return set_field(editor, edit, value);
+  const Assignment a = split_assignment(text);
+  return assign(editor, FieldEdit{a.type, instance, !o.no_create, attribute_option(o.attr), o.hex},
+                a.value);
 }
 
 int run_set(const SetOptions &o) {
@@ -66,12 +59,13 @@ int run_set(const SetOptions &o) {
     try {
       dirty = dirty.joined(apply_assignment(editor, assignment, o, instance));
     } catch (const Failure &f) {
-      throw Failure(f.code(),
-                    o.image + ": " + assignment + ": " + f.what() + "; nothing was written");
+      // Every message names the type (and the value, when it is the value's
+      // fault), so the assignment is not repeated in front of it.
+      throw Failure(f.code(), o.image + ": " + f.what() + "; nothing was written");
     }
   }
   guard_edit(o.image, session.original(), work, o.write.force);
-  session.commit(work, dirty, std::cout);
+  write_back(session, work, dirty, o.write);
   return kExitOk;
 }
 
@@ -96,7 +90,7 @@ int run_delete(const DeleteOptions &o) {
     throw Failure(f.code(), o.image + ": " + f.what());
   }
   guard_edit(o.image, session.original(), work, o.write.force);
-  session.commit(work, dirty, std::cout);
+  write_back(session, work, dirty, o.write);
   return kExitOk;
 }
 

@@ -4,6 +4,7 @@
 #include <CLI/CLI.hpp>
 #include <algorithm>
 #include <cerrno>
+#include <cstdio>
 #include <cstring>
 #include <fstream>
 #include <iostream>
@@ -72,9 +73,7 @@ void add_device_flags(CLI::App *sub) {
 }
 
 WriteOptions WriteFlags::options() const {
-  WriteOptions options{in_place, dry_run, no_backup, backup, wait, chosen_window(), device_flags()};
-  options.show_pages = print_page_writes;
-  return options;
+  return WriteOptions{in_place, dry_run, no_backup, backup, wait, chosen_window(), device_flags()};
 }
 
 void add_write_flags(CLI::App *sub, WriteFlags &w) {
@@ -94,6 +93,40 @@ void add_write_flags(CLI::App *sub, WriteFlags &w) {
       ->capture_default_str();
   sub->add_flag("--force", w.force,
                 "Edit even when bytes after the end marker or the end marker itself are lost");
+}
+
+namespace {
+
+// Rows of 16 bytes, each led by the offset of its first byte.
+void print_rows(std::ostream &out, const Bytes &bytes, Region dirty) {
+  char piece[16];
+  for (uint32_t i = dirty.offset; i < dirty.end(); ++i) {
+    if ((i - dirty.offset) % 16 == 0) {
+      std::snprintf(piece, sizeof piece, "%s  0x%04x:", i == dirty.offset ? "" : "\n", i);
+      out << piece;
+    }
+    std::snprintf(piece, sizeof piece, " %02x", bytes[i]);
+    out << piece;
+  }
+  out << '\n';
+}
+
+}  // namespace
+
+void write_back(EditSession &session, const Bytes &updated, Region dirty, const WriteFlags &w) {
+  session.commit(updated, dirty);
+  if (!w.dry_run) return;
+  const Bytes &before = session.original();
+  if (before == updated) {
+    std::cout << "no change\n";
+    return;
+  }
+  std::cout << "dirty region: offset " << hex(dirty.offset, 4) << ", " << dirty.length << " byte"
+            << (dirty.length == 1 ? "" : "s") << "\nbefore:\n";
+  print_rows(std::cout, before, dirty);
+  std::cout << "after:\n";
+  print_rows(std::cout, updated, dirty);
+  print_page_writes(std::cout, session.planned_pages(updated));
 }
 
 Loaded load_image(const std::string &path) {

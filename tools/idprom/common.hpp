@@ -58,6 +58,12 @@ struct WriteFlags {
 };
 void add_write_flags(CLI::App *sub, WriteFlags &w);
 
+// Commits an edit through the session; with --dry-run, prints instead
+// what would be written: the dirty region and its bytes before and after
+// ("no change" when the edit changes nothing), and for an i2c: part the
+// page writes.
+void write_back(EditSession &session, const Bytes &updated, Region dirty, const WriteFlags &w);
+
 // The whole text of a file, or of standard input for "-" (at most 64 MiB);
 // throws Failure (I/O) naming the file.
 std::string read_text_file(const std::string &path);

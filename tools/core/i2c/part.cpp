@@ -3,11 +3,11 @@
 #include "i2c/part.hpp"
 
 #include <algorithm>
-#include <charconv>
 #include <iomanip>
 #include <ostream>
 
 #include "errors.hpp"
+#include "image.hpp"
 
 namespace idprom::tool::i2c {
 namespace {
@@ -17,19 +17,6 @@ constexpr const char *kDeclare =
     "--address-width 1|2";
 
 [[noreturn]] void usage(const std::string &what) { throw Failure(kExitUsage, what); }
-
-// A decimal or 0x-prefixed hexadecimal number filling all of `text`.
-std::optional<unsigned> number(std::string_view text) {
-  int base = 10;
-  if (text.size() > 2 && text[0] == '0' && (text[1] == 'x' || text[1] == 'X')) {
-    text.remove_prefix(2);
-    base = 16;
-  }
-  unsigned value = 0;
-  const auto [end, ec] = std::from_chars(text.data(), text.data() + text.size(), value, base);
-  if (text.empty() || ec != std::errc() || end != text.data() + text.size()) return std::nullopt;
-  return value;
-}
 
 bool power_of_two(uint32_t n) { return n != 0 && (n & (n - 1)) == 0; }
 
@@ -53,8 +40,8 @@ std::optional<Target> parse_target(std::string_view path) {
   const std::string name(path);
   const auto rest = path.substr(kPrefix.size());
   const auto colon = rest.find(':');
-  const auto bus = number(rest.substr(0, colon));
-  const auto address = colon == rest.npos ? std::nullopt : number(rest.substr(colon + 1));
+  const auto bus = read_number(rest.substr(0, colon));
+  const auto address = colon == rest.npos ? std::nullopt : read_number(rest.substr(colon + 1));
   if (!bus || *bus > 1023 || !address) {
     usage(name + ": an I2C device is named i2c:BUS:ADDR, as i2c:1:0x50");
   }
