@@ -47,6 +47,28 @@ class Field(NamedTuple):
     text: str            #: the value as `idprom get` prints it
 
 
+# The keywords that declare an i2c:BUS:ADDR part, as the tool's --chip,
+# --size, --page-size, --address-width, --write-cycle-ms, --wp-gpio and
+# --wp-active-low declare it, with the type each takes.
+_PART_KEYWORDS = {"chip": str, "size": int, "page_size": int, "address_width": int,
+                  "write_cycle_ms": int, "wp_gpio": str, "wp_active_low": bool}
+
+
+def _part(keywords: Dict[str, Any]) -> Dict[str, Any]:
+    """The part keywords that were given (None: not given), checked."""
+    part = {}
+    for key, value in keywords.items():
+        kind = _PART_KEYWORDS.get(key)
+        if kind is None:
+            raise TypeError(f"unexpected keyword argument {key!r}")
+        if value is None:
+            continue
+        if type(value) is not kind or (kind is int and not 0 < value < 2**32):
+            raise Error(f"{key}={value!r}: {'a positive int' if kind is int else kind.__name__}", 2)
+        part[key] = value
+    return part
+
+
 def _bytes(data: Any) -> bytes:
     if isinstance(data, (bytes, bytearray, memoryview)):
         return bytes(data)
@@ -63,7 +85,7 @@ class Image:
     (:class:`Malformed`).
     """
 
-    __slots__ = ("_data", "_path", "_offset")
+    __slots__ = ("_data", "_path", "_offset", "_part")
 
     def __init__(self, data: Union[bytes, bytearray, memoryview]) -> None:
         """An image holding a copy of ``data`` (at most 65536 bytes)."""
@@ -71,15 +93,26 @@ class Image:
         _idprom.check_size(len(self._data))
         self._path: Optional[str] = None
         self._offset = 0
+        self._part: Dict[str, Any] = {}
 
     @classmethod
-    def open(cls, path: PathArg, offset: int = 0, length: Optional[int] = None) -> "Image":
+    def open(cls, path: PathArg, offset: int = 0, length: Optional[int] = None,
+             **part: Any) -> "Image":
         """The image in a file or device, or in the window of ``length`` bytes
         (default: to the end) from ``offset``.  :meth:`save` without a path
-        writes it back to the same place."""
+        writes it back to the same place.
+
+        ``path`` may name a serial EEPROM on an I2C bus, ``"i2c:BUS:ADDR"``,
+        whose part is declared as the tool's options declare it: ``chip``
+        (``"24c02"``, see ``idprom chips``), or ``size``, ``page_size`` and
+        ``address_width`` (1 or 2), with ``write_cycle_ms`` to override the
+        part's write-cycle deadline; ``wp_gpio`` (``"CHIP:LINE"``) and
+        ``wp_active_low`` name its write-protect line.  :meth:`save` back to
+        the part uses the same declaration."""
         path = os.fspath(path)
-        img = cls(_idprom.read(path, offset, length))
-        img._path, img._offset = path, offset
+        checked = _part(part)
+        img = cls(_idprom.read(path, offset, length, checked))
+        img._path, img._offset, img._part = path, offset, checked
         return img
 
     @classmethod
@@ -180,7 +213,7 @@ class Image:
         return _idprom.check(self._data)
 
     def save(self, path: Optional[PathArg] = None, offset: Optional[int] = None, *,
-             backup: Union[PathArg, bool, None] = None) -> Tuple[int, int]:
+             backup: Union[PathArg, bool, None] = None, **part: Any) -> Tuple[int, int]:
         """Writes the image back with the tool's rules and returns the
         region of the file written (``(0, 0)`` when it already held it).
 
@@ -193,13 +226,19 @@ class Image:
         pseudo file is written in place after a backup (``backup``: its
         path, default a new file in ~/.local/state/idprom/backups; False for
         none), only the changed bytes, read back and compared, the original
-        restored on any failure.  Returns only after the write is durable
-        and verified; on failure raises :class:`Error` and the file holds
-        its original bytes."""
+        restored on any failure.  An ``"i2c:BUS:ADDR"`` part is written as
+        the tool writes one: only the pages holding changed bytes, each
+        polled and read back, the original restored on failure; its part is
+        declared with the keywords of :meth:`open` (by default those it was
+        opened with).  Returns only after the write is durable and verified;
+        on failure raises :class:`Error` and the file holds its original
+        bytes."""
+        checked = _part(part)
         if path is None:
             if self._path is None:
                 raise Error("save: the image was not opened from a file; give a path", 2)
             path = self._path
+            checked = {**self._part, **checked}
             if offset is None:
                 offset = self._offset
         path = os.fspath(path)
@@ -207,7 +246,7 @@ class Image:
         backup_path = "" if backup is None or backup is False else os.fspath(backup)
         if backup is True:
             backup_path = ""
-        written = _idprom.save(path, self._data, offset or 0, backup_path, no_backup)
+        written = _idprom.save(path, self._data, offset or 0, backup_path, no_backup, checked)
         return written[0], written[1]
 
 

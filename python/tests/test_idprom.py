@@ -152,3 +152,31 @@ def test_readme_example_and_inventory(tmp_path, monkeypatch):
         "board.bin,LC-TEST-01,SN000000042,0200.0000.0100,32\nbroken.bin,,SN000000001,,\n"
         "sample.bin,LC-TEST-01,SN000000002,0200.0000.0100,64\n")
     assert "broken.bin: offset 0x003d: entry of PID (0xcb)" in run.stderr
+
+
+I2C = [  # the part's keywords for open() and save(); the error's exit status and text
+    (dict(chip="24c02"), None),
+    (dict(size=256, page_size=8, address_width=1, wp_gpio="gpiochip0:17"), None),
+    ({}, (2, "the part is not declared")),
+    (dict(chip="24c02", size=256), (2, "exclude each other")),
+    (dict(chip=2402), (2, "chip=2402: str")),
+]
+
+
+@pytest.mark.parametrize("part, error", I2C)
+def test_i2c_part_through_the_simulated_one(tmp_path, monkeypatch, part, error):
+    for name, value in [("IDPROM_I2C_SIMULATE", tmp_path), ("XDG_STATE_HOME", tmp_path / "s")]:
+        monkeypatch.setenv(name, str(value))
+    monkeypatch.chdir(tmp_path)
+    memory = tmp_path / "i2c-1-0x50.bin"
+    shutil.copy(SAMPLE, memory)
+    if error:
+        with pytest.raises(idprom.Error) as caught:
+            idprom.Image.open("i2c:1:0x50", **part)
+        assert (caught.value.exit_status, error[1] in str(caught.value)) == (error[0], True)
+        return
+    img = idprom.Image.open("i2c:1:0x50", **part)
+    assert bytes(img) == SAMPLE.read_bytes()
+    img.set("chassis-serial", "SN000012345")
+    assert img.save() == (0x5e, 5) and img.save("i2c:1:0x50", **part) == (0, 0)
+    assert memory.read_bytes() == bytes(img) and not (tmp_path / "i2c:1:0x50").exists()

@@ -10,7 +10,8 @@
 # tests/golden/sample_listing.txt (and the tool's `show`).  Then the README's snippets
 # must equal these sources, and the Debian packages are built and their
 # contents checked; as root under CI (or with --dpkg) they are installed,
-# used and removed again.
+# used and removed again.  The Python package (python3-idprom) is part of
+# both: imported from the temporary prefix and from the installed package.
 #   tests/consumers/run.sh [--dpkg]
 set -euo pipefail
 here=$(cd "$(dirname "$0")" && pwd)
@@ -42,7 +43,7 @@ same() {  # name, file: the file must equal the expected listing
 
 echo "--- build for /usr and install into a temporary prefix"
 cmake -S "$root" -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=Release -DCMAKE_INSTALL_PREFIX=/usr \
-      -DIDPROM_BUILD_TESTS=OFF -DIDPROM_BUILD_EXAMPLES=OFF >/dev/null
+      -DIDPROM_BUILD_TESTS=OFF -DIDPROM_BUILD_EXAMPLES=OFF -DIDPROM_PYTHON=ON >/dev/null
 cmake --build "$build" -j2 >/dev/null
 prefix=$work/prefix
 cmake --install "$build" --prefix "$prefix" >/dev/null
@@ -111,6 +112,14 @@ for want in "$major:1" "$version:1" "$major.0:1" "$((major + 1)):0" "$major.999:
 done
 echo "ok: find_package(idprom VERSION) follows the SONAME ($version)"
 
+# The Python package, from the prefix's site-packages (built for /usr, it
+# has no search path of its own either); one call that goes through the
+# library and the front-end core.
+py_check='import idprom, sys; assert idprom.__file__.startswith(sys.argv[1]), idprom.__file__; print(idprom.Image.open(sys.argv[2]).get("pid"))'
+pid=$(cd "$work" && PYTHONPATH=$prefix/lib/python3/dist-packages LD_LIBRARY_PATH=$libdir /usr/bin/python3 -c "$py_check" "$prefix/" "$sample")
+[ "$pid" = LC-TEST-01 ] || fail "the Python package from the prefix read pid '$pid'"
+echo "ok: import idprom from $prefix/lib/python3/dist-packages"
+
 if $have_tool; then
   # Built for /usr, the tool has no search path of its own.
   LD_LIBRARY_PATH=$libdir "$prefix/bin/idprom" --version
@@ -139,6 +148,9 @@ for f in /usr/include/idprom\.h "$lib/libidprom\.so" "$lib/libidprom\.a" "$lib/p
   expect_in libidprom-dev "$f"
 done
 packages="libidprom0 libidprom-dev"
+expect_in python3-idprom "/usr/lib/python3/dist-packages/idprom/__init__\.py"
+expect_in python3-idprom "/usr/lib/python3/dist-packages/idprom/_idprom\..*\.so"
+packages="$packages python3-idprom"
 if $have_tool; then
   expect_in libidprom-dev /usr/include/idprom\.hpp
   expect_in idprom /usr/bin/idprom
@@ -174,6 +186,9 @@ if $have_tool; then
   fi
   echo "ok: idprom --version and its manual page from the package"
 fi
+pid=$(cd "$work" && /usr/bin/python3 -c "$py_check" /usr/lib/python3/dist-packages/ "$sample")
+[ "$pid" = LC-TEST-01 ] || fail "the installed Python package read pid '$pid'"
+echo "ok: import idprom from the python3-idprom package"
 dpkg --purge $packages >/dev/null
 installed_packages=""
 echo "ok: packages installed, used and removed"

@@ -1,13 +1,17 @@
 // Direct I2C access against the simulated part at the ioctl boundary: the
 // exact transfers, page splitting, polling deadlines on the part's clock,
-// retries, restore, write protect, window edges, the lock.
+// retries, restore, write protect, window edges, the lock; and the tool
+// itself on a simulated part (IDPROM_I2C_SIMULATE).
 #include <gtest/gtest.h>
 
+#include <cstdlib>
 #include <filesystem>
+#include <fstream>
 #include <tuple>
 
 #include "i2c/eeprom.hpp"
 #include "i2c/simulated.hpp"
+#include "run_tool.hpp"
 
 using namespace idprom::tool;
 using namespace idprom::tool::i2c;
@@ -181,4 +185,61 @@ TEST(I2c, LockSharedByReadersExclusiveForEditors) {
   }
   Lock editor(system_i2c(), clock, kTarget, false, dir);
   EXPECT_THROW(Lock(system_i2c(), clock, kTarget, true, dir), Failure);
+}
+
+// The README's worked example on the simulated part: each "$ " line a
+// command, the other lines their exact output.
+TEST(I2c, ReadmeExampleRunsOnTheSimulatedPart) {
+  idprom::test::Scratch dir;
+  const std::filesystem::path sample(IDPROM_SAMPLE_IMAGE), tool(IDPROM_TOOL);
+  std::filesystem::create_directory_symlink(sample.parent_path(), dir.path("examples"));
+  std::ifstream readme(IDPROM_README);
+  std::string line, script, want;
+  while (std::getline(readme, line) && line != "<!-- run by tests/tool/i2c_test.cpp -->") {}
+  std::getline(readme, line);  // the opening fence
+  while (std::getline(readme, line) && line != "```")
+    (line.starts_with("$ ") ? script : want) += line.substr(line.starts_with("$ ") ? 2 : 0) + "\n";
+  idprom::test::write_file(dir.path("example.sh"), script);
+  const std::string run = "cd " + dir.path("") + " && PATH=" + tool.parent_path().string() +
+                          ":$PATH XDG_STATE_HOME=$PWD/state sh example.sh >out 2>&1";
+  EXPECT_EQ(std::system(run.c_str()), 0);
+  EXPECT_EQ(idprom::test::slurp(dir.path("out")), want);
+  EXPECT_NE(want.find("page writes"), std::string::npos);
+}
+
+// Edits through the tool on a simulated 24c02 holding the sample: the part
+// ends up as the same edit leaves a file, or byte-identical on failure.
+TEST(I2c, ToolEditsTheSimulatedPart) {
+  const std::string fail = "idprom: i2c:1:0x50: ";
+  const std::vector<std::tuple<const char *, const char *, std::vector<std::string>, int,
+                               std::string>> table = {
+      {"the change's pages only", "", {"--chip", "24c02"}, 0, ""},
+      {"a simulated write-protect line, released to write", "", {"--chip", "24c02", "--wp-gpio",
+       "gpiochip0:17"}, 0, ""},
+      {"a page dropped twice: the pages before it named, all restored", "0x6", {"--chip",
+       "24c02"}, 5, fail + "bytes 0x0060-0x0062: read back wrong, also on the retry; written "
+       "before: 0x005e-0x005f; the original bytes were restored\n"},
+      {"the part's file and the declared part differ", "", {"--chip", "24c04"}, 2,
+       "i2c-1-0x50.bin: the simulated part holds 256 bytes, the declared part 512\n"},
+      {"a malformed fault mask", "0x6z", {"--chip", "24c02"}, 2, "idprom: "
+       "IDPROM_I2C_SIMULATE_DROP=0x6z: a 32-bit mask, as 0x6\n"},
+  };
+  for (const auto &[what, drop, part, status, err] : table) {
+    idprom::test::Scratch dir;
+    const Bytes sample = idprom::test::sample_image();
+    const std::string memory = dir.path("i2c-1-0x50.bin"), file = dir.path("file.bin");
+    idprom::test::write_file(memory, sample);
+    idprom::test::write_file(file, sample);
+    ::setenv("IDPROM_I2C_SIMULATE", dir.path("").c_str(), 1);
+    ::setenv("IDPROM_I2C_SIMULATE_DROP", drop, 1);
+    std::vector<std::string> args = {"set", "i2c:1:0x50", "chassis-serial=SN000012345"};
+    args.insert(args.end(), part.begin(), part.end());
+    const auto got = idprom::test::run_tool(args);
+    ::unsetenv("IDPROM_I2C_SIMULATE");
+    EXPECT_EQ(got.status, status) << what;
+    EXPECT_TRUE(err.empty() ? got.err.empty() : got.err.find(err) != std::string::npos) << got.err;
+    if (status == 0) idprom::test::run_tool({"set", file, "chassis-serial=SN000012345"});
+    EXPECT_EQ(idprom::test::read_file(memory), idprom::test::read_file(file)) << what;
+  }
+  ::unsetenv("IDPROM_I2C_SIMULATE_DROP");
 }

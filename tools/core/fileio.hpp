@@ -124,6 +124,11 @@ class EditSession {
   // bytes (or the message says where the backup is).
   void commit(const Bytes &updated, Region dirty);
 
+  // For an i2c: path, the page writes a commit of `updated` would make
+  // (offset in the part and length of each, in order), for a dry run's
+  // view; empty for other paths.
+  std::vector<Region> planned_pages(const Bytes &updated) const;
+
   // Where the backup of the last commit went ("" when none was made).
   const std::string &backup_path() const noexcept { return backup_; }
 

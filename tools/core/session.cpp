@@ -125,6 +125,14 @@ void EditSession::commit(const Bytes &updated, Region dirty) {
   }
 }
 
+std::vector<Region> EditSession::planned_pages(const Bytes &updated) const {
+  std::vector<Region> pages;
+  if (!device_) return pages;
+  for (const i2c::Run &run : device_->plan(original_, updated))
+    pages.push_back(Region{run.offset, run.length});
+  return pages;
+}
+
 void EditSession::commit_atomic(const Bytes &updated) {
   try {
     write_atomically(io_, resolved(path_), updated, stat_.st_mode, true, &stat_);

@@ -75,7 +75,9 @@ WriteOptions WriteFlags::options() const {
 }
 
 void add_write_flags(CLI::App *sub, WriteFlags &w) {
-  sub->add_flag("--dry-run", w.dry_run, "Print the dirty region before and after; write nothing");
+  sub->add_flag("--dry-run", w.dry_run,
+                "Print the dirty region before and after (and an i2c: part's page writes); "
+                "write nothing");
   sub->add_flag("--in-place", w.in_place,
                 "Write only the changed bytes into the file itself (as for devices)");
   auto *backup = sub->add_option("--backup", w.backup,
@@ -122,6 +124,7 @@ void write_back(EditSession &session, const Bytes &updated, Region dirty, const 
   print_rows(std::cout, before, dirty);
   std::cout << "after:\n";
   print_rows(std::cout, updated, dirty);
+  print_page_writes(std::cout, session.planned_pages(updated));
 }
 
 Loaded load_image(const std::string &path) {

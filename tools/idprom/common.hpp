@@ -3,8 +3,10 @@
 #pragma once
 
 #include <cstdint>
+#include <iosfwd>
 #include <string>
 #include <string_view>
+#include <vector>
 
 #include "image.hpp"
 
@@ -36,6 +38,10 @@ Window chosen_window();
 i2c::Access &device_flags();
 void add_device_flags(CLI::App *sub);
 
+// The dry run of an edit on an i2c: part: the page writes it would make
+// (offset in the part and length of each), one a line; nothing for none.
+void print_page_writes(std::ostream &out, const std::vector<Region> &pages);
+
 // Loads an image (or the chosen window of it) for a read-only command.
 Loaded load_image(const std::string &path);
 
@@ -54,7 +60,8 @@ void add_write_flags(CLI::App *sub, WriteFlags &w);
 
 // Commits an edit through the session; with --dry-run, prints instead
 // what would be written: the dirty region and its bytes before and after
-// ("no change" when the edit changes nothing).
+// ("no change" when the edit changes nothing), and for an i2c: part the
+// page writes.
 void write_back(EditSession &session, const Bytes &updated, Region dirty, const WriteFlags &w);
 
 // The whole text of a file, or of standard input for "-" (at most 64 MiB);

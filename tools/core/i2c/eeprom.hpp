@@ -7,7 +7,9 @@
 //   protect.hpp  the write-protect GPIO and the guard that releases it
 //   lock.hpp     one lock per bus and address
 //   eeprom.hpp   reads and verified page writes (this file)
-//   simulated.hpp  a simulated part for dry runs and tests
+//   simulated.hpp  a simulated part for tests and rehearsals
+//   rehearsal.hpp  the simulated part in place of the bus (IDPROM_I2C_SIMULATE)
+//   device.hpp     an i2c: image path for the file layer
 //
 // Reads are sequential reads from an address: as many bytes at once as the
 // adapter takes, halving the size when it refuses one, and never past the

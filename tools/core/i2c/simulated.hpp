@@ -1,8 +1,7 @@
-// A serial EEPROM and its adapter, simulated at the ioctl boundary.  A dry
-// run of an edit on an I2C part runs the real write sequence against a
-// simulation holding the part's current bytes, and shows the transcript:
-// the exact transfers the edit would make, and that they verify.  The tests
-// drive the module's faults through it.
+// A serial EEPROM and its adapter, simulated at the ioctl boundary.  The
+// tests drive the module's faults through it, and a rehearsal
+// (rehearsal.hpp) puts it in place of the bus, so that the tool itself
+// runs the real read and write sequence without hardware.
 //
 // It behaves as the parts do: an address pointer that writes set and reads
 // advance (wrapping at the part's end); a write's data wrapping inside its
