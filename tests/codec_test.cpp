@@ -136,6 +136,8 @@ TEST(Lookup, StatusesAndValues) {
   EXPECT_EQ(idprom_get_field_data(nullptr, 0, 0x01, &out, 1, false), IDPROM_ERR_NOT_FOUND);
   EXPECT_EQ(idprom_get_field_data(padded({}, 4).data(), 4, 0x01, &out, 1, false), IDPROM_ERR_NOT_FOUND);
   EXPECT_EQ(out, 0xA5);
+  EXPECT_EQ(idprom_get_field_data(image.data(), 28, 0x01, &out, 1, true), IDPROM_OK);
+  EXPECT_EQ(out, 0x05);  // the first of the two instances
 }
 
 }  // namespace

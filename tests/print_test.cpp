@@ -272,9 +272,9 @@ TEST(Dump, Layouts) {
   EXPECT_EQ(capture_stdout([&] { idprom_dump(to_end.data(), 4); }), "\n\t  0x00: c3 00 ff ff");
   Bytes data(20);
   for (size_t i = 0; i < data.size(); ++i) data[i] = static_cast<uint8_t>(0x41 + i);
-  data[1] = 0x7F;
+  data[0] = 0x1F, data[1] = 0x7F, data[2] = 0x7E, data[3] = 0x20;  // the printable range's edges
   const std::string rows =
-      "  000: 41 7F 43 44 45 46 47 48 49 4A 4B 4C 4D 4E 4F 50    A.CDEFGHIJKLMNOP\n"
+      "  000: 1F 7F 7E 20 45 46 47 48 49 4A 4B 4C 4D 4E 4F 50    ..~ EFGHIJKLMNOP\n"
       "  010: 51 52 53 54                                        QRST\n";
   EXPECT_EQ(capture_stdout([&] { idprom_enhanced_dump(data.data(), 20); }), rows);
   expect_cut_at_every_size("\n" + rows, [&](char *buf, uint32_t size) { idprom_enhanced_dump_to_buf(data.data(), 20, buf, size); }, 2);

@@ -48,6 +48,11 @@ TEST(ToolCommands, OutputsAndStatuses) {
       {{"get", bad, "slots"}, 3, "5\n", bad_err},
       {{"dump", kSample, "--offset", "160", "--length", "20"}, 0,
        "\t  0x00: 00 00 0f a0 ff ff ff ff ff ff ff ff ff ff ff ff\n", ""},
+      {{"checksum", kSample, "--range", "256:0"}, 0, "checksum:   0x00000001\ncrc-16:     0x0000\n",
+       ""},  // an empty range at the very end
+      {{"checksum", kSample, "--range", "1:256"}, 2, "",
+       "idprom: --range 1:256: runs past the image's end (256 bytes)\n"},
+      {{"checksum", kSample, "--range", "12"}, 2, "", "idprom: --range: expected OFFSET:LENGTH\n"},
       {{"show", "/nonexistent/image.bin"}, 5, "",
        "idprom: /nonexistent/image.bin: cannot open: No such file or directory\n"},
   };
