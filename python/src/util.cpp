@@ -3,6 +3,7 @@
 
 #include "binding.hpp"
 #include "errors.hpp"
+#include "macaddr.hpp"
 #include "types.hpp"
 #include "values.hpp"
 
@@ -21,30 +22,15 @@ uint16_t crc16(const py::bytes &data) {
   return crc_16_buf(bytes.data(), static_cast<int32_t>(bytes.size()));
 }
 
-// The library writes the dotted form; the colon and plain forms regroup
-// its digits.
 std::string mac_text(const py::bytes &data, const std::string &form) {
   const auto mac = span_of(data);
   if (mac.size() != 6) {
     throw Failure(tool::kExitValue,
                   "a MAC address is 6 bytes, not " + std::to_string(mac.size()));
   }
-  char text[15];
-  const std::string dotted = macstring_r(mac.data(), 6, text, sizeof text);
-  if (form == "dotted") return dotted;
-  std::string digits;
-  for (char c : dotted) {
-    if (c != '.') digits += c;
-  }
-  if (form == "plain") return digits;
-  if (form != "colon") {
-    throw Failure(tool::kExitUsage, "form '" + form + "': expected dotted, colon or plain");
-  }
-  std::string colon;
-  for (size_t i = 0; i < digits.size(); i += 2) {
-    colon += (i == 0 ? "" : ":") + digits.substr(i, 2);
-  }
-  return colon;
+  const auto chosen = tool::mac_form(form);
+  if (!chosen) throw Failure(tool::kExitUsage, "form '" + form + "': expected dotted, colon or plain");
+  return tool::mac_text(macbuf_to_mac64(mac.data()), *chosen);
 }
 
 py::bytes mac_bytes(const std::string &text) {
