@@ -6,6 +6,8 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <gtest/gtest.h>
+
 #include <cstdlib>
 #include <filesystem>
 #include <string>
@@ -87,6 +89,22 @@ inline Outcome run_tool(const std::vector<std::string> &args,
   r.out = slurp(out_path);
   r.err = slurp(err_path);
   return r;
+}
+
+// One run of the tool and everything it should give back.
+struct Case {
+  std::vector<std::string> args;
+  int status;
+  std::string out, err;
+};
+
+inline void expect_cases(const std::vector<Case> &cases) {
+  for (const Case &c : cases) {
+    const Outcome r = run_tool(c.args);
+    EXPECT_EQ(r.status, c.status) << testing::PrintToString(c.args);
+    EXPECT_EQ(r.out, c.out) << testing::PrintToString(c.args);
+    EXPECT_EQ(r.err, c.err) << testing::PrintToString(c.args);
+  }
 }
 
 }  // namespace idprom::test

@@ -17,21 +17,6 @@ namespace {
 
 const std::string kSample = IDPROM_SAMPLE_IMAGE;  // Base MAC 0200.0000.0100, block 64
 
-struct Case {
-  std::vector<std::string> args;
-  int status;
-  std::string out, err;
-};
-
-void expect_cases(const std::vector<Case> &cases) {
-  for (const Case &c : cases) {
-    const Outcome r = run_tool(c.args);
-    EXPECT_EQ(r.status, c.status) << testing::PrintToString(c.args);
-    EXPECT_EQ(r.out, c.out) << testing::PrintToString(c.args);
-    EXPECT_EQ(r.err, c.err) << testing::PrintToString(c.args);
-  }
-}
-
 TEST(ToolBatch, EveryImageProcessedWithItsNameAndTheFirstStatus) {
   Scratch dir;
   const std::string a = dir.path("a"), bad = dir.path("bad"), c = dir.path("c");

@@ -27,11 +27,6 @@ TEST(ToolCommands, OutputsAndStatuses) {
   const std::string bad = dir.path("bad.bin");
   // Number of Slots, PID with length 0, then more.
   write_file(bad, Bytes{0x01, 0x05, 0xCB, 0x80, 0x41, 0x01, 0x00, 0xFF});
-  struct Case {
-    std::vector<std::string> args;
-    int status;
-    std::string out, err;
-  };
   const std::string bad_err = "idprom: " + bad +
                               ": offset 0x0002: entry of PID (0xcb): length 0 (a variable-length "
                               "field holds at least one byte); 1 entry before it decodes\n";
@@ -72,12 +67,7 @@ TEST(ToolCommands, OutputsAndStatuses) {
   EXPECT_EQ(run_tool({"chips"}).out.substr(0, 108),
             "chip      size  page  address bytes  write cycle (ms)\n"
             "24c01      128     8              1                10\n");
-  for (const Case &c : cases) {
-    const Outcome r = run_tool(c.args);
-    EXPECT_EQ(r.status, c.status) << testing::PrintToString(c.args);
-    EXPECT_EQ(r.out, c.out) << testing::PrintToString(c.args);
-    EXPECT_EQ(r.err, c.err) << testing::PrintToString(c.args);
-  }
+  expect_cases(cases);
 }
 
 TEST(ToolSet, SeveralAssignmentsWrittenOnceThenDiffed) {
