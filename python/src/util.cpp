@@ -29,7 +29,8 @@ std::string mac_text(const py::bytes &data, const std::string &form) {
                   "a MAC address is 6 bytes, not " + std::to_string(mac.size()));
   }
   const auto chosen = tool::mac_form(form);
-  if (!chosen) throw Failure(tool::kExitUsage, "form '" + form + "': expected dotted, colon or plain");
+  if (!chosen)
+    throw Failure(tool::kExitUsage, "form '" + form + "': expected dotted, colon or plain");
   return tool::mac_text(macbuf_to_mac64(mac.data()), *chosen);
 }
 

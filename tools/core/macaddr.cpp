@@ -7,13 +7,10 @@
 
 namespace idprom::tool {
 
-namespace {
-constexpr uint32_t kBaseMac = 0xCF;
-}
-
 uint64_t read_mac(std::string_view text, const std::string &what) {
   try {
-    const Bytes mac = parse_value(text, ValueContext{kBaseMac, kAttrHex, std::nullopt, false});
+    const Bytes mac =
+        parse_value(text, ValueContext{IDPROM_TYPE_BASE_MAC, kAttrHex, std::nullopt, false});
     if (mac.size() != 6) throw Failure(kExitValue, "a MAC address holds 6 bytes");
     return macbuf_to_mac64(mac.data());
   } catch (const Failure &f) {

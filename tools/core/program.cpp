@@ -11,10 +11,6 @@
 namespace idprom::tool {
 namespace {
 
-constexpr uint32_t kPcbSerial = 0xC1;
-constexpr uint32_t kBaseMac = 0xCF;
-constexpr uint32_t kBlockSize = 0x43;
-
 [[noreturn]] void refuse(const std::string &what) {
   throw Failure(kExitUsage, what + "; nothing was written");
 }
@@ -84,9 +80,9 @@ void check_macs(const ProgramRequest &r, uint32_t block) {
 
 void check_conflicts(const ProgramRequest &r) {
   for (const Assignment &a : r.sets) {
-    if (a.type == kPcbSerial && !r.serial.empty())
+    if (a.type == IDPROM_TYPE_PCB_SERIAL && !r.serial.empty())
       refuse("--set gives PCB Serial Number, which --serial sets for each unit");
-    if (a.type == kBaseMac && r.mac_start)
+    if (a.type == IDPROM_TYPE_BASE_MAC && r.mac_start)
       refuse("--set gives Base MAC Address, which --mac-start sets for each unit");
   }
   if (r.mac_end && !r.mac_start) refuse("--mac-end needs --mac-start");
@@ -129,11 +125,11 @@ Unit make_unit(const ProgramRequest &r, const Bytes &image, const Pattern *patte
   try {
     if (pattern) {
       u.serial = pattern->with(number);
-      set_first(editor, kPcbSerial, *u.serial);
+      set_first(editor, IDPROM_TYPE_PCB_SERIAL, *u.serial);
     }
     if (r.mac_start) {
       u.mac = *r.mac_start + uint64_t{i} * block;
-      set_first(editor, kBaseMac, mac_text(*u.mac));
+      set_first(editor, IDPROM_TYPE_BASE_MAC, mac_text(*u.mac));
     }
   } catch (const Failure &f) {
     throw Failure(f.code(),
@@ -147,7 +143,7 @@ Unit make_unit(const ProgramRequest &r, const Bytes &image, const Pattern *patte
 std::vector<Unit> plan_units(const ProgramRequest &r) {
   check_conflicts(r);
   const Bytes image = with_sets(r);
-  const uint32_t block = ImageView(image).get_int(kBlockSize).value_or(1);
+  const uint32_t block = ImageView(image).get_int(IDPROM_TYPE_MAC_BLOCK_SIZE).value_or(1);
   std::optional<Pattern> pattern;
   if (!r.serial.empty()) {
     pattern = read_pattern(r.serial);

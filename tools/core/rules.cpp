@@ -14,9 +14,6 @@ namespace {
 
 using json = nlohmann::json;
 
-constexpr uint32_t kBaseMac = 0xCF;
-constexpr uint32_t kBlockSize = 0x43;
-
 [[noreturn]] void bad(const std::string &where, const std::string &what) {
   throw Failure(kExitUsage, where + ": " + what);
 }
@@ -78,7 +75,7 @@ void check_filler(const ImageView &view, std::vector<RuleFailure> &out) {
 }
 
 void check_macs(const ImageView &view, const Rules &rules, std::vector<RuleFailure> &out) {
-  const auto base = view.find(kBaseMac);
+  const auto base = view.find(IDPROM_TYPE_BASE_MAC);
   if (base && base->length != 6) {
     out.push_back({"base-mac", "Base MAC Address holds " + std::to_string(base->length) +
                                    " bytes, a MAC address 6"});
@@ -93,7 +90,7 @@ void check_macs(const ImageView &view, const Rules &rules, std::vector<RuleFailu
     out.push_back({"mac", "no Base MAC Address"});
     return;
   }
-  const uint64_t block = view.get_int(kBlockSize).value_or(1);
+  const uint64_t block = view.get_int(IDPROM_TYPE_MAC_BLOCK_SIZE).value_or(1);
   const uint64_t last = first + std::max<uint64_t>(block, 1) - 1;
   if (first < rules.mac->first || last > rules.mac->second) {
     out.push_back({"mac", "block " + mac_text(first) + " to " + mac_text(last) + " (" +

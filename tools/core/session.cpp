@@ -183,7 +183,8 @@ void EditSession::restore(const std::vector<Region> &runs, const std::string &wh
   int err = 0;
   long mismatch = -1;
   for (const Region &run : runs) {
-    if (err == 0) err = write_all(io_, fd_, original_.data() + run.offset, run.length, base + run.offset);
+    if (err == 0)
+      err = write_all(io_, fd_, original_.data() + run.offset, run.length, base + run.offset);
   }
   if (err == 0) err = sync_fd(io_, fd_);
   for (const Region &run : runs) {

@@ -76,7 +76,8 @@ std::vector<Change> changes_of(const Loaded &a, const Loaded &b) {
     }
   }
   for (const Keyed &y : kb) {
-    if (find_key(ka, y) == nullptr) out.push_back({"added", name_of(y), "", shown(vb, y.entry, false)});
+    if (find_key(ka, y) == nullptr)
+      out.push_back({"added", name_of(y), "", shown(vb, y.entry, false)});
   }
   if (out.empty() && a.bytes != b.bytes) out.push_back({"bytes", "", "", ""});
   return out;
@@ -86,7 +87,8 @@ std::string line_of(const Change &c) {
   if (c.kind == "size") return "size    " + c.from + " -> " + c.to + " bytes";
   if (c.kind == "removed") return "removed " + c.field + ": " + c.from;
   if (c.kind == "added") return "added   " + c.field + ": " + c.to;
-  if (c.kind == "bytes") return "same fields; the bytes differ (entry order or bytes after the end marker)";
+  if (c.kind == "bytes")
+    return "same fields; the bytes differ (entry order or bytes after the end marker)";
   return "changed " + c.field + ": " + (c.kind == "attribute" ? "attribute " : "") + c.from +
          " -> " + c.to;
 }

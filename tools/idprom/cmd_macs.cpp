@@ -10,9 +10,6 @@
 namespace idprom::tool {
 namespace {
 
-constexpr uint32_t kBaseMac = 0xCF;
-constexpr uint32_t kChassisMac = 0xC3;
-constexpr uint32_t kBlockSize = 0x43;
 
 struct MacsOptions {
   std::vector<std::string> images;
@@ -22,8 +19,8 @@ struct MacsOptions {
 // The base (or chassis) MAC address and the block size, checked.
 std::pair<uint64_t, uint32_t> block_of(const Loaded &image) {
   const ImageView view = image.view();
-  auto base = view.find(kBaseMac);
-  if (!base) base = view.find(kChassisMac);
+  auto base = view.find(IDPROM_TYPE_BASE_MAC);
+  if (!base) base = view.find(IDPROM_TYPE_CHASSIS_MAC);
   if (!base) {
     throw_if_malformed(image);
     throw Failure(kExitAbsent,
@@ -36,7 +33,8 @@ std::pair<uint64_t, uint32_t> block_of(const Loaded &image) {
                       " bytes, a MAC address 6",
                   base->offset);
   }
-  return {macbuf_to_mac64(base->value.data()), view.get_int(kBlockSize).value_or(1)};
+  return {macbuf_to_mac64(base->value.data()),
+          view.get_int(IDPROM_TYPE_MAC_BLOCK_SIZE).value_or(1)};
 }
 
 int macs_one(const MacsOptions &o, const std::string &path, ImageOutput &out) {
@@ -44,8 +42,8 @@ int macs_one(const MacsOptions &o, const std::string &path, ImageOutput &out) {
   const auto [first, block] = block_of(image);
   const MacForm form = chosen_mac_form();
   if (o.count && *o.count > block) {
-    throw Failure(kExitUsage, path + ": --count " + std::to_string(*o.count) + ": the block holds " +
-                                  count_of(block, "address", "addresses"));
+    throw Failure(kExitUsage, path + ": --count " + std::to_string(*o.count) +
+                                  ": the block holds " + count_of(block, "address", "addresses"));
   }
   const uint64_t count = o.count.value_or(block);
   const uint64_t room = kLastMac - first + 1;  // addresses up to ffff.ffff.ffff

@@ -122,14 +122,16 @@ bool names_image(const std::string &arg) {
 // i2c: device are images, the rest types.
 std::pair<std::vector<std::string>, std::vector<std::string>> split_args(const GetOptions &o) {
   if (!o.types.empty() && !o.args.empty()) return {o.args, o.types};
-  if (o.args.size() < 2 || !o.types.empty()) throw Failure(kExitUsage, "get: expected IMAGE... TYPE... (or -t TYPE)");
+  if (o.args.size() < 2 || !o.types.empty())
+    throw Failure(kExitUsage, "get: expected IMAGE... TYPE... (or -t TYPE)");
   size_t cut = 1;
   while (cut + 1 < o.args.size() && names_image(o.args[cut])) ++cut;
   const auto at = o.args.begin() + static_cast<std::ptrdiff_t>(cut);
   return {{o.args.begin(), at}, {at, o.args.end()}};
 }
 
-std::string value_of(const GetOptions &o, const ImageView &view, const Entry &e, uint32_t instance) {
+std::string value_of(const GetOptions &o, const ImageView &view, const Entry &e,
+                     uint32_t instance) {
   const Bytes value(e.value.begin(), e.value.end());
   if (o.raw) return std::string(value.begin(), value.end());
   if (o.hex) return hex_string(value);

@@ -17,7 +17,8 @@ namespace idprom::tool {
 
 void throw_if_malformed(const Loaded &image) {
   const auto problem = malformed_text(image.bytes, image.layout);
-  if (problem) throw Failure(kExitMalformed, image.path + ": " + *problem, image.layout.malformed_at);
+  if (problem)
+    throw Failure(kExitMalformed, image.path + ": " + *problem, image.layout.malformed_at);
 }
 
 WindowFlags &window_flags() {
