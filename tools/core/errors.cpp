@@ -62,4 +62,8 @@ std::string hex(uint64_t value, int digits) {
   return buf;
 }
 
+std::string count_of(uint64_t n, const char *one, const char *many) {
+  return std::to_string(n) + " " + (n == 1 ? one : many);
+}
+
 }  // namespace idprom::tool

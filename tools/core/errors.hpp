@@ -46,4 +46,7 @@ std::string explain(Status status);
 // Formats a number as "0x" and lower-case hex digits, at least `digits` wide.
 std::string hex(uint64_t value, int digits = 2);
 
+// A count and its noun: "1 entry", "2 entries".
+std::string count_of(uint64_t n, const char *one, const char *many);
+
 }  // namespace idprom::tool

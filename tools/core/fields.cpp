@@ -46,8 +46,6 @@ std::optional<uint32_t> stray_filler(std::span<const uint8_t> bytes, const Layou
   return std::nullopt;
 }
 
-std::string bytes_text(size_t n) { return std::to_string(n) + (n == 1 ? " byte" : " bytes"); }
-
 }  // namespace
 
 Assignment split_assignment(std::string_view text) {
@@ -77,7 +75,7 @@ void refuse_instance_gap(const ImageView &view, uint32_t type, uint32_t instance
   if (instance <= count + 1) return;
   throw Failure(kExitAbsent, describe_type(type) + ": " + option + " " +
                                  std::to_string(instance) + ": the image has " +
-                                 std::to_string(count) + " instance" + (count == 1 ? "" : "s") +
+                                 count_of(count, "instance", "instances") +
                                  "; " + option + " " + std::to_string(count + 1) + " adds one");
 }
 
@@ -121,7 +119,7 @@ std::string refusal(const ImageView &view, const FieldEdit &edit, size_t length,
                     uint32_t spare) {
   const uint32_t free = view.size() - spare - view.layout().used;
   const auto room = [&](size_t needs) {
-    return explain(status) + ": needs " + bytes_text(needs) + ", " + std::to_string(free) + " free";
+    return explain(status) + ": needs " + count_of(needs, "byte", "bytes") + ", " + std::to_string(free) + " free";
   };
   const auto existing = view.find(edit.type, edit.instance);
   if (status == IDPROM_ERR_NO_ROOM) return room(header_size(edit.type) + length + 1 - spare);

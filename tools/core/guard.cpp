@@ -22,7 +22,7 @@ void guard_trailing(const std::string &path, const Bytes &before, const Bytes &a
   if (lost == 0) return;
   throw Failure(kExitMalformed,
                 path + ": offset " + hex(first, 4) + ": the edit would overwrite " +
-                    std::to_string(lost) + " byte" + (lost == 1 ? "" : "s") +
+                    count_of(lost, "byte", "bytes") +
                     " other than 0xff after the end marker; nothing was written (--force "
                     "overwrites them)");
 }

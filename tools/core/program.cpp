@@ -46,7 +46,7 @@ void check_serials(const Pattern &p, const ProgramRequest &r) {
   const uint64_t last = uint64_t{r.serial_start} + r.count - 1;
   if (last >= limit) {
     refuse("--serial '" + p.text + "': unit number " + std::to_string(last) + " does not fit in " +
-           std::to_string(p.width) + " digit" + (p.width == 1 ? "" : "s") + " (units " +
+           count_of(p.width, "digit", "digits") + " (units " +
            std::to_string(r.serial_start) + " to " + std::to_string(last) + ")");
   }
 }
@@ -69,8 +69,8 @@ void check_macs(const ProgramRequest &r, uint32_t block) {
   if (units_that_fit < r.count) {
     const uint64_t first = start + units_that_fit * block;
     refuse("the MAC block of unit " + std::to_string(units_that_fit + 1) + " of " +
-           std::to_string(r.count) + " (" + mac_text(first) + ", " + std::to_string(block) +
-           " address" + (block == 1 ? "" : "es") + ") passes " + bound);
+           std::to_string(r.count) + " (" + mac_text(first) + ", " +
+           count_of(block, "address", "addresses") + ") passes " + bound);
   }
   const uint64_t last = start + uint64_t{r.count} * block - 1;
   if ((last >> 40) != (start >> 40))

@@ -224,7 +224,7 @@ Bytes read_unknown(std::string_view text, const ValueContext &ctx) {
 void check_size(const Bytes &bytes, std::string_view text, const ValueContext &ctx) {
   const uint32_t width = fixed_width(ctx.type);
   if (!is_variable(ctx.type) && bytes.size() != width) {
-    fail(ctx, text, "exactly " + std::to_string(width) + " byte" + (width == 1 ? "" : "s"));
+    fail(ctx, text, "exactly " + count_of(width, "byte", "bytes"));
   }
   if (is_variable(ctx.type) && (bytes.empty() || bytes.size() > max_length(ctx.type))) {
     fail(ctx, text, "1 to " + std::to_string(max_length(ctx.type)) + " bytes");

@@ -105,8 +105,4 @@ void print_failure(const Failure &failure, const std::string *path) {
   std::cerr << line.dump(-1, ' ', false, kReplace) << '\n';
 }
 
-std::string count_of(uint64_t n, const char *one, const char *many) {
-  return std::to_string(n) + " " + (n == 1 ? one : many);
-}
-
 }  // namespace idprom::tool

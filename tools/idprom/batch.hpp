@@ -57,7 +57,4 @@ int run_batch(const std::vector<std::string> &paths, const PerImage &one,
 // where known; a message that starts with the file's name has it dropped).
 void print_failure(const Failure &failure, const std::string *path = nullptr);
 
-// "1 entry", "2 entries": a count and its noun.
-std::string count_of(uint64_t n, const char *one, const char *many);
-
 }  // namespace idprom::tool

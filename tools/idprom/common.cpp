@@ -120,8 +120,8 @@ void write_back(EditSession &session, const Bytes &updated, Region dirty, const 
     std::cout << "no change\n";
     return;
   }
-  std::cout << "dirty region: offset " << hex(dirty.offset, 4) << ", " << dirty.length << " byte"
-            << (dirty.length == 1 ? "" : "s") << "\nbefore:\n";
+  std::cout << "dirty region: offset " << hex(dirty.offset, 4) << ", "
+            << count_of(dirty.length, "byte", "bytes") << "\nbefore:\n";
   print_rows(std::cout, before, dirty);
   std::cout << "after:\n";
   print_rows(std::cout, updated, dirty);

@@ -10,8 +10,7 @@ void print_page_writes(std::ostream &out, const std::vector<Region> &pages) {
   if (pages.empty()) return;  // no change, and the dry run said so
   out << "page writes: " << pages.size() << '\n';
   for (const Region &page : pages) {
-    out << "  " << hex(page.offset, 4) << ", " << page.length << " byte"
-        << (page.length == 1 ? "" : "s") << '\n';
+    out << "  " << hex(page.offset, 4) << ", " << count_of(page.length, "byte", "bytes") << '\n';
   }
 }
 
