@@ -45,16 +45,22 @@ std::string value_text(const ImageView &view, const Entry &entry) {
   return text;
 }
 
+std::optional<uint64_t> parse_unsigned(std::string_view text, int base) {
+  uint64_t value = 0;
+  const auto [end, ec] = std::from_chars(text.data(), text.data() + text.size(), value, base);
+  if (text.empty() || ec != std::errc() || end != text.data() + text.size()) return std::nullopt;
+  return value;
+}
+
 std::optional<uint32_t> read_number(std::string_view text) {
   int base = 10;
   if (text.starts_with("0x") || text.starts_with("0X")) {
     text.remove_prefix(2);
     base = 16;
   }
-  uint32_t value = 0;
-  const auto [end, ec] = std::from_chars(text.data(), text.data() + text.size(), value, base);
-  if (text.empty() || ec != std::errc() || end != text.data() + text.size()) return std::nullopt;
-  return value;
+  const std::optional<uint64_t> value = parse_unsigned(text, base);
+  if (!value || *value > UINT32_MAX) return std::nullopt;
+  return static_cast<uint32_t>(*value);
 }
 
 uint32_t parse_number(std::string_view text, const std::string &what) {

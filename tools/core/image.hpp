@@ -39,6 +39,11 @@ std::string value_text(const ImageView &view, const Entry &entry);
 // "label (0xcb)" for messages, or "type 0x1c5" when the type has no label.
 std::string describe_type(uint32_t type);
 
+// Digits in `base` filling all of `text` (no sign, no prefix), up to
+// 2^64 - 1; std::nullopt for anything else.  Every number the front end
+// reads goes through it.
+std::optional<uint64_t> parse_unsigned(std::string_view text, int base);
+
 // A decimal or 0x-hex number (0 to 0xffffffff) filling all of `text`;
 // std::nullopt for anything else.  Options, type codes and i2c:BUS:ADDR
 // all read their numbers through it.

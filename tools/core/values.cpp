@@ -4,11 +4,11 @@
 #include "values.hpp"
 
 #include <cctype>
-#include <charconv>
 #include <string>
 
 #include "errors.hpp"
 #include "idprom.hpp"
+#include "image.hpp"
 #include "types.hpp"
 
 namespace idprom::tool {
@@ -20,13 +20,6 @@ namespace {
   if (what.empty()) what = "type";
   throw Failure(kExitValue, "value '" + std::string(text) + "' for " + what + " (" + hex(ctx.type) +
                                 "): expected " + expected);
-}
-
-std::optional<uint64_t> parse_unsigned(std::string_view text, int base) {
-  uint64_t value = 0;
-  const auto [end, ec] = std::from_chars(text.data(), text.data() + text.size(), value, base);
-  if (text.empty() || ec != std::errc() || end != text.data() + text.size()) return std::nullopt;
-  return value;
 }
 
 Bytes big_endian(uint64_t value, uint32_t width) {

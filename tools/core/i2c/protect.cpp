@@ -5,10 +5,11 @@
 #include <gpiod.h>
 
 #include <cerrno>
-#include <charconv>
+#include <climits>
 #include <cstring>
 
 #include "errors.hpp"
+#include "image.hpp"
 
 namespace idprom::tool::i2c {
 namespace {
@@ -42,18 +43,16 @@ class GpioLine : public WriteProtect {
 
 std::unique_ptr<WriteProtect> gpio_write_protect(const std::string &pin, bool active_low) {
   const auto colon = pin.rfind(':');
-  unsigned offset = 0;
-  const char *last = pin.data() + pin.size();
-  const auto [end, ec] = colon == std::string::npos
-                             ? std::from_chars(last, last, offset)
-                             : std::from_chars(pin.data() + colon + 1, last, offset);
-  if (colon == std::string::npos || colon == 0 || ec != std::errc() || end != last) {
+  const auto offset = colon == std::string::npos || colon == 0
+                          ? std::nullopt
+                          : parse_unsigned(std::string_view(pin).substr(colon + 1), 10);
+  if (!offset || *offset > UINT_MAX) {
     throw Failure(kExitUsage, "--wp-gpio " + pin + ": give CHIP:LINE, as gpiochip0:17");
   }
   const std::string chip_name = pin.substr(0, colon);
   gpiod_chip *chip = gpiod_chip_open_lookup(chip_name.c_str());
   if (chip == nullptr) throw Failure(kExitIo, "--wp-gpio " + pin + ": " + std::strerror(errno));
-  gpiod_line *line = gpiod_chip_get_line(chip, offset);
+  gpiod_line *line = gpiod_chip_get_line(chip, static_cast<unsigned>(*offset));
   const int flags = active_low ? GPIOD_LINE_REQUEST_FLAG_ACTIVE_LOW : 0;
   if (line == nullptr || gpiod_line_request_output_flags(line, "idprom", flags, kAsserted) < 0) {
     const int err = errno;

@@ -10,6 +10,7 @@
 
 #include "errors.hpp"
 #include "fileio.hpp"
+#include "image.hpp"
 
 namespace idprom::tool::i2c {
 namespace {
@@ -29,14 +30,12 @@ SimulatedSettings faults() {
   for (const Fault &fault : kFaults) {
     const char *text = std::getenv(fault.variable);
     if (text == nullptr || *text == '\0') continue;
-    char *end = nullptr;
-    errno = 0;
-    const unsigned long mask = std::strtoul(text, &end, 0);
-    if (*end != '\0' || errno != 0 || mask > UINT32_MAX || *text == '-') {
+    const std::optional<uint32_t> mask = read_number(text);
+    if (!mask) {
       throw Failure(kExitUsage, std::string(fault.variable) + "=" + text +
                                     ": a 32-bit mask, as 0x6");
     }
-    settings.*fault.mask = static_cast<uint32_t>(mask);
+    settings.*fault.mask = *mask;
   }
   return settings;
 }
