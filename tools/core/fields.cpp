@@ -119,7 +119,8 @@ std::string refusal(const ImageView &view, const FieldEdit &edit, size_t length,
                     uint32_t spare) {
   const uint32_t free = view.size() - spare - view.layout().used;
   const auto room = [&](size_t needs) {
-    return explain(status) + ": needs " + count_of(needs, "byte", "bytes") + ", " + std::to_string(free) + " free";
+    return explain(status) + ": needs " + count_of(needs, "byte", "bytes") + ", " +
+           std::to_string(free) + " free";
   };
   const auto existing = view.find(edit.type, edit.instance);
   if (status == IDPROM_ERR_NO_ROOM) return room(header_size(edit.type) + length + 1 - spare);

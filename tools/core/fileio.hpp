@@ -153,8 +153,9 @@ class EditSession {
 
 // Creates `path` holding `bytes` (new and build): atomically through a
 // temporary file (an i2c: path is refused: a part is programmed by editing
-// it, with `restore`, so that the edit keeps a backup); an existing file is replaced only with `force` (a device
-// is then written in place, after a backup, like an edit).
+// it, with `restore`, so that the edit keeps a backup); an existing file
+// is replaced only with `force` (a device or a hard-linked file is then
+// written in place, after a backup, like an edit).
 void create_file(Io &io, const std::string &path, const Bytes &bytes, bool force,
                  const WriteOptions &options);
 
