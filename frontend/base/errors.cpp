@@ -43,7 +43,35 @@ const StatusRow *row_of(Status status) noexcept {
   return nullptr;
 }
 
+// Each kind and its exit status; the first row of an exit status is its
+// kind when only the status is known.
+struct KindRow {
+  Kind kind;
+  int exit;
+};
+
+constexpr KindRow kKindRows[] = {
+    {Kind::kAbsent, kExitAbsent}, {Kind::kUsage, kExitUsage},   {Kind::kMalformed, kExitMalformed},
+    {Kind::kNoRoom, kExitNoRoom}, {Kind::kIo, kExitIo},         {Kind::kLocked, kExitIo},
+    {Kind::kConflict, kExitIo},   {Kind::kOwner, kExitIo},      {Kind::kValue, kExitValue},
+    {Kind::kRule, kExitRule},
+};
+
 }  // namespace
+
+Kind kind_of_exit(int code) noexcept {
+  for (const KindRow &row : kKindRows) {
+    if (row.exit == code) return row.kind;
+  }
+  return Kind::kIo;
+}
+
+int exit_of(Kind kind) noexcept {
+  for (const KindRow &row : kKindRows) {
+    if (row.kind == kind) return row.exit;
+  }
+  return kExitIo;
+}
 
 int exit_for(Status status) noexcept {
   if (status == IDPROM_OK) return kExitOk;

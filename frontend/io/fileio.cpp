@@ -51,7 +51,7 @@ Region Region::joined(Region other) const noexcept {
 namespace detail {
 
 void io_fail(const std::string &path, const std::string &doing, int err, const std::string &after) {
-  throw Failure(kExitIo, path + ": " + doing + ": " + std::strerror(err) + after);
+  throw Failure(Kind::kIo, path + ": " + doing + ": " + std::strerror(err) + after, err);
 }
 
 namespace {
@@ -206,7 +206,7 @@ int copy_owner(Io &io, int fd, const struct stat &owner, const std::string &temp
 
 // Fills the temporary file: 0 or an errno.
 int fill_temporary(Io &io, int fd, const Bytes &bytes, mode_t mode, const std::string &temp,
-                   const struct stat *owner, std::string *doing) {
+                   const struct stat *owner, std::string *doing, Kind *kind) {
   long mismatch = -1;
   *doing = "writing " + temp;
   if (const int err = write_all(io, fd, bytes.data(), bytes.size(), 0)) return err;
@@ -216,7 +216,10 @@ int fill_temporary(Io &io, int fd, const Bytes &bytes, mode_t mode, const std::s
     return err;
   }
   if (owner != nullptr) {
-    if (const int err = copy_owner(io, fd, *owner, temp, doing)) return err;
+    if (const int err = copy_owner(io, fd, *owner, temp, doing)) {
+      *kind = Kind::kOwner;
+      return err;
+    }
   }
   *doing = "setting the mode of " + temp;
   if (io.fchmod(fd, mode & 07777) != 0) return errno;
@@ -291,7 +294,8 @@ void write_atomically(Io &io, const std::string &path, const Bytes &bytes, mode_
     io_fail(path, "creating a temporary file in " + parent_of(path), errno,
             "; " + path + " was not changed");
   std::string doing;
-  int err = fill_temporary(io, fd, bytes, mode, temp, owner, &doing);
+  Kind kind = Kind::kIo;
+  int err = fill_temporary(io, fd, bytes, mode, temp, owner, &doing, &kind);
   if (io.close(fd) != 0 && err == 0) {
     err = errno;
     doing = "closing " + temp;
@@ -304,7 +308,8 @@ void write_atomically(Io &io, const std::string &path, const Bytes &bytes, mode_
     io.unlink(temp.c_str());
     if (err == EEXIST && !replace)
       throw Failure(kExitUsage, path + ": exists; use --force to replace it");
-    io_fail(path, doing, err, "; " + path + " was not changed");
+    throw Failure(kind, path + ": " + doing + ": " + std::strerror(err) + "; " + path +
+                            " was not changed", err);
   }
   sync_directory(io, parent_of(path));
 }

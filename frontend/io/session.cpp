@@ -97,9 +97,9 @@ void EditSession::open_locked() {
     io_.close(fd_);
     fd_ = -1;
     if (!locked || Clock::now() >= deadline) {
-      throw Failure(kExitIo, path_ + ": the image is locked by another edit; gave up after " +
-                                 std::to_string(static_cast<int>(options_.wait)) +
-                                 " s (--wait SECONDS)");
+      throw Failure(Kind::kLocked, path_ + ": the image is locked by another edit; gave up after " +
+                                       std::to_string(static_cast<int>(options_.wait)) +
+                                       " s (--wait SECONDS)");
     }
   }
 }
@@ -137,8 +137,8 @@ void EditSession::commit_atomic(const Bytes &updated) {
   try {
     write_atomically(io_, resolved(path_), updated, stat_.st_mode, true, &stat_);
   } catch (const Failure &f) {
-    if (std::strstr(f.what(), "keeping the owner") == nullptr) throw;
-    throw Failure(f.code(), std::string(f.what()) + " (--in-place writes into the file itself)");
+    if (f.kind() != Kind::kOwner) throw;
+    throw f.reworded(std::string(f.what()) + " (--in-place writes into the file itself)");
   }
 }
 
