@@ -68,6 +68,25 @@ std::string field_text(const ImageView &view, const Entry &entry, MacForm form) 
   return text.empty() ? hex_string(Bytes(entry.value.begin(), entry.value.end())) : text;
 }
 
+DataKind data_kind(const Entry &entry) noexcept {
+  const TypeInfo *row = find_type(entry.type);
+  if (row == nullptr) return DataKind::kBytes;
+  switch (row->form) {
+    case Form::kDecimal:
+    case Form::kHexInt:
+      return idprom_lookup_is_integer(entry.type) ? DataKind::kInteger : DataKind::kText;
+    case Form::kHexBytes:
+      return DataKind::kBytes;
+    case Form::kByAttribute:
+    {
+      const uint32_t attribute = entry.attribute & IDPROM_ATTR_MASK;  // 0x00 shows as hex too
+      return attribute == IDPROM_ATTR_HEX || attribute == 0 ? DataKind::kBytes : DataKind::kText;
+    }
+    default:
+      return DataKind::kText;
+  }
+}
+
 void refuse_instance_gap(const ImageView &view, uint32_t type, uint32_t instance,
                          const std::string &option) {
   uint32_t count = 0;

@@ -35,6 +35,13 @@ class EditFailure : public Failure {
 std::string field_text(const ImageView &view, const Entry &entry,
                        MacForm form = MacForm::kDotted);
 
+// What an entry's value is as data, for front ends that hand values out as
+// native values (Python: int, str, bytes).  A kText value is field_text,
+// which set reads back to the same bytes; a kInteger one the big-endian
+// number; a kBytes one the stored bytes.
+enum class DataKind : uint8_t { kInteger, kText, kBytes };
+DataKind data_kind(const Entry &entry) noexcept;
+
 // The listing's value text of an entry (value_text), a MAC address (six
 // bytes of a MAC type) in `form`.
 std::string value_text(const ImageView &view, const Entry &entry, MacForm form);
