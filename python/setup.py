@@ -39,7 +39,9 @@ module = Extension(
     include_dirs=pybind11_includes() + [f"{ROOT}/include", f"{ROOT}/src", f"{ROOT}/frontend"],
     define_macros=[("IDPROM_STATIC_DEFINE", "1")],
     extra_compile_args=["-std=c++20", "-fvisibility=hidden"],
-    libraries=["gpiod"],  # the write-protect line of i2c: parts (Debian's libgpiod-dev)
+    # the write-protect line of i2c: parts (Debian's libgpiod-dev); verify's
+    # patterns (Debian's libre2-dev)
+    libraries=["gpiod", "re2"],
     language="c++",
 )
 

@@ -1,6 +1,8 @@
 // Reading rules and checking an image against them.
 #include "model/rules.hpp"
 
+#include <re2/re2.h>
+
 #include <algorithm>
 
 #include "base/errors.hpp"
@@ -36,14 +38,19 @@ uint32_t type_of(const json &name, const std::string &where) {
   }
 }
 
+// Memory one compiled pattern may use; far beyond any sensible rule, and
+// what bounds the engine's work on a value.
+constexpr int64_t kPatternMemory = int64_t{8} << 20;
+
 Rules::Match match_of(const std::string &type, const json &pattern, const std::string &where) {
   if (!pattern.is_string()) bad(where, "a regular expression is a string");
-  try {
-    const std::string text = pattern.get<std::string>();
-    return Rules::Match{type_of(type, where), text, std::regex(text)};
-  } catch (const std::regex_error &e) {
-    bad(where, "not a regular expression: " + std::string(e.what()));
-  }
+  const std::string text = pattern.get<std::string>();
+  RE2::Options options;
+  options.set_log_errors(false);
+  options.set_max_mem(kPatternMemory);
+  auto regex = std::make_shared<const RE2>(text, options);
+  if (!regex->ok()) bad(where, "not a regular expression this tool takes: " + regex->error());
+  return Rules::Match{type_of(type, where), text, std::move(regex)};
 }
 
 std::pair<uint64_t, uint64_t> mac_of(const json &mac, const std::string &where) {
@@ -140,7 +147,7 @@ std::vector<RuleFailure> check_rules(const Bytes &image, const Rules &rules) {
     const std::string text = e ? value_of(view, *e) : "";
     if (!e) {
       out.push_back({"match", "no " + describe_type(m.type) + " to match /" + m.pattern + "/"});
-    } else if (!std::regex_search(text, m.regex)) {
+    } else if (!RE2::PartialMatch(text, *m.regex)) {
       out.push_back(
           {"match", describe_type(m.type) + " '" + text + "' does not match /" + m.pattern + "/"});
     }

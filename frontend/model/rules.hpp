@@ -5,18 +5,25 @@
 //    "mac": {"start": "00:1a:2b:00:00:00", "end": "00:1a:2b:ff:ff:ff"}}
 //
 // Types are named every way a TYPE argument may be; unknown members are
-// refused.  Whatever the rules say, an image's bytes after the end marker
+// refused.  Match patterns run on an engine that takes time linear in the
+// value and bounded memory (no backtracking, so no pattern can hang or
+// overflow the stack); a pattern it cannot take (a back-reference, a
+// look-around) is refused when the rules are read.  Whatever the rules say, an image's bytes after the end marker
 // must be 0xff and its Base MAC Address unicast and not all zero.
 #pragma once
 
 #include <cstdint>
 #include <nlohmann/json.hpp>
 #include <optional>
-#include <regex>
+#include <memory>
 #include <string>
 #include <vector>
 
 #include "io/fileio.hpp"
+
+namespace re2 {
+class RE2;
+}
 
 namespace idprom::tool {
 
@@ -24,7 +31,7 @@ struct Rules {
   struct Match {
     uint32_t type;
     std::string pattern;
-    std::regex regex;
+    std::shared_ptr<const re2::RE2> regex;
   };
   std::optional<uint32_t> size;
   std::vector<uint32_t> required;
