@@ -4,6 +4,7 @@
 
 #include <fcntl.h>
 #include <sys/file.h>
+#include <sys/xattr.h>
 #include <unistd.h>
 
 #include <algorithm>
@@ -204,9 +205,37 @@ int copy_owner(Io &io, int fd, const struct stat &owner, const std::string &temp
   return io.fchown(fd, owner.st_uid, owner.st_gid) == 0 ? 0 : errno;
 }
 
+// Gives the temporary file the extended attributes of the file it replaces
+// (POSIX ACLs, capabilities, labels and user attributes are all kept as
+// extended attributes), after its mode, which would otherwise rewrite an
+// ACL's mask.  One that cannot be set refuses the replacement: the file
+// would lose it unasked.
+int copy_xattrs(const std::string &from, int fd, const std::string &temp, std::string *doing) {
+  *doing = "reading the extended attributes of " + from;
+  const ssize_t size = ::llistxattr(from.c_str(), nullptr, 0);
+  if (size < 0) return errno == ENOTSUP ? 0 : errno;
+  std::string names(static_cast<size_t>(size), '\0');
+  const ssize_t got = ::llistxattr(from.c_str(), names.data(), names.size());
+  if (got < 0) return errno;
+  names.resize(static_cast<size_t>(got));
+  for (size_t at = 0, end = 0; at < names.size(); at = end + 1) {
+    end = std::min(names.find('\0', at), names.size());  // each name ends in a zero byte
+    const std::string name = names.substr(at, end - at);
+    const ssize_t length = ::lgetxattr(from.c_str(), name.c_str(), nullptr, 0);
+    if (length < 0) return errno;
+    std::string value(static_cast<size_t>(length), '\0');
+    const ssize_t read = ::lgetxattr(from.c_str(), name.c_str(), value.data(), value.size());
+    if (read < 0) return errno;
+    *doing = "keeping the extended attribute " + name + " on " + temp;
+    if (::fsetxattr(fd, name.c_str(), value.data(), static_cast<size_t>(read), 0) != 0) return errno;
+  }
+  return 0;
+}
+
 // Fills the temporary file: 0 or an errno.
 int fill_temporary(Io &io, int fd, const Bytes &bytes, mode_t mode, const std::string &temp,
-                   const struct stat *owner, std::string *doing, Kind *kind) {
+                   const struct stat *owner, const std::string &path, std::string *doing,
+                   Kind *kind) {
   long mismatch = -1;
   *doing = "writing " + temp;
   if (const int err = write_all(io, fd, bytes.data(), bytes.size(), 0)) return err;
@@ -223,6 +252,12 @@ int fill_temporary(Io &io, int fd, const Bytes &bytes, mode_t mode, const std::s
   }
   *doing = "setting the mode of " + temp;
   if (io.fchmod(fd, mode & 07777) != 0) return errno;
+  if (owner != nullptr) {
+    if (const int err = copy_xattrs(path, fd, temp, doing)) {
+      *kind = Kind::kOwner;
+      return err;
+    }
+  }
   return 0;
 }
 
@@ -256,13 +291,16 @@ Bytes read_image(Io &io, const std::string &path, const Window &window,
   if (path == "-") return read_window(io, STDIN_FILENO, "standard input", false, window);
   const int fd = io.open(path.c_str(), O_RDONLY | O_CLOEXEC, 0);
   if (fd < 0) io_fail(path, "cannot open", errno);
-  struct stat st;
+  struct stat st {};
   if (io.fstat(fd, &st) == 0 && S_ISDIR(st.st_mode)) {
     io.close(fd);
     throw Failure(kExitIo, path + ": is a directory");
   }
+  // A pipe or socket (a process substitution, /dev/stdin) cannot seek: it
+  // is read in order, the window's offset skipped.
+  const bool stream = S_ISFIFO(st.st_mode) || S_ISSOCK(st.st_mode);
   try {
-    Bytes bytes = read_window(io, fd, path, true, window);
+    Bytes bytes = read_window(io, fd, path, !stream, window);
     io.close(fd);
     return bytes;
   } catch (...) {
@@ -295,7 +333,7 @@ void write_atomically(Io &io, const std::string &path, const Bytes &bytes, mode_
             "; " + path + " was not changed");
   std::string doing;
   Kind kind = Kind::kIo;
-  int err = fill_temporary(io, fd, bytes, mode, temp, owner, &doing, &kind);
+  int err = fill_temporary(io, fd, bytes, mode, temp, owner, path, &doing, &kind);
   if (io.close(fd) != 0 && err == 0) {
     err = errno;
     doing = "closing " + temp;

@@ -2,6 +2,8 @@
 // data, windows into larger parts, backups and restore, run as processes.
 #include <gtest/gtest.h>
 #include <sys/file.h>
+#include <sys/stat.h>
+#include <sys/xattr.h>
 
 #include <future>
 
@@ -96,6 +98,28 @@ TEST(ToolSafety, RefusalsKeepTheData) {
       EXPECT_EQ(run_tool(forced).status, 0) << testing::PrintToString(c.args);
     }
   }
+}
+
+// An atomic replacement keeps the extended attributes (and so the ACLs) of
+// the file it replaces; an image from a pipe is read in order, no seeking.
+TEST(ToolSafety, AttributesSurviveAndPipesRead) {
+  Scratch dir;
+  const std::string img = dir.path("board.bin"), fifo = dir.path("pipe");
+  write_file(img, read_file(IDPROM_SAMPLE_IMAGE));
+  ASSERT_EQ(::setxattr(img.c_str(), "user.lot", "42", 2, 0), 0);
+  struct stat before {}, after {};
+  ::stat(img.c_str(), &before);
+  ASSERT_EQ(run_tool({"set", img, "pid=LC-2"}).status, 0);
+  ::stat(img.c_str(), &after);
+  char lot[8] = {};
+  EXPECT_NE(before.st_ino, after.st_ino);  // replaced, not written in place
+  EXPECT_EQ(::getxattr(img.c_str(), "user.lot", lot, sizeof lot), 2);
+  EXPECT_STREQ(lot, "42");
+  ASSERT_EQ(::mkfifo(fifo.c_str(), 0600), 0);
+  auto writer = std::async(std::launch::async, [&] { write_file(fifo, read_file(img)); });
+  const Outcome r = run_tool({"get", fifo, "pid"});
+  writer.get();
+  EXPECT_EQ(r.out + r.err, "LC-2\n");
 }
 
 TEST(ToolSafety, DryRunShowsTheChangeAndWritesNothing) {
