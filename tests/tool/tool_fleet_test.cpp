@@ -1,6 +1,8 @@
 // program, verify, help and completion as a process: the files a batch
 // leaves (or does not leave), the report per image, exit statuses.
 #include <gtest/gtest.h>
+#include <fcntl.h>
+#include <sys/file.h>
 #include <unistd.h>
 
 #include <algorithm>
@@ -104,6 +106,58 @@ TEST(ToolProgram, LastBlockReachesMacEndExactlyAndNeverOverwrites) {
   std::sort(left.begin(), left.end());
   EXPECT_EQ(left, (std::vector<std::string>{"manifest.jsonl", "unit-1.bin", "unit-2.bin",
                                             "unit-3.bin", "unit-4.bin"}));
+}
+
+// A signal at each phase of a run: before the last file (the manifest)
+// goes in the folder is left as it was, with nothing left over, and the
+// run exits 128 + the signal; after it the batch stands.  A kill -9 leaves
+// a journal that the next run uses to undo or finish the batch.
+TEST(ToolProgram, SignalsLeaveAllOrNothing) {
+  Scratch dir;
+  const std::string out = dir.path("lot");
+  const std::vector<std::string> batch = {"manifest.jsonl", "unit-1.bin", "unit-2.bin"};
+  const auto listing = [&] {
+    std::vector<std::string> names;
+    for (const auto &e : std::filesystem::directory_iterator(out)) names.push_back(e.path().filename());
+    std::sort(names.begin(), names.end());
+    return names;
+  };
+  struct Case {
+    const char *fault;
+    int status;
+    bool published;
+    const char *rerun_says;  // what the next run reports finding
+  };
+  const Case cases[] = {
+      {"staging:15", 143, false, ""},   {"installing:2", 130, false, ""},
+      {"publishing:1", 129, false, ""}, {"published:15", 0, true, ""},
+      {"installing:9", 137, false, "undid an interrupted run: the folder is as it was before it\n"},
+      {"published:9", 137, true, "finished an interrupted run: all its 3 files were in place\n"},
+  };
+  for (const Case &c : cases) {
+    std::filesystem::remove_all(out);
+    std::filesystem::create_directory(out);
+    write_file(out + "/unit-2.bin", std::string("mine"));
+    ::setenv("IDPROM_FAULT_PROGRAM", c.fault, 1);
+    const Outcome r = run_tool({"program", kSample, "--count", "2", "--out", out, "--force"});
+    ::unsetenv("IDPROM_FAULT_PROGRAM");
+    EXPECT_EQ(r.status, c.status) << c.fault;
+    EXPECT_EQ(slurp(out + "/unit-2.bin") == "mine", !c.published) << c.fault;
+    if (c.status < 137) {
+      EXPECT_EQ(listing(), c.published ? batch : std::vector<std::string>{"unit-2.bin"}) << c.fault;
+    }
+    const Outcome rerun = run_tool({"program", kSample, "--count", "2", "--out", out, "--force"});
+    EXPECT_EQ(rerun.status, 0) << c.fault;
+    EXPECT_EQ(rerun.err, *c.rerun_says ? out + ": " + c.rerun_says : "") << c.fault;
+    EXPECT_EQ(listing(), batch) << c.fault;
+  }
+  const int held = ::open(out.c_str(), O_RDONLY | O_DIRECTORY);  // another run's lock
+  ASSERT_EQ(::flock(held, LOCK_EX), 0);
+  const Outcome busy = run_tool({"program", kSample, "--count", "2", "--out", out, "--force"});
+  ::close(held);
+  EXPECT_EQ(busy.status, 5);
+  EXPECT_EQ(busy.err, "idprom: " + out + ": another program run is writing this folder; "
+                      "nothing was written\n");
 }
 
 TEST(ToolVerify, ReportsEachFailedRulePerImage) {

@@ -1,24 +1,13 @@
 // program: one image per unit from a template, with serial numbers and
-// MAC blocks counted up, all or nothing.
-//
-//   DIR/.idprom-program-XXXXXX/   every image and the manifest, each
-//                                 written, flushed and read back
-//   DIR/<name>                    then linked into place one by one; an
-//                                 existing file (--force) is first moved
-//                                 into the staging folder, so that any
-//                                 failure can put back what was there
-#include <fcntl.h>
-#include <sys/stat.h>
-#include <unistd.h>
+// MAC blocks counted up, published all or nothing (io/publish.hpp).
 
 #include <CLI/CLI.hpp>
-#include <cerrno>
-#include <cstring>
 #include <iostream>
 #include <memory>
 #include <nlohmann/json.hpp>
 
 #include "common.hpp"
+#include "io/publish.hpp"
 #include "model/describe.hpp"
 #include "base/errors.hpp"
 #include "model/macaddr.hpp"
@@ -81,131 +70,21 @@ std::string manifest_line(const Unit &u) {
   return line.dump(-1, ' ', false, nlohmann::json::error_handler_t::replace) + '\n';
 }
 
-struct Output {
-  std::string name;
-  Bytes bytes;
-};
-
-std::vector<Output> outputs_of(std::vector<Unit> units) {
-  std::vector<Output> out;
+std::vector<BatchFile> outputs_of(std::vector<Unit> units) {
+  std::vector<BatchFile> out;
   std::string manifest;
   for (Unit &u : units) {
     manifest += manifest_line(u);
-    out.push_back(Output{u.file, std::move(u.image)});
+    out.push_back(BatchFile{u.file, std::move(u.image)});
   }
-  out.push_back(Output{"manifest.jsonl", Bytes(manifest.begin(), manifest.end())});
+  // Last: the manifest going in is what makes the batch complete.
+  out.push_back(BatchFile{"manifest.jsonl", Bytes(manifest.begin(), manifest.end())});
   return out;
 }
 
-bool exists(const std::string &path, struct stat *st) { return ::lstat(path.c_str(), st) == 0; }
-
-void check_targets(const std::string &dir, const std::vector<Output> &files, bool force) {
-  // The names differ: unit numbers are distinct and fill the one run of '#'.
-  for (const Output &f : files) {
-    struct stat st;
-    const std::string path = dir + "/" + f.name;
-    if (!exists(path, &st)) continue;
-    if (!force)
-      throw Failure(kExitUsage, path + ": exists; use --force to replace it; nothing was written");
-    if (!S_ISREG(st.st_mode))
-      throw Failure(kExitUsage, path + ": exists and is not a regular file; nothing was written");
-  }
-}
-
-// The staging folder and what has been put in place from it, so that a
-// failure can undo exactly that.
-class Batch {
- public:
-  Batch(std::string dir, bool created_dir) : dir_(std::move(dir)), created_dir_(created_dir) {
-    std::string templ = dir_ + "/.idprom-program-XXXXXX";
-    if (::mkdtemp(templ.data()) == nullptr) {
-      const int err = errno;
-      if (created_dir_) ::rmdir(dir_.c_str());
-      fail("creating a staging folder in " + dir_, err);
-    }
-    staging_ = templ;
-  }
-  ~Batch() { clean(); }
-
-  void stage(const Output &f) {
-    try {
-      write_atomically(io_, staging_ + "/" + f.name, f.bytes, 0644, false);
-    } catch (const Failure &e) {
-      throw Failure(e.code(), std::string(e.what()) + "; nothing was written");
-    }
-    staged_.push_back(f.name);
-  }
-
-  void install(const std::string &name) {
-    const std::string target = dir_ + "/" + name, aside = staging_ + "/" + name + ".old";
-    struct stat st;
-    if (exists(target, &st)) {
-      if (io_.rename(target.c_str(), aside.c_str()) != 0) fail("moving aside " + target, errno);
-      aside_.push_back(name);
-    }
-    if (io_.link((staging_ + "/" + name).c_str(), target.c_str()) != 0)
-      fail("putting " + target + " in place", errno);
-    installed_.push_back(name);
-  }
-
-  void commit() {
-    for (const std::string &name : staged_) install(name);
-    const int fd = io_.open(dir_.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC, 0);
-    const int err = fd < 0 ? errno : io_.fsync(fd) != 0 ? errno : 0;
-    if (fd >= 0) io_.close(fd);
-    if (err != 0) fail("flushing the folder " + dir_, err);
-    installed_.clear();
-    aside_.clear();
-    done_ = true;
-  }
-
- private:
-  [[noreturn]] void fail(const std::string &doing, int err) {
-    undo();
-    throw Failure(kExitIo, doing + ": " + std::strerror(err) + "; nothing was written");
-  }
-
-  void undo() {
-    for (auto it = installed_.rbegin(); it != installed_.rend(); ++it)
-      io_.unlink((dir_ + "/" + *it).c_str());
-    for (const std::string &name : aside_)
-      io_.rename((staging_ + "/" + name + ".old").c_str(), (dir_ + "/" + name).c_str());
-    installed_.clear();
-    aside_.clear();
-  }
-
-  void clean() {
-    undo();
-    for (const std::string &name : staged_) {
-      io_.unlink((staging_ + "/" + name).c_str());
-      io_.unlink((staging_ + "/" + name + ".old").c_str());
-    }
-    if (!staging_.empty()) ::rmdir(staging_.c_str());
-    if (created_dir_ && !done_) ::rmdir(dir_.c_str());
-  }
-
-  Io &io_ = system_io();
-  std::string dir_, staging_;
-  bool created_dir_;
-  bool done_ = false;
-  std::vector<std::string> staged_, installed_, aside_;
-};
-
-void publish(const std::string &dir, const std::vector<Output> &files, bool force) {
-  check_targets(dir, files, force);
-  struct stat st;
-  const bool created = ::stat(dir.c_str(), &st) != 0;
-  if (created && ::mkdir(dir.c_str(), 0777) != 0)
-    throw Failure(kExitIo, dir + ": cannot create the folder: " + std::strerror(errno));
-  if (!created && !S_ISDIR(st.st_mode)) throw Failure(kExitUsage, dir + ": not a folder");
-  Batch batch(dir, created);
-  for (const Output &f : files) batch.stage(f);
-  batch.commit();
-}
-
 int run_program(const ProgramOptions &o) {
-  const std::vector<Output> files = outputs_of(plan_units(request_of(o)));
-  publish(o.out, files, o.force);
+  const std::vector<BatchFile> files = outputs_of(plan_units(request_of(o)));
+  std::cerr << publish_batch(system_io(), o.out, files, o.force).recovered;
   std::cout << o.out << ": " << files.size() - 1 << (files.size() == 2 ? " image" : " images")
             << " and manifest.jsonl\n";
   return kExitOk;
