@@ -30,9 +30,8 @@ Lock::Lock(I2cIo &io, Clock &clock, const Target &target, bool reader, const std
     if (err == EINTR) continue;
     if (err != EWOULDBLOCK || clock.now_us() - start >= kLockWaitUs) {
       io_.close(fd_);
-      throw Failure(kExitIo, target.name + ": " +
-                                 (err == EWOULDBLOCK ? "in use by another idprom process"
-                                                     : std::strerror(err)));
+      if (err == EWOULDBLOCK) throw Failure(Kind::kLocked, target.name + ": in use by another idprom process");
+      throw Failure(Kind::kIo, target.name + ": " + std::strerror(err), err);
     }
     clock.sleep_us(50'000);
   }

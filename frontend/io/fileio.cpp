@@ -12,6 +12,7 @@
 #include <climits>
 #include <cstdlib>
 #include <cstring>
+#include <thread>
 
 #include "base/errors.hpp"
 #include "io/fileio_detail.hpp"
@@ -53,6 +54,28 @@ namespace detail {
 
 void io_fail(const std::string &path, const std::string &doing, int err, const std::string &after) {
   throw Failure(Kind::kIo, path + ": " + doing + ": " + std::strerror(err) + after, err);
+}
+
+bool lock_until(Io &io, int fd, const std::string &path, int operation,
+                std::chrono::steady_clock::time_point deadline) {
+  while (io.flock(fd, operation | LOCK_NB) != 0) {
+    if (errno == EINTR) continue;
+    if (errno != EWOULDBLOCK) io_fail(path, "cannot lock", errno);
+    if (std::chrono::steady_clock::now() >= deadline) return false;
+    std::this_thread::sleep_for(std::chrono::milliseconds(5));
+  }
+  return true;
+}
+
+std::chrono::steady_clock::time_point deadline_after(double wait) {
+  const auto seconds = std::chrono::duration<double>(std::max(wait, 0.0));
+  return std::chrono::steady_clock::now() +
+         std::chrono::duration_cast<std::chrono::steady_clock::duration>(seconds);
+}
+
+void locked_fail(const std::string &path, double wait) {
+  throw Failure(Kind::kLocked, path + ": the image is locked by another edit; gave up after " +
+                                   std::to_string(static_cast<int>(wait)) + " s (--wait SECONDS)");
 }
 
 namespace {
@@ -284,18 +307,47 @@ mode_t creation_mode() {
 
 }  // namespace
 
+namespace {
+
+// Opens the file a path names with a shared lock: an edit in place holds
+// the exclusive one while it writes, so a reader never sees half an edit.
+// A file renamed over the path while waiting is opened again.
+int open_for_reading(Io &io, const std::string &path, double wait, struct stat *st) {
+  const auto deadline = deadline_after(wait);
+  for (;;) {
+    const int fd = io.open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NOCTTY, 0);
+    if (fd < 0) io_fail(path, "cannot open", errno);
+    if (io.fstat(fd, st) != 0 || S_ISDIR(st->st_mode)) {
+      io.close(fd);
+      throw Failure(kExitIo, path + ": is a directory");
+    }
+    // A pipe has no edits to wait for.
+    if (S_ISFIFO(st->st_mode) || S_ISSOCK(st->st_mode)) return fd;
+    bool locked = false;
+    try {
+      locked = lock_until(io, fd, path, LOCK_SH, deadline);
+    } catch (...) {
+      io.close(fd);
+      throw;
+    }
+    struct stat now {};
+    if (locked && (io.stat(path.c_str(), &now) != 0 ||
+                   (now.st_dev == st->st_dev && now.st_ino == st->st_ino)))
+      return fd;
+    io.close(fd);
+    if (!locked) locked_fail(path, wait);
+  }
+}
+
+}  // namespace
+
 Bytes read_image(Io &io, const std::string &path, const Window &window,
-                 const i2c::Access &device) {
+                 const i2c::Access &device, double wait) {
   if (const auto target = i2c::parse_target(path))
     return i2c::Device(*target, device, window, false).read();
   if (path == "-") return read_window(io, STDIN_FILENO, "standard input", false, window);
-  const int fd = io.open(path.c_str(), O_RDONLY | O_CLOEXEC, 0);
-  if (fd < 0) io_fail(path, "cannot open", errno);
   struct stat st {};
-  if (io.fstat(fd, &st) == 0 && S_ISDIR(st.st_mode)) {
-    io.close(fd);
-    throw Failure(kExitIo, path + ": is a directory");
-  }
+  const int fd = open_for_reading(io, path, wait, &st);
   // A pipe or socket (a process substitution, /dev/stdin) cannot seek: it
   // is read in order, the window's offset skipped.
   const bool stream = S_ISFIFO(st.st_mode) || S_ISSOCK(st.st_mode);

@@ -99,8 +99,12 @@ struct WriteOptions {
 // default window is the whole part).  Throws Failure (I/O) naming the
 // file, (malformed) when it is larger than any IDPROM image and no window
 // is given, or (usage) when an i2c: path comes without a declared part.
+// A file is read under a shared lock, waiting up to `wait` seconds for an
+// edit's exclusive one (Failure kLocked after that), so that a read never
+// sees half of an edit written in place; an i2c: part takes the part's
+// shared lock.
 Bytes read_image(Io &io, const std::string &path, const Window &window = {},
-                 const i2c::Access &device = {});
+                 const i2c::Access &device = {}, double wait = 5);
 
 // The runs of bytes inside `dirty` where `after` differs from `before`:
 // what an in-place write puts on the medium.

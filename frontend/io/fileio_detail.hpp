@@ -1,6 +1,7 @@
 // Helpers the file layer's sources share; not part of its interface.
 #pragma once
 
+#include <chrono>
 #include <string>
 
 #include "io/fileio.hpp"
@@ -27,6 +28,18 @@ int sync_fd(Io &io, int fd);
 // Reads back `n` bytes at `offset` and compares them with `expected`:
 // 0, an errno, or EIO with *mismatch_at set to the first differing offset.
 int verify(Io &io, int fd, const uint8_t *expected, size_t n, off_t offset, long *mismatch_at);
+
+// Takes a flock (`operation`: LOCK_SH for a reader, LOCK_EX for an edit),
+// polling until `deadline`; false when it passed first.
+bool lock_until(Io &io, int fd, const std::string &path, int operation,
+                std::chrono::steady_clock::time_point deadline);
+
+// The deadline `wait` seconds from now.
+std::chrono::steady_clock::time_point deadline_after(double wait);
+
+// Failure (kLocked): "PATH: the image is locked by another edit; gave up
+// after N s (--wait SECONDS)".
+[[noreturn]] void locked_fail(const std::string &path, double wait);
 
 std::string parent_of(const std::string &path);
 

@@ -47,17 +47,6 @@ bool same_file(const struct stat &a, const struct stat &b) {
   return a.st_dev == b.st_dev && a.st_ino == b.st_ino;
 }
 
-// Takes the lock, polling until the deadline; false when it passed.
-bool lock_until(Io &io, int fd, const std::string &path, Clock::time_point deadline) {
-  while (io.flock(fd, LOCK_EX | LOCK_NB) != 0) {
-    if (errno == EINTR) continue;
-    if (errno != EWOULDBLOCK) io_fail(path, "cannot lock", errno);
-    if (Clock::now() >= deadline) return false;
-    std::this_thread::sleep_for(std::chrono::milliseconds(5));
-  }
-  return true;
-}
-
 }  // namespace
 
 EditSession::EditSession(Io &io, std::string path, WriteOptions options)
@@ -80,15 +69,14 @@ EditSession::EditSession(Io &io, std::string path, WriteOptions options)
 // file over the path while this one waits for the lock on the old file;
 // the lock is only good when the path still names the locked file.
 void EditSession::open_locked() {
-  const auto wait = std::chrono::duration<double>(std::max(options_.wait, 0.0));
-  const auto deadline = Clock::now() + std::chrono::duration_cast<Clock::duration>(wait);
+  const auto deadline = deadline_after(options_.wait);
   const int flags = (options_.dry_run ? O_RDONLY : O_RDWR) | O_CLOEXEC | O_NOCTTY;
   for (;;) {
     fd_ = io_.open(path_.c_str(), flags, 0);
     if (fd_ < 0) io_fail(path_, "cannot open for editing", errno);
     if (io_.fstat(fd_, &stat_) != 0) io_fail(path_, "cannot stat", errno);
     if (S_ISDIR(stat_.st_mode)) throw Failure(kExitIo, path_ + ": is a directory");
-    const bool locked = lock_until(io_, fd_, path_, deadline);
+    const bool locked = lock_until(io_, fd_, path_, LOCK_EX, deadline);
     struct stat now {};
     if (locked && io_.stat(path_.c_str(), &now) == 0 && same_file(now, stat_)) {
       if (io_.fstat(fd_, &stat_) != 0) io_fail(path_, "cannot stat", errno);
@@ -97,9 +85,7 @@ void EditSession::open_locked() {
     io_.close(fd_);
     fd_ = -1;
     if (!locked || Clock::now() >= deadline) {
-      throw Failure(Kind::kLocked, path_ + ": the image is locked by another edit; gave up after " +
-                                       std::to_string(static_cast<int>(options_.wait)) +
-                                       " s (--wait SECONDS)");
+      locked_fail(path_, options_.wait);
     }
   }
 }

@@ -122,6 +122,25 @@ TEST(ToolSafety, AttributesSurviveAndPipesRead) {
   EXPECT_EQ(r.out + r.err, "LC-2\n");
 }
 
+// A reader waits for the lock an edit in place holds while it writes: it
+// sees the image after the edit, never the bytes half-way.
+TEST(ToolSafety, ReadersWaitForWriters) {
+  Scratch dir;
+  const std::string img = dir.path("board.bin");
+  write_file(img, read_file(IDPROM_SAMPLE_IMAGE));
+  write_file(dir.path("new.bin"), read_file(img));  // the edit the writer will make
+  ASSERT_EQ(run_tool({"set", dir.path("new.bin"), "pid=LC-TEST-99"}).status, 0);
+  const Bytes after = read_file(dir.path("new.bin"));
+  const int writer = ::open(img.c_str(), O_RDWR | O_CLOEXEC);  // not the reader's lock too
+  ASSERT_EQ(::flock(writer, LOCK_EX), 0);
+  auto reader = std::async(std::launch::async, [&] { return run_tool({"get", img, "pid"}); });
+  EXPECT_EQ(reader.wait_for(std::chrono::milliseconds(300)), std::future_status::timeout);
+  ASSERT_EQ(::pwrite(writer, after.data(), after.size(), 0), static_cast<ssize_t>(after.size()));
+  ::close(writer);
+  const Outcome r = reader.get();
+  EXPECT_EQ(r.out + r.err, "LC-TEST-99\n");
+}
+
 TEST(ToolSafety, DryRunShowsTheChangeAndWritesNothing) {
   Scratch dir;
   const std::string img = dir.path("board.bin");
