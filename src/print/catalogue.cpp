@@ -153,7 +153,7 @@ void write_top_assy(const Row &row, const Field &f) noexcept {
 void write_mac(const Row &row, const Field &f) noexcept {
   constexpr int32_t kTextSize = 15;  // "001a.2b3c.4d5e" and its zero byte
   char text[kTextSize];
-  macstring_r(f.value, 6, text, kTextSize);
+  idprom_macstring_r(f.value, 6, text, kTextSize);
   put(f, row.label, text);
 }
 

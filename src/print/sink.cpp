@@ -1,5 +1,5 @@
-// The output sink: printf to standard output, or append to a bounded
-// buffer through an 80-byte scratch.
+// The output sink: printf to standard output (stdout.cpp), or append to a
+// bounded buffer through an 80-byte scratch.
 //
 //   buf: [ text already written | piece, cut to fit | \0 ]   size
 //                              ^ *pos                          ^
@@ -9,7 +9,7 @@
 // more is written.
 #include "print/sink.hpp"
 
-#include <cstdio>
+#include <cstdio>  // vsnprintf only: standard output is in stdout.cpp
 #include <cstring>
 
 namespace idprom::print {
@@ -26,7 +26,7 @@ void sink_write(char *buf, uint32_t *pos, uint32_t size, const char *text, uint3
 
 void sink_put(char *buf, uint32_t *pos, uint32_t size, const char *text, uint32_t len) noexcept {
   if (buf == nullptr) {
-    std::fwrite(text, 1, len, stdout);
+    stdout_put(text, len);
   } else {
     sink_write(buf, pos, size, text, len);
   }
@@ -35,7 +35,7 @@ void sink_put(char *buf, uint32_t *pos, uint32_t size, const char *text, uint32_
 void sink_vprintf(char *buf, uint32_t *pos, uint32_t size, const char *format,
                   va_list args) noexcept {
   if (buf == nullptr) {
-    std::vprintf(format, args);
+    stdout_vprintf(format, args);
     return;
   }
   if (*pos >= size) return;

@@ -36,4 +36,12 @@ void sink_write(char *buf, uint32_t *pos, uint32_t size, const char *text, uint3
 // The renderers' and dumps' fixed-shape pieces use it instead of printf.
 void sink_put(char *buf, uint32_t *pos, uint32_t size, const char *text, uint32_t len) noexcept;
 
+// The standard-output half (stdout.cpp): printf-style, a piece already
+// formatted, and the field printer's format-error line
+// "\n\tIDPROM FIELD FORMAT ERROR, index 0x%x".  Without standard output
+// (IDPROM_NO_STDOUT) they write nothing.
+void stdout_vprintf(const char *format, va_list args) noexcept IDPROM_PRINTF_FORMAT(1, 0);
+void stdout_put(const char *text, uint32_t len) noexcept;
+void stdout_format_error(uint32_t offset) noexcept;
+
 }  // namespace idprom::print
