@@ -69,14 +69,13 @@ uint32_t add_word(uint32_t sum, uint32_t word) noexcept {
 // holds a pair of words, w(2j) in its low half: `all` sums the lanes whole
 // (modulo 2^64) and `high` their upper words alone, so the sum of the lower
 // words is all - (high << 32).
-// Two little-endian 64-bit lanes from 16 bytes (any alignment).
-Lanes load_lanes(const uint8_t *p) noexcept {
-  Lanes v;
-  std::memcpy(&v, p, sizeof v);
+// Two little-endian 64-bit lanes from 16 bytes (any alignment).  Through a
+// pointer: a vector return value would depend on the target's vector ABI.
+void load_lanes(const uint8_t *p, Lanes *v) noexcept {
+  std::memcpy(v, p, sizeof *v);
   if constexpr (std::endian::native == std::endian::big) {
-    v = Lanes{__builtin_bswap64(v[0]), __builtin_bswap64(v[1])};
+    *v = Lanes{__builtin_bswap64((*v)[0]), __builtin_bswap64((*v)[1])};
   }
-  return v;
 }
 
 const uint8_t *sum_chunk(const uint8_t *p, uint32_t blocks, uint64_t *cls) noexcept {
@@ -86,7 +85,9 @@ const uint8_t *sum_chunk(const uint8_t *p, uint32_t blocks, uint64_t *cls) noexc
     for (int k = 0; k < 4; ++k) {
       // words 4k .. 4k+3 and 16+4k .. 19+4k
       const std::ptrdiff_t at = 16 * std::ptrdiff_t{k};
-      const Lanes first = load_lanes(p + at), second = load_lanes(p + kBlockBytes / 2 + at);
+      Lanes first, second;
+      load_lanes(p + at, &first);
+      load_lanes(p + kBlockBytes / 2 + at, &second);
       all[k] += first + (second << 16);
       high[k] += (first >> 32) + ((second >> 32) << 16);
     }

@@ -133,7 +133,8 @@ static void listing(const uint8_t *image, char *text) {
     idprom_enhanced_dump_to_buf(image, below(kImage), text, kText);
     digest("dump", text);
     text[0] = '\0';
-    idprom_print_by_display_type(image + below(64), below(4) << 6, below(12), text, &pos, kText);
+    const uint32_t at = below(64), attribute = below(4) << 6, length = below(12);
+    idprom_print_by_display_type(image + at, attribute, length, text, &pos, kText);
     digest("value", text);
 }
 
@@ -147,8 +148,8 @@ static void utilities(const uint8_t *image) {
            (unsigned)idprom_crc_16_buf(image + at, (int32_t)n), (unsigned)crc);
     idprom_macstring_r(image + at, 6, mac_text, sizeof mac_text);
     idprom_macbuf_r(mac_text, mac);
-    printf(" mac %s %012llx %d", mac_text, (unsigned long long)idprom_macbuf_to_mac64(mac),
-           (int)idprom_mac64_to_macbuf(idprom_macbuf_to_mac64(image + at) + next(), mac));
+    printf(" mac %s %012llx", mac_text, (unsigned long long)idprom_macbuf_to_mac64(mac));
+    printf(" %d", (int)idprom_mac64_to_macbuf(idprom_macbuf_to_mac64(image + at) + next(), mac));
     printf(" %02x%02x %d", mac[0], mac[5], (int)idprom_actoh((char)image[at]));
 }
 
