@@ -325,12 +325,12 @@ class ImageView : public std::ranges::view_base {
   // The text idprom_enhanced_dump() prints for the whole image: rows of 16
   // upper-case hex bytes and a text column, each ending with a newline.
   std::string enhanced_dump() const {
-    const uint64_t rows = (uint64_t{size()} + 15) / 16;
+    const size_t rows = (size_t{size()} + 15) / 16;
     std::string text = grow_into(
         [&](char *buf, uint32_t cap) {
           idprom_enhanced_dump_to_buf(bytes_.data(), size(), buf, cap);
         },
-        static_cast<size_t>(2 + rows * 77));
+        2 + rows * 77);
     if (!text.empty() && text.front() == '\n') text.erase(0, 1);
     return text;
   }

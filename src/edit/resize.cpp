@@ -31,7 +31,10 @@ namespace {
 void grow_from_tail(uint8_t *image, uint32_t image_length, uint32_t v, uint32_t old_length,
                     uint32_t n, uint32_t s) noexcept {
   const uint32_t d = n - old_length, kept = v + old_length, last = image_length - d;
-  std::rotate(image + kept, image + last, image + image_length);
+  // The rotation as three reversals: small code, no scratch.
+  std::reverse(image + kept, image + last);
+  std::reverse(image + last, image + image_length);
+  std::reverse(image + kept, image + image_length);
   const uint32_t p1 = s < kept ? std::min(kept - s, n) : 0;  // [s, v + L), in place
   const uint32_t at3 = std::max(s, last);                     // [at3, s + n): last d bytes
   const uint32_t p3 = s + n > last ? s + n - at3 : 0;

@@ -9,7 +9,6 @@
 // more is written.
 #include "print/sink.hpp"
 
-#include <cstdio>  // vsnprintf only: standard output is in stdout.cpp
 #include <cstring>
 
 namespace idprom::print {
@@ -40,19 +39,15 @@ void sink_vprintf(char *buf, uint32_t *pos, uint32_t size, const char *format,
   }
   if (*pos >= size) return;
   char scratch[kScratchSize];
-  int n = std::vsnprintf(scratch, sizeof scratch, format, args);
-  if (n < 0) n = 0;  // an encoding error writes an empty piece
-  const uint32_t len = static_cast<uint32_t>(n) < kScratchSize ? static_cast<uint32_t>(n)
-                                                                 : kScratchSize - 1;
-  sink_write(buf, pos, size, scratch, len);
+  const uint32_t n = format_piece(scratch, kScratchSize, format, args);
+  sink_write(buf, pos, size, scratch, n < kScratchSize ? n : kScratchSize - 1);
+}
+
+void sink_printf(char *buf, uint32_t *pos, uint32_t size, const char *format, ...) noexcept {
+  va_list args;
+  va_start(args, format);
+  sink_vprintf(buf, pos, size, format, args);
+  va_end(args);
 }
 
 }  // namespace idprom::print
-
-extern "C" IDPROM_API void idprom_printf(char *buf, uint32_t *pos, uint32_t size,
-                                         const char *format, ...) noexcept {
-  va_list args;
-  va_start(args, format);
-  idprom::print::sink_vprintf(buf, pos, size, format, args);
-  va_end(args);
-}

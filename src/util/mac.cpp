@@ -1,7 +1,6 @@
 // MAC address text: the hex-digit decoder, the dotted writer and the reader
 // of dotted, colon and plain text.
 #include <algorithm>
-#include <cstdio>
 #include <cstring>
 
 #include "idprom.h"
@@ -23,28 +22,21 @@ int32_t hex_value(char ch) noexcept {
 extern "C" IDPROM_API int32_t idprom_actoh(char ch) noexcept { return hex_value(ch); }
 
 // Each pair is formatted at its own place with the caller's bound, as
-// snprintf(place, size, "%02x") would.  "%02x" of a byte is two digits and a
+// snprintf(place, size, "%02x") would: the first bound - 1 of its two
+// digits and a terminator.  "%02x" of a byte is two digits and a
 // terminator, so a bound above 3 writes the same as 3; clamping keeps every
-// write inside the pair's three bytes whatever size says.  The dot goes over
-// the terminator, third byte of the pair's place, so it is stored only when
-// that byte lies inside the bound: a size below 3 stores no dot.
-//
-// With the full bound of 3 the digits and terminator are stored directly,
-// the very bytes snprintf would store, at a fraction of its cost; smaller
-// bounds, which cut pairs short, go through snprintf itself.
+// write inside the pair's three bytes whatever size says.  The dot goes
+// over the terminator, third byte of the pair's place, so it is stored only
+// when that byte lies inside the bound: a size below 3 stores no dot.
 extern "C" IDPROM_API char *idprom_macstring_r(const uint8_t *mac, int32_t length, char *buf,
                                                int32_t size) noexcept {
   constexpr char kHex[] = "0123456789abcdef";
   const auto bound = static_cast<size_t>(std::clamp<int32_t>(size, 0, 3));
   char *out = buf;
   for (int32_t i = 0; i < length; ++i) {
-    if (bound == 3) {
-      out[0] = kHex[mac[i] >> 4];
-      out[1] = kHex[mac[i] & 0xF];
-      out[2] = '\0';
-    } else {
-      std::snprintf(out, bound, "%02x", mac[i]);
-    }
+    if (bound > 1) out[0] = kHex[mac[i] >> 4];
+    if (bound > 2) out[1] = kHex[mac[i] & 0xF];
+    if (bound > 0) out[bound - 1] = '\0';
     out += 2;
     if (i + 1 < length && (i + 1) % 2 == 0) {
       if (bound == 3) *out = '.';
