@@ -17,6 +17,7 @@ cpu=(-mcpu=cortex-m4 -mthumb -mfloat-abi=hard -mfpu=fpv4-sp-d16)
 link=(--specs=nano.specs --specs=nosys.specs -Wl,--gc-sections)
 forbidden='^(printf|vprintf|fprintf|vfprintf|_vfprintf_r|fwrite|_fwrite_r|puts|fputs|putchar|__swsetup_r|_fflush_r)$|basic_ostream'
 status=0
+mkdir -p "$out"
 
 flash() { arm-none-eabi-size "$1" | awk 'NR == 2 {print $1 + $2}'; }
 

@@ -8,6 +8,7 @@
 set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
 out=${1:-$root/build/stack}
+mkdir -p "$out"
 cmake -S "$root" -B "$out" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo -DCMAKE_CXX_FLAGS=-fstack-usage \
       -DIDPROM_BUILD_TESTS=OFF -DIDPROM_BUILD_TOOLS=OFF -DIDPROM_BUILD_EXAMPLES=OFF -DIDPROM_PYTHON=OFF \
       -DIDPROM_INSTALL=OFF >"$out.log" 2>&1 || { cat "$out.log" >&2; exit 1; }
@@ -21,8 +22,8 @@ check() {  # what, budget, .su files...
   local what=$1 budget=$2
   shift 2
   sort -t$'\t' -k2,2nr "$@" | awk -F'\t' -v what="$what" -v budget="$budget" '
-    NR <= 3 { sub(/.*:/, "", $1); printf "%-8s %6d  %s\n", what, $2, $1 }
-    $2 > budget || $3 == "dynamic" { sub(/.*:/, "", $1); printf "stack: %s %s takes %d bytes (%s), budget %d\n", what, $1, $2, $3, budget > "/dev/stderr"; bad = 1 }
+    NR <= 3 { sub(/^.*\/(src|bench)\//, "", $1); printf "%-8s %6d  %s\n", what, $2, $1 }
+    $2 > budget || $3 == "dynamic" { sub(/^.*\/(src|bench)\//, "", $1); printf "stack: %s %s takes %d bytes (%s), budget %d\n", what, $1, $2, $3, budget > "/dev/stderr"; bad = 1 }
     END { exit bad }'
 }
 status=0

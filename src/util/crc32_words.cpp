@@ -17,8 +17,8 @@
 //
 // The lanes take the words in little-endian order on any host: a
 // big-endian host swaps each lane's bytes after loading it.  Built with
-// IDPROM_SMALL_CRC every run is summed one word at a time (same result,
-// a fraction of the code).
+// IDPROM_SMALL_CRC, or for a target without vector registers, every run is
+// summed one word at a time (same result, a fraction of the code).
 //
 // Modulo M, 0 and 0xFFFFFFFF are the same number; the sequential sum is 0
 // only when the start and every word are 0, and 0xFFFFFFFF otherwise, which
@@ -109,8 +109,13 @@ uint32_t sum_sequential(uint32_t sum, const uint8_t *words, uint32_t count) noex
 }  // namespace
 
 uint32_t calculate_crc_words(uint32_t sum, const uint8_t *words, uint32_t count) noexcept {
-  // Short runs are cheaper one word at a time.
-#ifdef IDPROM_SMALL_CRC
+  // Short runs are cheaper one word at a time.  The lanes pay only on a
+  // target with vector registers; elsewhere (a Cortex-M, i686 without SSE2)
+  // the compiler emulates them in more code than the plain loop, for no
+  // speed, and the small-CRC build leaves them out too.  s390x keeps them,
+  // so that the cross build proves the byte-swapped lanes.
+#if defined(IDPROM_SMALL_CRC) || \
+    !(defined(__SSE2__) || defined(__ARM_NEON) || defined(__ALTIVEC__) || defined(__s390x__))
   constexpr bool kSmall = true;
 #else
   constexpr bool kSmall = false;
