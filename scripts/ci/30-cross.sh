@@ -5,7 +5,8 @@
 # transcripts of x86-64, i686, s390x and of the small-CRC build must be
 # equal byte for byte: word size and byte order change nothing.  The
 # driver also checks the edit contract and the filter record's layout on
-# each target.  About a minute.
+# each target.  The small-CRC build also leaves the short names out, and its
+# shared library must export exactly the idprom_ names.  About a minute.
 set -euo pipefail
 cd "$(dirname "$0")/../.."
 out=build/cross
@@ -20,12 +21,15 @@ build() {  # name, extra cmake arguments...
   shift
   cmake -S . -B "$out/$name" "${common[@]}" "$@" >"$out/$name.log" ||
     { cat "$out/$name.log" >&2; exit 1; }
-  cmake --build "$out/$name" -j2 --target idprom_transcript >>"$out/$name.log" ||
+  cmake --build "$out/$name" -j2 --target idprom_transcript idprom_static >>"$out/$name.log" ||
     { tail -40 "$out/$name.log" >&2; exit 1; }
 }
 
 build host
-build host-small-crc -DIDPROM_SMALL_CRC=ON
+build host-small-crc -DIDPROM_SMALL_CRC=ON -DIDPROM_SHORT_NAMES=OFF
+cmake --build "$out/host-small-crc" --target idprom >>"$out/host-small-crc.log"
+tests/check_symbols.sh --no-short-names "$out/host-small-crc/src/libidprom.so" cmake/exported_symbols.txt \
+  include/idprom.h "$out/host-small-crc/src/libidprom.a"
 for triple in i686-linux-gnu s390x-linux-gnu; do
   build "$triple" -DCMAKE_TOOLCHAIN_FILE=cmake/toolchains/linux-cross.cmake -DIDPROM_CROSS_TRIPLE="$triple"
 done
