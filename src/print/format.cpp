@@ -83,9 +83,9 @@ uint32_t format_piece(char *buf, uint32_t cap, const char *f, va_list caller_arg
       case 'x':
       case 'X': n = to_digits(va_arg(args, unsigned), 16, *f == 'X', digits); break;
       case 'c':
-        digits[0] = static_cast<char>(va_arg(args, int));
-        n = 1;
-        break;
+        out.fill(' ', width - 1);
+        out.put(static_cast<char>(va_arg(args, int)));
+        continue;
       case 's':
         text = va_arg(args, const char *);
         while ((precision < 0 || n < precision) && text[n] != '\0') ++n;
@@ -93,7 +93,7 @@ uint32_t format_piece(char *buf, uint32_t cap, const char *f, va_list caller_arg
       default: out.put(*f); continue;  // %%
     }
     const int pad = width - n - (negative ? 1 : 0);
-    const bool zeros = zero && *f != 's' && *f != 'c';
+    const bool zeros = zero && *f != 's';
     if (!zeros) out.fill(' ', pad);
     if (negative) out.put('-');
     if (zeros) out.fill('0', pad);

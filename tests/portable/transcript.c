@@ -22,9 +22,7 @@ enum { kImage = 300, kText = 4096 };
 
 static uint32_t state;
 static uint32_t next(void) { /* xorshift32: the same stream on every target */
-    state ^= state << 13;
-    state ^= state >> 17;
-    state ^= state << 5;
+    state ^= state << 13, state ^= state >> 17, state ^= state << 5;
     return state;
 }
 static uint32_t below(uint32_t n) { return next() % n; }
@@ -65,11 +63,10 @@ static const void *random_value(uint32_t type, uint32_t length, uint8_t *bytes,
 static void edit(uint32_t step, uint8_t *image) {
     uint8_t before[kImage], bytes[64];
     uint32_t u32;
-    uint16_t u16;
+    uint16_t u16, off = 0xDEAD, len = 0xBEEF;
     const uint32_t type = random_type(), instance = below(3);
     const uint32_t length = idprom_is_variable(type) ? 1 + below(20) : idprom_fixed_width(type);
     const void *data = random_value(type, length, bytes, &u32, &u16);
-    uint16_t off = 0xDEAD, len = 0xBEEF;
     idprom_status s;
     if (idprom_is_variable(type) && below(4) == 0)
         data = image + below(kImage - length); /* a value inside the image */
@@ -106,10 +103,8 @@ static void lookup(const uint8_t *image) {
     if (idprom_lookup_is_integer(type)) { /* host order: the number, not the bytes */
         uint16_t u16;
         uint32_t u32;
-        memcpy(&u16, out, 2);
-        memcpy(&u32, out, 4);
-        printf(" = %lu", length == 1 ? (unsigned long)out[0]
-                         : length == 2 ? (unsigned long)u16 : (unsigned long)u32);
+        memcpy(&u16, out, 2), memcpy(&u32, out, 4);
+        printf(" = %lu", length == 1 ? out[0] : length == 2 ? (unsigned long)u16 : (unsigned long)u32);
         return;
     }
     for (uint32_t i = 0; i < length; ++i) printf(" %02x", out[i]);
