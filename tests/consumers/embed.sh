@@ -28,7 +28,8 @@ cmake -S "$root/tests/consumers/embed" -B "$work/parent" -G Ninja -DIDPROM_SOURC
       >"$work/parent.log" 2>&1 || { cat "$work/parent.log" >&2; exit 1; }
 grep -q "parent build type: ''" "$work/parent.log" || fail "add_subdirectory set the parent's build type"
 cmake --build "$work/parent" -v >>"$work/parent.log" 2>&1 || { tail -30 "$work/parent.log" >&2; exit 1; }
-grep -E 'Linking C executable serial' "$work/parent.log" >/dev/null || fail "serial was not linked as C"
+link=$(grep -E -- '-o serial ' "$work/parent.log") || fail "no link command for serial"
+if grep -qE '(c|g)\+\+' <<<"$link"; then fail "serial was linked by the C++ compiler: $link"; fi
 if readelf -d "$work/parent/serial" | grep -q 'libstdc++'; then fail "serial needs libstdc++"; fi
 [ "$("$work/parent/serial")" = "IDPROM_OK SN000000042 11" ] || fail "serial printed: $("$work/parent/serial")"
 echo "ok: add_subdirectory, C program on libidprom.a linked by the C compiler, no libstdc++"
