@@ -395,8 +395,8 @@ IDPROM_API uint32_t idprom_type_to_len(uint32_t type) IDPROM_NOEXCEPT;
  * caller expects (a fixed width, or a text of known length), and a field
  * of any other length is refused; clear, it is the room in out, and any
  * field that fits is copied, its first length bytes written and the rest of
- * out left as it was (the length is not returned: idprom_get_entry or the
- * type's class gives it).
+ * out left as it was (the length is not returned here:
+ * idprom_get_field_data_ex reports it).
  *
  * Returns:
  *   IDPROM_OK                    the value is in out;
