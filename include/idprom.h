@@ -342,7 +342,8 @@ typedef bool (*idprom_filter_fn)(const uint8_t *value, uint32_t type, uint32_t a
  *   types     one-byte type codes, ended by the first 0 (at most 255 codes;
  *             a list with no 0 ends at the array's end).  A type code above
  *             255 (one with extension bytes) is never listed.
- * Its size (272 bytes on LP64, 264 on 32-bit targets) is part of the ABI.
+ * Its size (272 bytes on LP64, 264 on 32-bit targets) is part of the ABI,
+ * padding after include included (-Wpadded reports it; it stays).
  */
 typedef struct idprom_filter {
     uint8_t include;
