@@ -1,7 +1,7 @@
 """Builds the idprom package with pip or setuptools, outside CMake.
 
 The extension module is compiled from this source tree: the library
-(../src), the front-end core the tool also uses (../tools/core) and the
+(../src), the front-end core the tool also uses (../frontend) and the
 binding (src/), linked into one self-contained module.  The pybind11
 headers come from the pybind11 Python package when it is installed, else
 from the system's include folder (Debian's pybind11-dev); the write-protect
@@ -31,15 +31,17 @@ def pybind11_includes():
     return [pybind11.get_include()]
 
 
-sources = sorted(glob.glob("src/*.cpp") + glob.glob(f"{ROOT}/tools/core/*.cpp") +
-                 glob.glob(f"{ROOT}/tools/core/i2c/*.cpp") + glob.glob(f"{ROOT}/src/*/*.cpp"))
+sources = sorted(glob.glob("src/*.cpp") + glob.glob(f"{ROOT}/frontend/*/*.cpp") +
+                 glob.glob(f"{ROOT}/src/*/*.cpp"))
 module = Extension(
     "idprom._idprom",
     sources=sources,
-    include_dirs=pybind11_includes() + [f"{ROOT}/include", f"{ROOT}/src", f"{ROOT}/tools/core"],
+    include_dirs=pybind11_includes() + [f"{ROOT}/include", f"{ROOT}/src", f"{ROOT}/frontend"],
     define_macros=[("IDPROM_STATIC_DEFINE", "1")],
     extra_compile_args=["-std=c++20", "-fvisibility=hidden"],
-    libraries=["gpiod"],  # the write-protect line of i2c: parts (Debian's libgpiod-dev)
+    # the write-protect line of i2c: parts (Debian's libgpiod-dev); verify's
+    # patterns (Debian's libre2-dev)
+    libraries=["gpiod", "re2"],
     language="c++",
 )
 

@@ -9,7 +9,7 @@
 #include <cstdint>
 #include <span>
 
-#include "fileio.hpp"
+#include "io/fileio.hpp"
 
 namespace idprom::python {
 

@@ -7,7 +7,7 @@
 #include <string>
 
 #include "binding.hpp"
-#include "errors.hpp"
+#include "base/errors.hpp"
 #include "i2c/part.hpp"
 
 namespace idprom::python {

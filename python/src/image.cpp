@@ -5,13 +5,13 @@
 #include <string>
 
 #include "binding.hpp"
-#include "describe.hpp"
-#include "errors.hpp"
-#include "fields.hpp"
-#include "guard.hpp"
-#include "image.hpp"
-#include "types.hpp"
-#include "values.hpp"
+#include "model/describe.hpp"
+#include "base/errors.hpp"
+#include "model/fields.hpp"
+#include "io/guard.hpp"
+#include "model/image.hpp"
+#include "model/types.hpp"
+#include "model/values.hpp"
 
 namespace idprom::python {
 namespace {

@@ -4,9 +4,9 @@
 #include <string>
 
 #include "binding.hpp"
-#include "errors.hpp"
-#include "fields.hpp"
-#include "types.hpp"
+#include "base/errors.hpp"
+#include "model/fields.hpp"
+#include "model/types.hpp"
 
 namespace idprom::python {
 

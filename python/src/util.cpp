@@ -2,10 +2,10 @@
 #include <string>
 
 #include "binding.hpp"
-#include "errors.hpp"
-#include "macaddr.hpp"
-#include "types.hpp"
-#include "values.hpp"
+#include "base/errors.hpp"
+#include "model/macaddr.hpp"
+#include "model/types.hpp"
+#include "model/values.hpp"
 
 namespace idprom::python {
 namespace {

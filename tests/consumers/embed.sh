@@ -18,7 +18,7 @@ if grep -E '^(GTest|CLI11|nlohmann_json|pybind11|Python)[A-Za-z_]*_DIR:' "$work/
   fail "the library-only build looked for a test, tool or Python dependency"
 fi
 cmake --build "$work/smallest" -j2 >>"$work.log" 2>&1 || { tail -30 "$work.log" >&2; exit 1; }
-for dir in tests tools python examples fuzz; do
+for dir in tests frontend tools python examples fuzz; do
   [ ! -e "$work/smallest/$dir" ] || fail "the library-only build configured $dir/"
 done
 [ -e "$work/smallest/src/libidprom.a" ] || fail "the library-only build made no libidprom.a"

@@ -2,7 +2,7 @@
 // device or pseudo file, splits or interrupts writes, fails or corrupts a
 // chosen one.  Every failure is reported (never success) and leaves the
 // original bytes; every success writes only the bytes that changed.
-#include "fileio.hpp"
+#include "io/fileio.hpp"
 
 #include <gtest/gtest.h>
 #include <sys/statfs.h>
@@ -10,7 +10,7 @@
 #include <cerrno>
 #include <functional>
 
-#include "errors.hpp"
+#include "base/errors.hpp"
 #include "run_tool.hpp"
 
 using idprom::test::read_file;

@@ -8,8 +8,8 @@
 
 #include "idprom.hpp"
 #include "run_tool.hpp"
-#include "errors.hpp"
-#include "types.hpp"
+#include "base/errors.hpp"
+#include "model/types.hpp"
 
 using namespace idprom::test;
 

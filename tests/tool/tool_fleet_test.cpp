@@ -131,6 +131,29 @@ TEST(ToolVerify, ReportsEachFailedRulePerImage) {
             "idprom: " + rules + ": \"mac\": unknown member \"stop\"\n");
 }
 
+// Patterns that make a backtracking engine run for minutes or overflow its
+// stack finish at once; one the linear engine cannot take is refused when
+// the rules are read.
+TEST(ToolVerify, PatternsRunInLinearTime) {
+  Scratch dir;
+  const std::string rules = dir.path("r.json"), img = dir.path("i.bin");
+  ASSERT_EQ(run_tool({"new", img, "--size", "8192"}).status, 0);
+  ASSERT_EQ(run_tool({"set", img, "pid=" + std::string(31, 'a') + "!",
+                      "envmon-data=hex:" + std::string(8000, '0')}).status, 0);
+  write_file(rules, std::string(R"({"match": {"pid": "^(a+)+$",
+      "envmon-data": "^([0-9a-f]{2}\\s*)+$"}})"));
+  const Outcome r = run_tool({"verify", "--rules", rules, img});
+  EXPECT_EQ(r.status, 7) << r.err;
+  EXPECT_EQ(r.out.find(img + ": match: PID (0xcb) '" + std::string(31, 'a') +
+                       "!' does not match /^(a+)+$/\n"), 0u) << r.out;
+  EXPECT_EQ(r.out.find("envmon-data"), std::string::npos) << r.out;  // 4000 bytes of 00 match
+  write_file(rules, std::string(R"({"match": {"pid": "^(a)\\1$"}})"));
+  const Outcome b = run_tool({"verify", "--rules", rules, img});
+  EXPECT_EQ(b.status, 2);
+  EXPECT_EQ(b.err.rfind("idprom: " + rules + ": \"match\": \"pid\": not a regular expression", 0),
+            0u) << b.err;
+}
+
 // What get prints (--int too) and what the listing shows, set reads back.
 TEST(ToolValuesRoundTrip, GetIntAndListingTextReadBack) {
   Scratch dir;

@@ -9,7 +9,7 @@
 #include <sstream>
 
 #include "idprom.h"
-#include "types.hpp"
+#include "model/types.hpp"
 
 TEST(TypeCodes, OneConstantPerShortName) {
   static_assert(IDPROM_TYPE_PCB_SERIAL == 0xC1);  // the text read below is the header compiled

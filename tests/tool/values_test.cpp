@@ -1,14 +1,14 @@
 // Reading TYPE arguments and values into stored bytes.
-#include "values.hpp"
+#include "model/values.hpp"
 
 #include <gtest/gtest.h>
 
 #include <random>
 
-#include "errors.hpp"
+#include "base/errors.hpp"
 #include "idprom.hpp"
-#include "image.hpp"
-#include "types.hpp"
+#include "model/image.hpp"
+#include "model/types.hpp"
 
 using namespace idprom::tool;
 

@@ -10,8 +10,8 @@
 #include <string>
 #include <vector>
 
-#include "errors.hpp"
-#include "macaddr.hpp"
+#include "base/errors.hpp"
+#include "model/macaddr.hpp"
 
 namespace CLI {
 class App;

@@ -5,7 +5,7 @@
 #include <memory>
 
 #include "common.hpp"
-#include "errors.hpp"
+#include "base/errors.hpp"
 
 namespace idprom::tool {
 namespace {

@@ -3,7 +3,7 @@
 #include <iostream>
 
 #include "common.hpp"
-#include "errors.hpp"
+#include "base/errors.hpp"
 #include "i2c/part.hpp"
 
 namespace idprom::tool {

@@ -3,8 +3,8 @@
 #include <memory>
 
 #include "common.hpp"
-#include "describe.hpp"
-#include "errors.hpp"
+#include "model/describe.hpp"
+#include "base/errors.hpp"
 
 namespace idprom::tool {
 namespace {

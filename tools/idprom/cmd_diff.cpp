@@ -6,8 +6,8 @@
 
 #include "batch.hpp"
 #include "common.hpp"
-#include "errors.hpp"
-#include "values.hpp"
+#include "base/errors.hpp"
+#include "model/values.hpp"
 
 namespace idprom::tool {
 namespace {

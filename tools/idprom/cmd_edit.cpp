@@ -5,10 +5,10 @@
 #include <memory>
 
 #include "common.hpp"
-#include "errors.hpp"
-#include "fields.hpp"
-#include "guard.hpp"
-#include "types.hpp"
+#include "base/errors.hpp"
+#include "model/fields.hpp"
+#include "io/guard.hpp"
+#include "model/types.hpp"
 
 namespace idprom::tool {
 namespace {

@@ -6,8 +6,8 @@
 
 #include "batch.hpp"
 #include "common.hpp"
-#include "errors.hpp"
-#include "fields.hpp"
+#include "base/errors.hpp"
+#include "model/fields.hpp"
 
 namespace idprom::tool {
 namespace {

@@ -4,8 +4,8 @@
 
 #include "batch.hpp"
 #include "common.hpp"
-#include "errors.hpp"
-#include "macaddr.hpp"
+#include "base/errors.hpp"
+#include "model/macaddr.hpp"
 
 namespace idprom::tool {
 namespace {

@@ -19,11 +19,11 @@
 #include <nlohmann/json.hpp>
 
 #include "common.hpp"
-#include "describe.hpp"
-#include "errors.hpp"
-#include "macaddr.hpp"
-#include "program.hpp"
-#include "types.hpp"
+#include "model/describe.hpp"
+#include "base/errors.hpp"
+#include "model/macaddr.hpp"
+#include "model/program.hpp"
+#include "model/types.hpp"
 
 namespace idprom::tool {
 namespace {

@@ -7,11 +7,11 @@
 
 #include "batch.hpp"
 #include "common.hpp"
-#include "describe.hpp"
-#include "errors.hpp"
-#include "fields.hpp"
-#include "types.hpp"
-#include "values.hpp"
+#include "model/describe.hpp"
+#include "base/errors.hpp"
+#include "model/fields.hpp"
+#include "model/types.hpp"
+#include "model/values.hpp"
 
 namespace idprom::tool {
 namespace {

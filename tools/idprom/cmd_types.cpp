@@ -5,8 +5,8 @@
 
 #include "batch.hpp"
 #include "common.hpp"
-#include "errors.hpp"
-#include "types.hpp"
+#include "base/errors.hpp"
+#include "model/types.hpp"
 
 namespace idprom::tool {
 namespace {

@@ -5,9 +5,9 @@
 
 #include "batch.hpp"
 #include "common.hpp"
-#include "describe.hpp"
-#include "errors.hpp"
-#include "rules.hpp"
+#include "model/describe.hpp"
+#include "base/errors.hpp"
+#include "model/rules.hpp"
 
 namespace idprom::tool {
 namespace {

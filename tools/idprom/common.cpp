@@ -10,8 +10,8 @@
 #include <iostream>
 #include <iterator>
 
-#include "errors.hpp"
-#include "fields.hpp"
+#include "base/errors.hpp"
+#include "model/fields.hpp"
 
 namespace idprom::tool {
 

@@ -8,7 +8,7 @@
 #include <string_view>
 #include <vector>
 
-#include "image.hpp"
+#include "model/image.hpp"
 
 namespace CLI {
 class App;

@@ -2,7 +2,7 @@
 #include <ostream>
 
 #include "common.hpp"
-#include "errors.hpp"
+#include "base/errors.hpp"
 
 namespace idprom::tool {
 

@@ -10,7 +10,7 @@
 
 #include "batch.hpp"
 #include "common.hpp"
-#include "errors.hpp"
+#include "base/errors.hpp"
 
 namespace {
 

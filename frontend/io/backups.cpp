@@ -1,0 +1,110 @@
+// Backups of in-place edits: one new file per edit in a state folder,
+// never overwritten, named after the image and the time:
+//
+//   ~/.local/state/idprom/backups/%2Fdev%2Fmtdblock0@20261206T031450.123456789Z.bin
+//                                 image path, with %, / and @ escaped  UTC time
+#include <sys/stat.h>
+#include <time.h>
+
+#include <algorithm>
+#include <cerrno>
+#include <cstdio>
+#include <cstdlib>
+#include <filesystem>
+
+#include "base/errors.hpp"
+#include "io/fileio.hpp"
+#include "io/fileio_detail.hpp"
+
+namespace idprom::tool {
+
+using namespace detail;
+
+namespace {
+
+std::string escaped(const std::string &path) {
+  std::string out;
+  for (const char c : path) {
+    if (c == '%' || c == '/' || c == '@') {
+      char code[4];
+      std::snprintf(code, sizeof code, "%%%02X", static_cast<unsigned char>(c));
+      out += code;
+    } else {
+      out += c;
+    }
+  }
+  return out;
+}
+
+// "20261206T031450.123456789Z": sorts as the times do.
+std::string utc_now() {
+  struct timespec ts {};
+  ::clock_gettime(CLOCK_REALTIME, &ts);
+  struct tm parts {};
+  ::gmtime_r(&ts.tv_sec, &parts);
+  char text[40];
+  const size_t n = std::strftime(text, sizeof text, "%Y%m%dT%H%M%S", &parts);
+  std::snprintf(text + n, sizeof text - n, ".%09ldZ", static_cast<long>(ts.tv_nsec));
+  return text;
+}
+
+// The folder, created (private to the user) when missing.
+std::string made_backup_folder() {
+  const std::string folder = backup_folder();
+  std::error_code ec;
+  std::filesystem::create_directories(folder, ec);
+  if (ec) throw Failure(kExitIo, folder + ": cannot create the backup folder: " + ec.message());
+  ::chmod(folder.c_str(), 0700);
+  return folder;
+}
+
+}  // namespace
+
+std::string backup_folder() {
+  const char *state = std::getenv("XDG_STATE_HOME");
+  if (state != nullptr && state[0] == '/') return std::string(state) + "/idprom/backups";
+  const char *home = std::getenv("HOME");
+  return std::string(home != nullptr ? home : "") + "/.local/state/idprom/backups";
+}
+
+std::vector<std::string> list_backups(const std::string &image) {
+  const std::string prefix = escaped(resolved(image)) + "@";
+  std::vector<std::string> names;
+  std::error_code ec;
+  for (const auto &entry : std::filesystem::directory_iterator(backup_folder(), ec)) {
+    const std::string name = entry.path().filename();
+    if (name.starts_with(prefix)) names.push_back(name);
+  }
+  std::sort(names.rbegin(), names.rend());
+  for (std::string &name : names) name = backup_folder() + "/" + name;
+  return names;
+}
+
+// Saves the original before an in-place write; a backup that cannot be
+// made stops the edit before anything is written.
+void EditSession::make_backup() {
+  if (options_.no_backup) return;
+  try {
+    if (!options_.backup.empty()) {
+      backup_ = options_.backup;
+      write_atomically(io_, backup_, original_, 0600, false);
+      return;
+    }
+    const std::string stem = made_backup_folder() + "/" + escaped(resolved(path_)) + "@";
+    for (int attempt = 0;; ++attempt) {
+      backup_ = stem + utc_now() + ".bin";
+      try {
+        write_atomically(io_, backup_, original_, 0600, false);
+        return;
+      } catch (const Failure &f) {
+        if (f.code() != kExitUsage || attempt == 10) throw;  // exists: take a later time
+      }
+    }
+  } catch (const Failure &f) {
+    backup_.clear();
+    throw Failure(kExitIo, std::string(f.what()) + "; no backup, so " + path_ +
+                               " was not changed (--backup PATH or --no-backup)");
+  }
+}
+
+}  // namespace idprom::tool

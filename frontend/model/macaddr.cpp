@@ -1,0 +1,45 @@
+// MAC address text and 48-bit integers.
+#include "model/macaddr.hpp"
+
+#include "base/errors.hpp"
+#include "idprom.hpp"
+#include "model/values.hpp"
+
+namespace idprom::tool {
+
+uint64_t read_mac(std::string_view text, const std::string &what) {
+  try {
+    const Bytes mac =
+        parse_value(text, ValueContext{IDPROM_TYPE_BASE_MAC, kAttrHex, std::nullopt, false});
+    if (mac.size() != 6) throw Failure(kExitValue, "a MAC address holds 6 bytes");
+    return macbuf_to_mac64(mac.data());
+  } catch (const Failure &f) {
+    throw Failure(f.code(), what + ": " + f.what());
+  }
+}
+
+std::optional<MacForm> mac_form(std::string_view name) noexcept {
+  if (name == "dotted") return MacForm::kDotted;
+  if (name == "colon") return MacForm::kColon;
+  if (name == "plain") return MacForm::kPlain;
+  return std::nullopt;
+}
+
+// The library writes the dotted form; the others regroup its twelve digits.
+std::string mac_text(uint64_t mac, MacForm form) {
+  uint8_t bytes[6];
+  char text[15];
+  mac64_to_macbuf(mac, bytes);
+  const std::string dotted = macstring_r(bytes, 6, text, sizeof text);
+  if (form == MacForm::kDotted) return dotted;
+  std::string digits;
+  for (char c : dotted) {
+    if (c != '.') digits += c;
+  }
+  if (form == MacForm::kPlain) return digits;
+  std::string colon;
+  for (size_t i = 0; i < digits.size(); i += 2) colon += (i == 0 ? "" : ":") + digits.substr(i, 2);
+  return colon;
+}
+
+}  // namespace idprom::tool
