@@ -43,9 +43,9 @@
 #include <stdint.h>
 
 #define IDPROM_VERSION_MAJOR 0
-#define IDPROM_VERSION_MINOR 1
+#define IDPROM_VERSION_MINOR 2
 #define IDPROM_VERSION_PATCH 0
-#define IDPROM_VERSION_STRING "0.1.0"
+#define IDPROM_VERSION_STRING "0.2.0"
 
 #if defined(IDPROM_STATIC_DEFINE)
 #define IDPROM_API
@@ -109,6 +109,13 @@ typedef uint64_t idprom_status;
 /* update and delete: the dirty offset or length would not fit 16 bits;
    only possible in images longer than 65535 bytes */
 #define IDPROM_ERR_IMAGE_TOO_LARGE     UINT64_C(0x4010132CCA10080B)
+
+/*
+ * The name of a status constant as a static string, e.g.
+ * "IDPROM_ERR_NO_ROOM" for IDPROM_ERR_NO_ROOM and "IDPROM_OK" for 0;
+ * "unknown status" for any other value.  Never NULL.
+ */
+IDPROM_API const char *idprom_status_name(idprom_status status) IDPROM_NOEXCEPT;
 
 /* ---- the image format --------------------------------------------------- */
 
@@ -335,7 +342,8 @@ typedef bool (*idprom_filter_fn)(const uint8_t *value, uint32_t type, uint32_t a
  *   types     one-byte type codes, ended by the first 0 (at most 255 codes;
  *             a list with no 0 ends at the array's end).  A type code above
  *             255 (one with extension bytes) is never listed.
- * Its size (272 bytes on LP64) is part of the ABI.
+ * Its size (272 bytes on LP64, 264 on 32-bit targets) is part of the ABI,
+ * padding after include included (-Wpadded reports it; it stays).
  */
 typedef struct idprom_filter {
     uint8_t include;
@@ -388,8 +396,8 @@ IDPROM_API uint32_t idprom_type_to_len(uint32_t type) IDPROM_NOEXCEPT;
  * caller expects (a fixed width, or a text of known length), and a field
  * of any other length is refused; clear, it is the room in out, and any
  * field that fits is copied, its first length bytes written and the rest of
- * out left as it was (the length is not returned: idprom_get_entry or the
- * type's class gives it).
+ * out left as it was (the length is not returned here:
+ * idprom_get_field_data_ex reports it).
  *
  * Returns:
  *   IDPROM_OK                    the value is in out;
@@ -403,6 +411,20 @@ IDPROM_API uint32_t idprom_type_to_len(uint32_t type) IDPROM_NOEXCEPT;
 IDPROM_API idprom_status idprom_get_field_data_instance(const uint8_t *image, uint32_t image_length,
                                                         uint32_t type, void *out, uint32_t out_size,
                                                         bool exact, uint32_t instance) IDPROM_NOEXCEPT;
+
+/*
+ * idprom_get_field_data_instance that also reports the stored length of the
+ * value: when the instance is found, *length receives its length in bytes
+ * (also when the call fails with IDPROM_ERR_LENGTH_MISMATCH or
+ * IDPROM_ERR_BUFFER_TOO_SMALL, so a caller can size out and call again);
+ * otherwise 0.  length may be NULL.  With exact clear, out NULL and
+ * out_size 0 the call only measures: it returns IDPROM_ERR_BUFFER_TOO_SMALL
+ * with the length (every stored value holds at least one byte).
+ */
+IDPROM_API idprom_status idprom_get_field_data_ex(const uint8_t *image, uint32_t image_length,
+                                                  uint32_t type, void *out, uint32_t out_size,
+                                                  bool exact, uint32_t instance,
+                                                  uint32_t *length) IDPROM_NOEXCEPT;
 
 /* idprom_get_field_data_instance with instance 1. */
 IDPROM_API idprom_status idprom_get_field_data(const uint8_t *image, uint32_t image_length,
@@ -429,8 +451,10 @@ IDPROM_API idprom_status idprom_get_field_data(const uint8_t *image, uint32_t im
  *                 (0xFFFFFFFF: attribute 0xC0, length 16383).  The attribute
  *                 is written only by a resize or an append.
  *   data          the new value (1, 2 or 4 bytes for the fixed classes,
- *                 the new length for the variable class), only read; it
- *                 must not point into image.  Integer-valued fixed-size
+ *                 the new length for the variable class), only read.  It
+ *                 may lie wholly in image (another field's value, or this
+ *                 one's): it is read as it stood before the edit, without
+ *                 a copy, wherever the edit moves it.  Integer-valued fixed-size
  *                 types are given as a host-order uint8_t, uint16_t or
  *                 uint32_t and stored big-endian.  Which codes count: on an
  *                 overwrite, codes below 0xC0 (as idprom_get_field_data
@@ -736,7 +760,7 @@ IDPROM_API void idprom_enhanced_dump_to_buf(const uint8_t *data, uint32_t length
  * as 1 and 0xFFFFFFFF as 0xFFFFFFFE.  A length of 0 returns 1 without reading
  * data.  data is not tested: the caller passes length readable bytes.
  */
-IDPROM_API uint32_t calculate_crc(const void *data, uint32_t length) IDPROM_NOEXCEPT;
+IDPROM_API uint32_t idprom_calculate_crc(const void *data, uint32_t length) IDPROM_NOEXCEPT;
 
 /*
  * Adds one data byte to a CRC-16 with generator 0x1021 (x^16+x^12+x^5+1),
@@ -746,15 +770,15 @@ IDPROM_API uint32_t calculate_crc(const void *data, uint32_t length) IDPROM_NOEX
  * variable over.  Computed in a few shifts, without a table.  crc must point
  * to a writable uint16_t; it is not tested.
  */
-IDPROM_API void crc_16(uint8_t byte, uint16_t *crc) IDPROM_NOEXCEPT;
+IDPROM_API void idprom_crc_16(uint8_t byte, uint16_t *crc) IDPROM_NOEXCEPT;
 
 /*
- * CRC-16 of the length bytes at data: crc_16 over each byte in order,
+ * CRC-16 of the length bytes at data: idprom_crc_16 over each byte in order,
  * starting from 0, no final XOR.  This is the XMODEM CRC: 0x31C3 over
  * "123456789".  Returns 0 for a length of 0 or less, without reading data.
  * data is read only and not tested.
  */
-IDPROM_API uint16_t crc_16_buf(const void *data, int32_t length) IDPROM_NOEXCEPT;
+IDPROM_API uint16_t idprom_crc_16_buf(const void *data, int32_t length) IDPROM_NOEXCEPT;
 
 /* ---- MAC addresses ----------------------------------------------------- */
 
@@ -770,7 +794,7 @@ IDPROM_API uint16_t crc_16_buf(const void *data, int32_t length) IDPROM_NOEXCEPT
  * 'A'-'F', and -1 for every other character (the zero byte and characters
  * with the top bit set included).
  */
-IDPROM_API int32_t actoh(char ch) IDPROM_NOEXCEPT;
+IDPROM_API int32_t idprom_actoh(char ch) IDPROM_NOEXCEPT;
 
 /*
  * Writes the length bytes at mac into buf as lower-case hex pairs, with a dot
@@ -795,8 +819,8 @@ IDPROM_API int32_t actoh(char ch) IDPROM_NOEXCEPT;
  * the whole text would put them.  A length of 0 or less writes nothing, not
  * even a terminator.
  */
-IDPROM_API char *macstring_r(const uint8_t *mac, int32_t length, char *buf,
-                             int32_t size) IDPROM_NOEXCEPT;
+IDPROM_API char *idprom_macstring_r(const uint8_t *mac, int32_t length, char *buf,
+                                    int32_t size) IDPROM_NOEXCEPT;
 
 /*
  * Reads MAC text into the six bytes at mac, which are all overwritten.  text
@@ -806,27 +830,50 @@ IDPROM_API char *macstring_r(const uint8_t *mac, int32_t length, char *buf,
  * the form; separators and anything after the last pair are not read.
  *
  * Nothing is validated: a byte is the low eight bits of
- * actoh(first) << 4 | actoh(second), so a non-hex second character gives
+ * idprom_actoh(first) << 4 | idprom_actoh(second), so a non-hex second character gives
  * 0xFF ("zz" and "5z" give 0xFF) and a non-hex first character with a hex
  * second gives 0xF0 plus its value ("z5" gives 0xF5).  Nothing is read at or
  * past the terminator: a text shorter than its form (14, 17 or 12
  * characters) reads as if padded with non-hex characters, so each missing or
  * cut pair gives 0xFF.
  */
-IDPROM_API void macbuf_r(const char *text, uint8_t *mac) IDPROM_NOEXCEPT;
+IDPROM_API void idprom_macbuf_r(const char *text, uint8_t *mac) IDPROM_NOEXCEPT;
 
 /*
  * Stores the low 48 bits of value in the six bytes at mac, most significant
  * first: byte i receives bits 47-8i down to 40-8i.  The upper 16 bits of value
  * are ignored.  Returns 6, the number of bytes written.
  */
-IDPROM_API int32_t mac64_to_macbuf(uint64_t value, uint8_t *mac) IDPROM_NOEXCEPT;
+IDPROM_API int32_t idprom_mac64_to_macbuf(uint64_t value, uint8_t *mac) IDPROM_NOEXCEPT;
 
 /*
  * The six bytes at mac (read only) as a 48-bit integer, byte 0 in bits 47-40
  * down to byte 5 in bits 7-0; the upper 16 bits are zero.
  */
+IDPROM_API uint64_t idprom_macbuf_to_mac64(const uint8_t *mac) IDPROM_NOEXCEPT;
+
+/* ---- short names --------------------------------------------------------- */
+
+/*
+ * The utilities' first names, kept for existing callers: each is exactly
+ * the idprom_ function of the same name (calculate_crc is
+ * idprom_calculate_crc).  Short global names may collide with a program's
+ * own; such a program defines IDPROM_NO_SHORT_NAMES before including this
+ * header and links a library built with -DIDPROM_SHORT_NAMES=OFF, which
+ * leaves them out (the library's CMake targets then define the macro for
+ * their users).
+ */
+#ifndef IDPROM_NO_SHORT_NAMES
+IDPROM_API uint32_t calculate_crc(const void *data, uint32_t length) IDPROM_NOEXCEPT;
+IDPROM_API void crc_16(uint8_t byte, uint16_t *crc) IDPROM_NOEXCEPT;
+IDPROM_API uint16_t crc_16_buf(const void *data, int32_t length) IDPROM_NOEXCEPT;
+IDPROM_API int32_t actoh(char ch) IDPROM_NOEXCEPT;
+IDPROM_API char *macstring_r(const uint8_t *mac, int32_t length, char *buf,
+                             int32_t size) IDPROM_NOEXCEPT;
+IDPROM_API void macbuf_r(const char *text, uint8_t *mac) IDPROM_NOEXCEPT;
+IDPROM_API int32_t mac64_to_macbuf(uint64_t value, uint8_t *mac) IDPROM_NOEXCEPT;
 IDPROM_API uint64_t macbuf_to_mac64(const uint8_t *mac) IDPROM_NOEXCEPT;
+#endif
 
 #ifdef __cplusplus
 }

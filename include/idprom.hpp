@@ -79,26 +79,7 @@ inline uint32_t standard_attribute(uint32_t type) noexcept {
 }
 
 // The constant's name, e.g. "IDPROM_ERR_NO_ROOM"; "unknown status" otherwise.
-inline const char *status_name(Status s) noexcept {
-  static constexpr const char *kNames[] = {
-      "IDPROM_OK",
-      "IDPROM_ERR_LENGTH_MISMATCH",
-      "IDPROM_ERR_BUFFER_TOO_SMALL",
-      "IDPROM_ERR_NOT_FOUND",
-      "IDPROM_ERR_NO_ROOM",
-      "IDPROM_ERR_NOT_FOUND_NO_CREATE",
-      "IDPROM_ERR_NO_END_MARKER",
-      "IDPROM_ERR_NO_ROOM_TO_GROW",
-      "IDPROM_ERR_END_OF_IMAGE",
-      "IDPROM_ERR_INVALID_TYPE",
-      "IDPROM_ERR_INVALID_LENGTH",
-      "IDPROM_ERR_IMAGE_TOO_LARGE",
-  };
-  if (s == IDPROM_OK) return kNames[0];
-  const Status first = IDPROM_ERR_LENGTH_MISMATCH;
-  if (s < first || s - first >= std::size(kNames) - 1) return "unknown status";
-  return kNames[s - first + 1];
-}
+inline const char *status_name(Status s) noexcept { return idprom_status_name(s); }
 
 // ---- reading --------------------------------------------------------------
 
@@ -344,12 +325,12 @@ class ImageView : public std::ranges::view_base {
   // The text idprom_enhanced_dump() prints for the whole image: rows of 16
   // upper-case hex bytes and a text column, each ending with a newline.
   std::string enhanced_dump() const {
-    const uint64_t rows = (uint64_t{size()} + 15) / 16;
+    const size_t rows = (size_t{size()} + 15) / 16;
     std::string text = grow_into(
         [&](char *buf, uint32_t cap) {
           idprom_enhanced_dump_to_buf(bytes_.data(), size(), buf, cap);
         },
-        static_cast<size_t>(2 + rows * 77));
+        2 + rows * 77);
     if (!text.empty() && text.front() == '\n') text.erase(0, 1);
     return text;
   }
@@ -405,13 +386,10 @@ class ImageEditor {
 
   ImageView view() const noexcept { return ImageView(bytes_); }
 
-  // idprom_update_field_data_instance(), except that data may lie in the
-  // image (another field's value, say): such a value is copied first, as an
-  // edit may move or overwrite it.
+  // idprom_update_field_data_instance(); data may lie in the image (another
+  // field's value, say), as the library reads it as it stood before the edit.
   EditResult update(uint32_t type, uint32_t word, const void *data, uint32_t instance = 1,
                     bool create = true) noexcept {
-    const uint32_t n = is_variable(type) ? idprom_length_of_word(type, word) : fixed_width(type);
-    if (inside_image(data, n)) return update_from_copy(type, word, data, n, instance, create);
     EditResult r;
     r.status = idprom_update_field_data_instance(bytes_.data(), size(), create, type, word, data,
                                                  &r.offset, &r.length, instance);
@@ -467,19 +445,6 @@ class ImageEditor {
 
  private:
   uint32_t size() const noexcept { return static_cast<uint32_t>(bytes_.size()); }
-
-  bool inside_image(const void *data, uint32_t n) const noexcept {
-    const auto p = reinterpret_cast<std::uintptr_t>(data);
-    const auto b = reinterpret_cast<std::uintptr_t>(bytes_.data());
-    return n != 0 && p < b + bytes_.size() && b < p + n;
-  }
-
-  EditResult update_from_copy(uint32_t type, uint32_t word, const void *data, uint32_t n,
-                              uint32_t instance, bool create) noexcept {
-    uint8_t copy[IDPROM_LONG_LENGTH_MASK];  // n is at most the longest length
-    std::memcpy(copy, data, n);
-    return update(type, word, copy, instance, create);
-  }
 
   std::span<uint8_t> bytes_;
 };

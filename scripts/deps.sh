@@ -7,7 +7,9 @@
 set -eu
 build="cmake ninja-build g++ libgtest-dev libgmock-dev libcli11-dev nlohmann-json3-dev pkg-config
   libgpiod-dev libre2-dev pybind11-dev python3-dev python3-pytest python3-setuptools"
-ci="$build clang libclang-rt-14-dev gcovr valgrind cppcheck clang-tidy libbenchmark-dev libboost-dev dpkg-dev file man-db"
+ci="$build clang libclang-rt-14-dev gcovr valgrind cppcheck clang-tidy libbenchmark-dev libboost-dev dpkg-dev file man-db
+  g++-i686-linux-gnu g++-s390x-linux-gnu qemu-user-static gcc-arm-none-eabi libnewlib-arm-none-eabi
+  libstdc++-arm-none-eabi-newlib"
 bench="$build libbenchmark-dev libboost-dev valgrind python3"
 case "${1:-build}" in
   build) want=$build ;;

@@ -111,21 +111,26 @@ TEST(Lookup, StatusesAndValues) {
     uint32_t instance;
     idprom_status status;
     Bytes value;
+    uint32_t stored;  // the length idprom_get_field_data_ex reports
   } cases[] = {
-      {0x43, 2, true, 1, IDPROM_OK, host(&u16, 2)},          // integers in host order
-      {0x83, 4, true, 1, IDPROM_OK, host(&u32, 4)},
-      {0x82, 4, true, 1, IDPROM_OK, {0x73, 0x01, 0x2C, 0x05}},  // a byte string as stored
-      {0x141, 2, true, 1, IDPROM_OK, {0xAB, 0xCD}},          // extension-byte codes as stored
-      {0xC1, 8, false, 1, IDPROM_OK, {'a', 'b', 'c'}},       // a larger buffer: only the value
-      {0xC1, 8, true, 1, IDPROM_ERR_LENGTH_MISMATCH, {}},
-      {0xC1, 2, false, 1, IDPROM_ERR_BUFFER_TOO_SMALL, {}},
-      {0x01, 1, true, 2, IDPROM_OK, {0x07}},                 // second instance
-      {0x01, 1, true, 3, IDPROM_ERR_NOT_FOUND, {}},
-      {0x01, 1, true, 0, IDPROM_ERR_NOT_FOUND, {}},
+      {0x43, 2, true, 1, IDPROM_OK, host(&u16, 2), 2},       // integers in host order
+      {0x83, 4, true, 1, IDPROM_OK, host(&u32, 4), 4},
+      {0x82, 4, true, 1, IDPROM_OK, {0x73, 0x01, 0x2C, 0x05}, 4},  // a byte string as stored
+      {0x141, 2, true, 1, IDPROM_OK, {0xAB, 0xCD}, 2},       // extension-byte codes as stored
+      {0xC1, 8, false, 1, IDPROM_OK, {'a', 'b', 'c'}, 3},    // a larger buffer: only the value
+      {0xC1, 8, true, 1, IDPROM_ERR_LENGTH_MISMATCH, {}, 3},  // refused, but the length told
+      {0xC1, 2, false, 1, IDPROM_ERR_BUFFER_TOO_SMALL, {}, 3},
+      {0xC1, 0, false, 1, IDPROM_ERR_BUFFER_TOO_SMALL, {}, 3},  // a measurement
+      {0x01, 1, true, 2, IDPROM_OK, {0x07}, 1},              // second instance
+      {0x01, 1, true, 3, IDPROM_ERR_NOT_FOUND, {}, 0},
+      {0x01, 1, true, 0, IDPROM_ERR_NOT_FOUND, {}, 0},
   };
   for (const auto &c : cases) {
     Bytes out(c.out_size, 0xA5);
     EXPECT_EQ(idprom_get_field_data_instance(image.data(), 28, c.type, out.data(), c.out_size, c.exact, c.instance), c.status) << std::hex << c.type;
+    uint32_t stored = 0xA5A5;
+    EXPECT_EQ(idprom_get_field_data_ex(image.data(), 28, c.type, out.data(), c.out_size, c.exact, c.instance, &stored), c.status);
+    EXPECT_EQ(stored, c.stored) << std::hex << c.type;
     Bytes want = c.value;
     want.resize(c.out_size, 0xA5);
     EXPECT_EQ(out, want) << std::hex << c.type;
@@ -138,6 +143,20 @@ TEST(Lookup, StatusesAndValues) {
   EXPECT_EQ(out, 0xA5);
   EXPECT_EQ(idprom_get_field_data(image.data(), 28, 0x01, &out, 1, true), IDPROM_OK);
   EXPECT_EQ(out, 0x05);  // the first of the two instances
+}
+
+// Each status by its constant's name; any other value is unknown.
+TEST(Status, Names) {
+  const std::pair<idprom_status, const char *> names[] = {
+      {IDPROM_OK, "IDPROM_OK"},
+      {IDPROM_ERR_LENGTH_MISMATCH, "IDPROM_ERR_LENGTH_MISMATCH"},  // the first error
+      {IDPROM_ERR_NO_ROOM, "IDPROM_ERR_NO_ROOM"},
+      {IDPROM_ERR_IMAGE_TOO_LARGE, "IDPROM_ERR_IMAGE_TOO_LARGE"},  // the last
+      {IDPROM_ERR_LENGTH_MISMATCH - 1, "unknown status"},
+      {IDPROM_ERR_IMAGE_TOO_LARGE + 1, "unknown status"},
+      {1, "unknown status"},
+  };
+  for (const auto &[status, name] : names) EXPECT_STREQ(idprom_status_name(status), name) << std::hex << status;
 }
 
 }  // namespace

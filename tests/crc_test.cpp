@@ -41,13 +41,13 @@ uint16_t crc16_bitwise(uint16_t crc, uint8_t byte) {
 // Published check values, and every input of up to two bytes.
 TEST(Checksum, PublishedValuesAndEveryShortInput) {
   const Bytes digits = exact_copy({'1', '2', '3', '4', '5', '6', '7', '8', '9'});
-  EXPECT_EQ(calculate_crc(digits.data(), 9), 0x413B3568u);
-  EXPECT_EQ(crc_16_buf(digits.data(), 9), 0x31C3);  // the XMODEM check value
-  for (const int32_t length : {0, -1, INT32_MIN}) EXPECT_EQ(crc_16_buf(nullptr, length), 0) << length;
+  EXPECT_EQ(idprom_calculate_crc(digits.data(), 9), 0x413B3568u);
+  EXPECT_EQ(idprom_crc_16_buf(digits.data(), 9), 0x31C3);  // the XMODEM check value
+  for (const int32_t length : {0, -1, INT32_MIN}) EXPECT_EQ(idprom_crc_16_buf(nullptr, length), 0) << length;
   for (uint32_t length = 0; length <= 2; ++length)
     for (uint32_t v = 0; v < 1U << (8 * length); ++v) {
       const Bytes in = exact_copy(Bytes{static_cast<uint8_t>(v), static_cast<uint8_t>(v >> 8)});
-      ASSERT_EQ(calculate_crc(in.data(), length), checksum(in.data(), length)) << v;
+      ASSERT_EQ(idprom_calculate_crc(in.data(), length), checksum(in.data(), length)) << v;
     }
 }
 
@@ -68,7 +68,7 @@ TEST(Checksum, MatchesDefinitionOnRandomInputs) {
       for (unsigned k = 0; k < 4; ++k) data[length / 4 * 4 - 4 + k] = static_cast<uint8_t>(closing >> 8 * k);
     }
     const Bytes before = buf;
-    ASSERT_EQ(calculate_crc(data, length), checksum(data, length)) << length << " " << offset << " " << flavour;
+    ASSERT_EQ(idprom_calculate_crc(data, length), checksum(data, length)) << length << " " << offset << " " << flavour;
     const auto start = static_cast<uint32_t>(rng());
     ASSERT_EQ(idprom::util::calculate_crc_words(start, data, length / 4), sum_words(start, data, length / 4));
     ASSERT_EQ(idprom::util::sum_words_parallel(start, data, length / 4), sum_words(start, data, length / 4));
@@ -77,9 +77,9 @@ TEST(Checksum, MatchesDefinitionOnRandomInputs) {
   // Past the 2^14-block chunks that keep the lane sums from overflowing.
   Bytes big(3 * (1U << 14) * 128 + 37);
   for (auto &b : big) b = static_cast<uint8_t>(rng());
-  EXPECT_EQ(calculate_crc(big.data(), static_cast<uint32_t>(big.size())), checksum(big.data(), big.size()));
+  EXPECT_EQ(idprom_calculate_crc(big.data(), static_cast<uint32_t>(big.size())), checksum(big.data(), big.size()));
   std::fill(big.begin(), big.end(), 0xFF);
-  EXPECT_EQ(calculate_crc(big.data(), static_cast<uint32_t>(big.size() - 37)), 0xFFFFFFFEu);
+  EXPECT_EQ(idprom_calculate_crc(big.data(), static_cast<uint32_t>(big.size() - 37)), 0xFFFFFFFEu);
 }
 
 // Start sums at the corners of the arithmetic with every run of up to three
@@ -105,7 +105,7 @@ TEST(Crc16, UpdateEqualsDefinitionEverywhere) {
   for (uint32_t crc = 0; crc < 0x10000; ++crc)
     for (uint32_t byte = 0; byte < 0x100; ++byte) {
       auto c = static_cast<uint16_t>(crc);
-      crc_16(static_cast<uint8_t>(byte), &c);
+      idprom_crc_16(static_cast<uint8_t>(byte), &c);
       mismatches += c != reference[crc ^ byte << 8];
     }
   EXPECT_EQ(mismatches, 0u);
@@ -123,10 +123,10 @@ TEST(Crc16, BufferMatchesDefinition) {
   for (int32_t length = 0; length <= 300; ++length)
     for (int32_t offset = 0; offset < 8; ++offset) {
       const Bytes in = exact_copy(Bytes(data.begin() + offset, data.begin() + offset + length));
-      ASSERT_EQ(crc_16_buf(in.data(), length), bitwise(in.data(), in.size())) << length << " " << offset;
+      ASSERT_EQ(idprom_crc_16_buf(in.data(), length), bitwise(in.data(), in.size())) << length << " " << offset;
     }
   for (const int32_t length : {4096, 63999, 64000})
-    EXPECT_EQ(crc_16_buf(data.data() + 3, length), bitwise(data.data() + 3, size_t(length))) << length;
+    EXPECT_EQ(idprom_crc_16_buf(data.data() + 3, length), bitwise(data.data() + 3, size_t(length))) << length;
 }
 
 }  // namespace

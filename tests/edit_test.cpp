@@ -80,10 +80,13 @@ TEST(Edit, RandomEditsAgreeWithTheModel) {
         if (is_variable(type)) word |= g.below(4) << (type >= 0xF0 ? 14 : 6);
         if (g.chance(10)) word |= g.below(4) << 16;  // bits no layout reads
         const bool create = g.chance(80);
-        const Bytes data = g.bytes(1024);
-        SCOPED_TRACE(testing::Message() << std::hex << "update " << type << " #" << instance << " word " << word);
+        Bytes data = g.bytes(1024);
+        long alias = -1;  // or the value from inside the image, as it stood before the edit
+        if (is_variable(type) && n <= size && g.chance(30)) alias = g.below(static_cast<uint32_t>(size - n + 1));
+        if (alias >= 0) std::copy_n(before.begin() + alias, n, data.begin());
+        SCOPED_TRACE(testing::Message() << std::hex << "update " << type << " #" << instance << " word " << word << " alias " << alias);
         x = expect_update(list, create, type, word, instance, data.data());
-        e = check_edit(before, x, run_update(before, create, type, word, data, instance));
+        e = check_edit(before, x, run_update(before, create, type, word, data, instance, alias));
       }
       if (HasFailure()) return;
       ++seen[e.status];

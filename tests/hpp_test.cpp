@@ -163,6 +163,10 @@ TEST(Hpp, SetStoresBytesAsGiven) {
       {texts, 0xC1, Bytes(4), 6U, {}, IDPROM_OK,
        padded({0xC1, 0x84, 0x83, 'x', 'y', 'z', 0xC2, 0x83, 'x', 'y', 'z', 0xC3, 0x83, 'j', 'k',
                'l'}, 20)},
+      // ... a growth whose value starts in its own header and ends after the marker ...
+      {texts, 0xC3, Bytes(7), 10U, 0x80U, IDPROM_OK,
+       {0xC1, 0x83, 'a', 'b', 'c', 0xC2, 0x83, 'x', 'y', 'z', 0xC3, 0x87, 0xC3, 0x83, 'j', 'k',
+        'l', 0xFF, 'p', 0xFF}},
       // ... overwrite from bytes that overlap the value ...
       {texts, 0xC3, Bytes(3), 11U, {}, IDPROM_OK,
        {0xC1, 0x83, 'a', 'b', 'c', 0xC2, 0x83, 'x', 'y', 'z', 0xC3, 0x83, 0x83, 'j', 'k', 0xFF,

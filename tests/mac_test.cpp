@@ -1,6 +1,7 @@
 // MAC address conversions: hex digits, dotted text out, three text forms in,
 // and the 48-bit integer form.
 #include <array>
+#include <cstring>
 #include <memory>
 #include <random>
 
@@ -19,7 +20,7 @@ Mac read_mac(const std::string &text) {  // from exactly its length plus the ter
   copy[text.size()] = '\0';
   Mac mac;
   mac.fill(0xA5);
-  macbuf_r(copy.get(), mac.data());
+  idprom_macbuf_r(copy.get(), mac.data());
   return mac;
 }
 
@@ -27,7 +28,7 @@ TEST(Mac, HexDigits) {
   const std::string digits = "0123456789abcdef0123456789ABCDEF";
   for (int i = 0; i < 256; ++i) {
     const size_t at = digits.find(static_cast<char>(i));
-    EXPECT_EQ(actoh(static_cast<char>(i)), at == std::string::npos ? -1 : int32_t(at % 16)) << i;
+    EXPECT_EQ(idprom_actoh(static_cast<char>(i)), at == std::string::npos ? -1 : int32_t(at % 16)) << i;
   }
 }
 
@@ -49,7 +50,7 @@ TEST(Mac, DottedTextAtEverySize) {
   };
   for (const auto &c : cases) {
     std::string buf(20, '#');
-    EXPECT_EQ(macstring_r(kMac.data(), c.length, buf.data(), c.size), buf.data());
+    EXPECT_EQ(idprom_macstring_r(kMac.data(), c.length, buf.data(), c.size), buf.data());
     EXPECT_EQ(buf, c.buf) << c.length << " " << c.size;
   }
 }
@@ -79,17 +80,35 @@ TEST(Mac, RandomRoundTrip) {
     Mac mac, back;
     for (auto &b : mac) b = static_cast<uint8_t>(rng());
     char dotted[15], colon[18], plain[13];
-    macstring_r(mac.data(), 6, dotted, 15);
+    idprom_macstring_r(mac.data(), 6, dotted, 15);
     std::snprintf(colon, sizeof colon, "%02x:%02X:%02x:%02X:%02x:%02X", mac[0], mac[1], mac[2], mac[3], mac[4], mac[5]);
     std::snprintf(plain, sizeof plain, "%02X%02x%02X%02x%02X%02x", mac[0], mac[1], mac[2], mac[3], mac[4], mac[5]);
     for (const char *text : {dotted, colon, plain}) ASSERT_EQ(read_mac(text), mac) << text;
-    ASSERT_EQ(mac64_to_macbuf(macbuf_to_mac64(mac.data()), back.data()), 6);
+    ASSERT_EQ(idprom_mac64_to_macbuf(idprom_macbuf_to_mac64(mac.data()), back.data()), 6);
     ASSERT_EQ(back, mac);
   }
   uint8_t mac[8] = {0, 0, 0, 0, 0, 0, 0xA5, 0xA5};  // the low 48 bits, big-endian
-  EXPECT_EQ(mac64_to_macbuf(0xFFFF001A2B3C4D5EULL, mac), 6);
+  EXPECT_EQ(idprom_mac64_to_macbuf(0xFFFF001A2B3C4D5EULL, mac), 6);
   EXPECT_EQ(Bytes(mac, mac + 8), (Bytes{0x00, 0x1a, 0x2b, 0x3c, 0x4d, 0x5e, 0xa5, 0xa5}));
-  EXPECT_EQ(macbuf_to_mac64(kMac.data()), 0x1A2B3C4D5EULL);
+  EXPECT_EQ(idprom_macbuf_to_mac64(kMac.data()), 0x1A2B3C4D5EULL);
 }
 
 }  // namespace
+
+#ifndef IDPROM_NO_SHORT_NAMES
+// The short names are the idprom_ functions under their first names.
+TEST(ShortNames, AreTheSameFunctions) {
+  const uint8_t mac[6] = {0x00, 0x1A, 0x2B, 0x3C, 0x4D, 0x5E};
+  uint8_t back[6];
+  uint16_t crc = 0;
+  char text[15];
+  crc_16(0x31, &crc);
+  EXPECT_EQ(crc, idprom_crc_16_buf("1", 1));
+  EXPECT_EQ(calculate_crc(mac, 5) ^ crc_16_buf(mac, 6), idprom_calculate_crc(mac, 5) ^ idprom_crc_16_buf(mac, 6));
+  EXPECT_EQ(actoh('f'), 15);
+  EXPECT_STREQ(macstring_r(mac, 6, text, 15), "001a.2b3c.4d5e");
+  macbuf_r("00:1a:2b:3c:4d:5e", back);
+  EXPECT_EQ(mac64_to_macbuf(macbuf_to_mac64(back) | 0xFFFF000000000000, back), 6);
+  EXPECT_EQ(std::memcmp(back, mac, 6), 0);
+}
+#endif

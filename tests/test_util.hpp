@@ -79,11 +79,13 @@ Edit run_edit(const Bytes &in, Call call) {
   }
   return e;
 }
+// alias >= 0: the value is read from image + alias instead of data.
 inline Edit run_update(const Bytes &in, bool create, uint32_t type, uint32_t word, const Bytes &data,
-                       uint32_t instance = 1) {
+                       uint32_t instance = 1, long alias = -1) {
   const Bytes value = exact_copy(data);
   return run_edit(in, [&](uint8_t *image, uint32_t n, uint16_t *offset, uint16_t *length) {
-    return idprom_update_field_data_instance(image, n, create, type, word, value.data(), offset, length, instance);
+    const uint8_t *from = alias >= 0 ? image + alias : value.data();
+    return idprom_update_field_data_instance(image, n, create, type, word, from, offset, length, instance);
   });
 }
 inline Edit run_delete(const Bytes &in, uint32_t type, uint32_t instance = 1) {

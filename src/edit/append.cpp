@@ -12,19 +12,6 @@
 using namespace idprom::codec;
 
 namespace idprom::edit {
-namespace {
-
-// Writes the value of a fixed-class entry.  The integer test is made on the
-// type byte alone, so an extension-byte code whose type byte is
-// integer-valued is stored big-endian too.
-void write_fixed(uint8_t *p, uint32_t type, uint32_t width, const void *data) {
-  if (idprom_type_is_numeric(type & 0xFF))
-    store_be(p, width, load_host(data, width));
-  else
-    std::memcpy(p, data, width);
-}
-
-}  // namespace
 
 idprom_status append(uint8_t *image, uint32_t image_length, uint32_t at, const Update &u,
                      Region *region) noexcept {
@@ -38,17 +25,21 @@ idprom_status append(uint8_t *image, uint32_t image_length, uint32_t at, const U
   const Region r{at, header + width + 1};
   if (!reportable(r)) return IDPROM_ERR_IMAGE_TOO_LARGE;
 
+  // The value first: it may lie in the image, even in the bytes from the
+  // end marker on that the header overwrites.  An integer is read whole
+  // before it is stored; the integer test is made on the type byte alone,
+  // so an extension-byte code whose type byte is integer-valued is stored
+  // big-endian too.
+  uint8_t *const value = image + at + header;
+  if (field == 0 && idprom_type_is_numeric(u.type & 0xFF))
+    store_be(value, width, load_host(u.data, width));
+  else
+    std::memmove(value, u.data, width);
   uint8_t *p = image + at;
   std::memset(p, kExtensionByte, extension);
-  p += extension;
-  *p++ = static_cast<uint8_t>(u.type);
-  if (field != 0) {
-    store_be(p, field, u.length_word);
-    std::memcpy(p + field, u.data, width);
-  } else {
-    write_fixed(p, u.type, width, u.data);
-  }
-  p[field + width] = kEndMarker;
+  p[extension] = static_cast<uint8_t>(u.type);
+  store_be(p + extension + 1, field, u.length_word);
+  value[width] = kEndMarker;
   *region = r;
   return IDPROM_OK;
 }

@@ -50,7 +50,7 @@ idprom_status overwrite(uint8_t *image, const Entry &entry, const Update &u,
   if (entry.type < kClassVariable && idprom_type_is_numeric(entry.type))
     store_be(value, entry.length, load_host(u.data, entry.length));
   else
-    std::memcpy(value, u.data, entry.length);
+    std::memmove(value, u.data, entry.length);  // the value may lie in the image
   *region = r;
   return IDPROM_OK;
 }

@@ -88,19 +88,24 @@ constexpr uint32_t bytes_read(const Row &row) {
 
 void write_nothing(const Row &, const Field &) noexcept {}
 
+// The labels' conversions take int and unsigned, which are 32 bits on every
+// target (int32_t and uint32_t may be long).
+static_assert(sizeof(int) == 4);
+
 // "%d" conversions: every number as a signed int, so that a 32-bit number
 // from 0x80000000 on prints negative (the narrower ones never are).  Extra
 // arguments beyond the label's conversions are ignored by printf.
 void write_decimal(const Row &row, const Field &f) noexcept {
   const auto n = numbers(row, f);
-  put(f, row.label, static_cast<int32_t>(n[0]), static_cast<int32_t>(n[1]),
-      static_cast<int32_t>(n[2]), static_cast<int32_t>(n[3]));
+  put(f, row.label, static_cast<int>(n[0]), static_cast<int>(n[1]),
+      static_cast<int>(n[2]), static_cast<int>(n[3]));
 }
 
 // "%x" conversions take the numbers unsigned.
 void write_hex_numbers(const Row &row, const Field &f) noexcept {
   const auto n = numbers(row, f);
-  put(f, row.label, n[0], n[1], n[2], n[3]);
+  put(f, row.label, static_cast<unsigned>(n[0]), static_cast<unsigned>(n[1]),
+      static_cast<unsigned>(n[2]), static_cast<unsigned>(n[3]));
 }
 
 void write_hex(const Row &row, const Field &f) noexcept {
@@ -138,7 +143,7 @@ void write_capabilities(const Row &row, const Field &f) noexcept {
 // The label's first number is the entry's instance among entries of its
 // type byte, as the printer counted it (8 bits, so the 256th shows 0).
 void write_deviation(const Row &row, const Field &f) noexcept {
-  put(f, row.label, f.counters[row.type], static_cast<int32_t>(numbers(row, f)[0]));
+  put(f, row.label, f.counters[row.type], static_cast<int>(numbers(row, f)[0]));
 }
 
 // Top Assy. Part Number, variable form: the middle number is zero-filled to
@@ -146,14 +151,14 @@ void write_deviation(const Row &row, const Field &f) noexcept {
 void write_top_assy(const Row &row, const Field &f) noexcept {
   constexpr uint32_t kWideFamily = 800;
   const auto n = numbers(row, f);
-  put(f, row.label, static_cast<int32_t>(n[0]), n[0] == kWideFamily ? 5 : 4,
-      static_cast<int32_t>(n[1]), static_cast<int32_t>(n[2]));
+  put(f, row.label, static_cast<int>(n[0]), n[0] == kWideFamily ? 5 : 4,
+      static_cast<int>(n[1]), static_cast<int>(n[2]));
 }
 
 void write_mac(const Row &row, const Field &f) noexcept {
   constexpr int32_t kTextSize = 15;  // "001a.2b3c.4d5e" and its zero byte
   char text[kTextSize];
-  macstring_r(f.value, 6, text, kTextSize);
+  idprom_macstring_r(f.value, 6, text, kTextSize);
   put(f, row.label, text);
 }
 
@@ -184,7 +189,7 @@ void write_calibration(const Row &row, const Field &f) noexcept {
   put(f, "%s", "\n\t  Calibration values : ");
   for (uint32_t k = 0; k < count; ++k) {
     if (k != 0 && k % 6 == 0) put(f, "%s", "\n\t                       ");
-    put(f, "0x%04x ", codec::load_be(f.value + 3 + 2 * size_t{k}, 2));
+    put(f, "0x%04x ", static_cast<unsigned>(codec::load_be(f.value + 3 + 2 * size_t{k}, 2)));
   }
 }
 
@@ -197,7 +202,7 @@ void write_clock(const Row &row, const Field &f) noexcept {
 
 // Stored in hundredths of a watt; shown in whole watts, rounded down.
 void write_power(const Row &row, const Field &f) noexcept {
-  put(f, row.label, static_cast<int32_t>(numbers(row, f)[0] / 100));
+  put(f, row.label, static_cast<int>(numbers(row, f)[0] / 100));
 }
 
 // A value shorter than the positions its row reads: the label up to its
@@ -208,7 +213,7 @@ void write_short(const Row &row, const Field &f) noexcept {
 }
 
 void write_unknown(const Field &f) noexcept {
-  put(f, "\n    Unknown Field (type %04x): ", f.type);
+  put(f, "\n    Unknown Field (type %04x): ", static_cast<unsigned>(f.type));
   idprom_print_by_display_type(f.value, f.attribute, f.length, f.out.buf, f.out.pos, f.out.size);
 }
 

@@ -119,8 +119,8 @@ extern "C" IDPROM_API void idprom_dump(const uint8_t *image, uint32_t image_leng
   const uint32_t total = plain_length(image, image_length);
   uint32_t pos = 0;
   for (uint32_t i = 0; i < total; ++i) {
-    if (i % kRowBytes == 0) idprom_printf(nullptr, &pos, 0, kPlainHead, i);
-    idprom_printf(nullptr, &pos, 0, kPlainByte, unsigned{image[i]});
+    if (i % kRowBytes == 0) sink_printf(nullptr, &pos, 0, kPlainHead, static_cast<unsigned>(i));
+    sink_printf(nullptr, &pos, 0, kPlainByte, unsigned{image[i]});
   }
 }
 

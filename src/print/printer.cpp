@@ -1,10 +1,11 @@
 // The field printer: walks an image, counts instances per first header
 // byte, applies the instance selection, the caller's filter and the ECI
 // suppression, and hands each surviving entry to the catalogue.
-#include <cstdio>
+#include <cstddef>
 
 #include "codec/codec.hpp"
 #include "print/catalogue.hpp"
+#include "print/sink.hpp"
 
 namespace idprom::print {
 namespace {
@@ -14,8 +15,16 @@ constexpr uint32_t kEciText = 0xEB;
 constexpr uint32_t kEciNumber = 0x8E;
 
 // A filter record is ABI: programs may copy idprom_basic_filter, so its
-// layout may never change.
-static_assert(sizeof(idprom_filter) == 272, "idprom_filter layout is part of the ABI");
+// layout may never change.  Its size follows from the fields and the
+// target's pointer size and alignment: 272 bytes on LP64, 264 on 32-bit
+// targets (the flag, padding to the pointer, the pointer, 256 codes).
+constexpr size_t align_up(size_t n, size_t a) { return (n + a - 1) / a * a; }
+static_assert(offsetof(idprom_filter, callback) == align_up(1, alignof(idprom_filter_fn)));
+static_assert(offsetof(idprom_filter, types) ==
+              offsetof(idprom_filter, callback) + sizeof(idprom_filter_fn));
+static_assert(sizeof(idprom_filter) ==
+                  align_up(offsetof(idprom_filter, types) + 256, alignof(idprom_filter)),
+              "idprom_filter layout is part of the ABI");
 static_assert(sizeof(idprom_filter::types) == 256, "filter type list holds 256 bytes");
 
 // The ECI form that stays hidden: the numeric one when the image holds a
@@ -71,7 +80,7 @@ extern "C" IDPROM_API void idprom_print_filter_fields_instance(const uint8_t *im
     codec::Entry e;
     if (!codec::decode(p, end, &e)) {
       // Straight to standard output, never into the caller's buffer.
-      std::printf("\n\tIDPROM FIELD FORMAT ERROR, index 0x%x", static_cast<unsigned>(p - image));
+      print::stdout_format_error(static_cast<uint32_t>(p - image));
       return;
     }
     p = e.next();

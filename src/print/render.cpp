@@ -33,13 +33,13 @@ void print_decimal(const uint8_t *value, uint32_t length, uint32_t wide_length, 
                    uint32_t *pos, uint32_t size) noexcept {
   if (length == 0) return;
   if (length == 1 || length == 2) {
-    idprom_printf(buf, pos, size, "%d", static_cast<int>(codec::load_be(value, length)));
+    sink_printf(buf, pos, size, "%d", static_cast<int>(codec::load_be(value, length)));
   } else if (length == wide_length) {
     // A signed conversion: numbers from 0x80000000 on print negative.
-    idprom_printf(buf, pos, size, "%d", static_cast<int32_t>(codec::load_be(value, 4)));
+    sink_printf(buf, pos, size, "%d", static_cast<int>(codec::load_be(value, 4)));
   } else {
-    idprom_printf(buf, pos, size, "%d", value[0]);
-    for (uint32_t i = 1; i < length; ++i) idprom_printf(buf, pos, size, ".%d", value[i]);
+    sink_printf(buf, pos, size, "%d", value[0]);
+    for (uint32_t i = 1; i < length; ++i) sink_printf(buf, pos, size, ".%d", value[i]);
   }
 }
 

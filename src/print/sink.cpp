@@ -1,5 +1,5 @@
-// The output sink: printf to standard output, or append to a bounded
-// buffer through an 80-byte scratch.
+// The output sink: printf to standard output (stdout.cpp), or append to a
+// bounded buffer through an 80-byte scratch.
 //
 //   buf: [ text already written | piece, cut to fit | \0 ]   size
 //                              ^ *pos                          ^
@@ -9,7 +9,6 @@
 // more is written.
 #include "print/sink.hpp"
 
-#include <cstdio>
 #include <cstring>
 
 namespace idprom::print {
@@ -26,7 +25,7 @@ void sink_write(char *buf, uint32_t *pos, uint32_t size, const char *text, uint3
 
 void sink_put(char *buf, uint32_t *pos, uint32_t size, const char *text, uint32_t len) noexcept {
   if (buf == nullptr) {
-    std::fwrite(text, 1, len, stdout);
+    stdout_put(text, len);
   } else {
     sink_write(buf, pos, size, text, len);
   }
@@ -35,24 +34,20 @@ void sink_put(char *buf, uint32_t *pos, uint32_t size, const char *text, uint32_
 void sink_vprintf(char *buf, uint32_t *pos, uint32_t size, const char *format,
                   va_list args) noexcept {
   if (buf == nullptr) {
-    std::vprintf(format, args);
+    stdout_vprintf(format, args);
     return;
   }
   if (*pos >= size) return;
   char scratch[kScratchSize];
-  int n = std::vsnprintf(scratch, sizeof scratch, format, args);
-  if (n < 0) n = 0;  // an encoding error writes an empty piece
-  const uint32_t len = static_cast<uint32_t>(n) < kScratchSize ? static_cast<uint32_t>(n)
-                                                                 : kScratchSize - 1;
-  sink_write(buf, pos, size, scratch, len);
+  const uint32_t n = format_piece(scratch, kScratchSize, format, args);
+  sink_write(buf, pos, size, scratch, n < kScratchSize ? n : kScratchSize - 1);
+}
+
+void sink_printf(char *buf, uint32_t *pos, uint32_t size, const char *format, ...) noexcept {
+  va_list args;
+  va_start(args, format);
+  sink_vprintf(buf, pos, size, format, args);
+  va_end(args);
 }
 
 }  // namespace idprom::print
-
-extern "C" IDPROM_API void idprom_printf(char *buf, uint32_t *pos, uint32_t size,
-                                         const char *format, ...) noexcept {
-  va_list args;
-  va_start(args, format);
-  idprom::print::sink_vprintf(buf, pos, size, format, args);
-  va_end(args);
-}

@@ -13,9 +13,8 @@ namespace idprom::util {
 // sum_words_parallel.
 uint32_t calculate_crc_words(uint32_t sum, const uint8_t *words, uint32_t count) noexcept;
 
-// The same sum by class sums in vector lanes, for any count; needs a
-// little-endian host.  Exposed so that tests can hold it to the sequential
-// form on short runs too.
+// The same sum by class sums in vector lanes, for any count, on any host.
+// Exposed so that tests can hold it to the sequential form on short runs too.
 uint32_t sum_words_parallel(uint32_t sum, const uint8_t *words, uint32_t count) noexcept;
 
 // One byte of CRC-16 (0x1021, most significant bit first, nothing

@@ -12,7 +12,8 @@
 // bytes (it is what they are XORed with in the register).  The eight tables
 // (4 KiB) are constants computed at compile time from the five-step update
 // itself, so they cannot disagree with it; nothing is built or kept at run
-// time.
+// time.  Built with IDPROM_SMALL_CRC (for flash-tight parts) there are no
+// tables: crc_16_buf runs the five-step update byte by byte, same result.
 #include <array>
 
 #include "idprom.h"
@@ -21,6 +22,7 @@
 namespace idprom::util {
 namespace {
 
+#ifndef IDPROM_SMALL_CRC
 constexpr int kSlice = 8;
 using Tables = std::array<std::array<uint16_t, 256>, kSlice>;
 
@@ -45,21 +47,24 @@ uint16_t crc16_slice(uint16_t crc, const uint8_t *p) noexcept {
   return static_cast<uint16_t>(t[7][p[0] ^ (crc >> 8)] ^ t[6][p[1] ^ (crc & 0xFF)] ^ t[5][p[2]] ^
                                t[4][p[3]] ^ t[3][p[4]] ^ t[2][p[5]] ^ t[1][p[6]] ^ t[0][p[7]]);
 }
+#endif
 
 }  // namespace
 }  // namespace idprom::util
 
-extern "C" IDPROM_API void crc_16(uint8_t byte, uint16_t *crc) noexcept {
+extern "C" IDPROM_API void idprom_crc_16(uint8_t byte, uint16_t *crc) noexcept {
   *crc = idprom::util::crc16_update(*crc, byte);
 }
 
-extern "C" IDPROM_API uint16_t crc_16_buf(const void *data, int32_t length) noexcept {
+extern "C" IDPROM_API uint16_t idprom_crc_16_buf(const void *data, int32_t length) noexcept {
   using namespace idprom::util;
   if (length <= 0) return 0;
   const auto *p = static_cast<const uint8_t *>(data);
   auto left = static_cast<uint32_t>(length);
   uint16_t crc = 0;
+#ifndef IDPROM_SMALL_CRC
   for (; left >= kSlice; left -= kSlice, p += kSlice) crc = crc16_slice(crc, p);
+#endif
   for (; left > 0; --left) crc = crc16_update(crc, *p++);
   return crc;
 }

@@ -14,7 +14,7 @@
 #include "idprom.h"
 #include "util/crc.hpp"
 
-extern "C" IDPROM_API uint32_t calculate_crc(const void *data, uint32_t length) noexcept {
+extern "C" IDPROM_API uint32_t idprom_calculate_crc(const void *data, uint32_t length) noexcept {
   if (length == 0) return 1;
   const auto *bytes = static_cast<const uint8_t *>(data);
   const uint32_t whole = length / 4;

@@ -96,6 +96,18 @@ if readelf -d "$work/cmake/listing_static" | grep "NEEDED.*libidprom" >/dev/null
   fail "listing_static (CMake) loads libidprom"
 fi
 
+# A C-only CMake project links idprom::static with the C compiler, without
+# the C++ run time (the package declares the archive's link language C).
+mkdir -p "$work/c_static"
+printf '%s\n' 'cmake_minimum_required(VERSION 3.25)' 'project(serial LANGUAGES C)' \
+  'find_package(idprom 0.2 CONFIG REQUIRED)' "add_executable(serial $here/embed/serial.c)" \
+  'target_link_libraries(serial PRIVATE idprom::static)' >"$work/c_static/CMakeLists.txt"
+cmake -S "$work/c_static" -B "$work/c_static/build" -G Ninja -DCMAKE_PREFIX_PATH="$prefix" >/dev/null
+cmake --build "$work/c_static/build" >/dev/null
+[ "$("$work/c_static/build/serial")" = "IDPROM_OK SN000000042 11" ] || fail "the C program on idprom::static failed"
+if readelf -d "$work/c_static/build/serial" | grep -q 'libstdc++'; then fail "the C program needs libstdc++"; fi
+echo "ok: serial (C, CMake, idprom::static) without the C++ run time"
+
 # The CMake package's version rule is the SONAME's: a request is met by any
 # version with the same major number that is not older.
 mkdir -p "$work/version"
