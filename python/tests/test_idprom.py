@@ -86,6 +86,7 @@ def test_value_kinds_and_save(tmp_path, monkeypatch, img):
         assert held == stale
         held["pcb-serial"] = "SN9"
     with pytest.raises(KeyError), idprom.edit(path, 0x100, 256) as held:
+        held["pcb-serial"] = "SNX"  # not written: the block raises
         del held["slots"]
     assert idprom.Image.open(path, 0x100)["pcb-serial"] == "SN9"
     before = path.read_bytes()
@@ -133,6 +134,7 @@ def test_errors(img, call, cls, status, message):
     with pytest.raises(Exception) as caught:
         call(img)
     assert type(caught.value) is cls  # I/O failures: OSError, errno of the failed call
+    assert isinstance(caught.value, OSError) == (cls is idprom.FileError)
     assert not isinstance(caught.value, OSError) or caught.value.errno == errno.ENOENT
     assert getattr(caught.value, "status", None) == status and message in str(caught.value)
     assert bytes(img) == before
