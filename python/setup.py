@@ -6,16 +6,24 @@ binding (src/), linked into one self-contained module.  The pybind11
 headers come from the pybind11 Python package when it is installed, else
 from the system's include folder (Debian's pybind11-dev); the write-protect
 line of I2C parts needs libgpiod (Debian's libgpiod-dev).
+
+The build's intermediate files go to a folder outside the source tree
+($IDPROM_PYTHON_BUILD, default idprom-python-build-UID in the temporary
+folder), so that building leaves the tree as it was.
 """
 import glob
 import os
 import re
+import tempfile
 
 from setuptools import Extension, setup
 
 HERE = os.path.dirname(os.path.abspath(__file__))
 os.chdir(HERE)  # the source paths below are relative to this folder
 ROOT = ".."
+BUILD = os.environ.get("IDPROM_PYTHON_BUILD") or os.path.join(
+    tempfile.gettempdir(), f"idprom-python-build-{os.getuid()}")
+os.makedirs(BUILD, exist_ok=True)
 
 
 def version():
@@ -54,4 +62,5 @@ setup(
     package_data={"idprom": ["py.typed", "__init__.pyi"]},
     ext_modules=[module],
     zip_safe=False,
+    options={"build": {"build_base": BUILD}, "egg_info": {"egg_base": BUILD}},
 )

@@ -3,6 +3,11 @@
 //
 //   ~/.local/state/idprom/backups/%2Fdev%2Fmtdblock0@20261206T031450.123456789Z.bin
 //                                 image path, with %, / and @ escaped  UTC time
+//
+// A part on a bus is named by its path (i2c:1:0x50); a simulated one
+// (IDPROM_I2C_SIMULATE) by its path under the simulation's folder
+// (%2Ftmp%2Fsim%2Fi2c:1:0x50), so that a rehearsal's backups never pass for
+// those of the real part.
 #include <sys/stat.h>
 #include <time.h>
 
@@ -15,6 +20,7 @@
 #include "base/errors.hpp"
 #include "io/fileio.hpp"
 #include "io/fileio_detail.hpp"
+#include "io/rehearsal.hpp"
 
 namespace idprom::tool {
 
@@ -48,6 +54,13 @@ std::string utc_now() {
   return text;
 }
 
+// The name the backups of `image` go under, escaped.
+std::string backup_stem(const std::string &image) {
+  if (!i2c::parse_target(image)) return escaped(resolved(image)) + "@";
+  const std::string simulation = i2c::simulation_folder();
+  return escaped(simulation.empty() ? image : resolved(simulation) + "/" + image) + "@";
+}
+
 // The folder, created (private to the user) when missing.
 std::string made_backup_folder() {
   const std::string folder = backup_folder();
@@ -68,7 +81,7 @@ std::string backup_folder() {
 }
 
 std::vector<std::string> list_backups(const std::string &image) {
-  const std::string prefix = escaped(resolved(image)) + "@";
+  const std::string prefix = backup_stem(image);
   std::vector<std::string> names;
   std::error_code ec;
   for (const auto &entry : std::filesystem::directory_iterator(backup_folder(), ec)) {
@@ -90,7 +103,7 @@ void EditSession::make_backup() {
       write_atomically(io_, backup_, original_, 0600, false);
       return;
     }
-    const std::string stem = made_backup_folder() + "/" + escaped(resolved(path_)) + "@";
+    const std::string stem = made_backup_folder() + "/" + backup_stem(path_);
     for (int attempt = 0;; ++attempt) {
       backup_ = stem + utc_now() + ".bin";
       try {
@@ -103,7 +116,7 @@ void EditSession::make_backup() {
   } catch (const Failure &f) {
     backup_.clear();
     throw Failure(kExitIo, std::string(f.what()) + "; no backup, so " + path_ +
-                               " was not changed (--backup PATH or --no-backup)");
+                               " was not changed (" + terms_.names.backup + ")");
   }
 }
 

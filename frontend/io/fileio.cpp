@@ -10,6 +10,7 @@
 #include <algorithm>
 #include <cerrno>
 #include <climits>
+#include <cstdio>
 #include <cstdlib>
 #include <cstring>
 #include <thread>
@@ -73,9 +74,11 @@ std::chrono::steady_clock::time_point deadline_after(double wait) {
          std::chrono::duration_cast<std::chrono::steady_clock::duration>(seconds);
 }
 
-void locked_fail(const std::string &path, double wait) {
+void locked_fail(const std::string &path, double wait, const std::string &option) {
+  char seconds[32];
+  std::snprintf(seconds, sizeof seconds, "%g", wait);
   throw Failure(Kind::kLocked, path + ": the image is locked by another edit; gave up after " +
-                                   std::to_string(static_cast<int>(wait)) + " s (--wait SECONDS)");
+                                   seconds + " s (" + option + ")");
 }
 
 namespace {

@@ -84,6 +84,15 @@ struct Window {
   bool whole() const noexcept { return offset == 0 && !length; }
 };
 
+// How a front end names the options that messages of the file layer point
+// to: the tool's flags by default, a script's parameters for the Python
+// package.
+struct OptionNames {
+  const char *wait = "--wait SECONDS";
+  const char *backup = "--backup PATH or --no-backup";
+  const char *in_place = "--in-place writes into the file itself";  // "": no such option
+};
+
 struct WriteOptions {
   bool in_place = false;   // write the changed bytes into the file itself
   bool dry_run = false;    // print what would change, write nothing
@@ -92,6 +101,15 @@ struct WriteOptions {
   double wait = 5;         // seconds to wait for another edit's lock
   Window window;
   i2c::Access device;      // the part and write-protect line of an i2c: path
+};
+
+// What a front end other than the tool adds to a session.
+struct SessionTerms {
+  // The bytes the caller read before the session, without the lock: when
+  // the stored ones differ under the lock (another edit saved in between),
+  // the session refuses (Failure kConflict) before anything is written.
+  std::optional<Bytes> expect;
+  OptionNames names;
 };
 
 // Reads an image for a read-only command; "-" is standard input, and
@@ -114,7 +132,7 @@ std::vector<Region> changed_runs(const Bytes &before, const Bytes &after, Region
 // and its bytes are read under that lock.
 class EditSession {
  public:
-  EditSession(Io &io, std::string path, WriteOptions options);
+  EditSession(Io &io, std::string path, WriteOptions options, SessionTerms terms = {});
   ~EditSession();
   EditSession(const EditSession &) = delete;
   EditSession &operator=(const EditSession &) = delete;
@@ -147,6 +165,7 @@ class EditSession {
   Io &io_;
   std::string path_;
   WriteOptions options_;
+  SessionTerms terms_;
   int fd_ = -1;
   bool in_place_ = false;
   struct stat stat_ {};
@@ -154,6 +173,22 @@ class EditSession {
   std::string backup_;
   std::unique_ptr<i2c::Device> device_;  // set for an i2c: path
 };
+
+// The smallest region holding every byte where `after` differs from
+// `before` (of the same size); empty when they are equal.
+Region changed_region(const Bytes &before, const Bytes &after);
+
+// Writes a whole image that a front end holds (rather than edits it made
+// under a session) at `offset` of `path`: a missing file is created (offset
+// 0 only); an existing one keeps its size and is written through an
+// EditSession on the bytes the image covers (the whole file when it is a
+// regular file of the image's size, so that it is replaced atomically),
+// only what differs from the stored bytes.  Returns the region written, in
+// offsets of the image ({0, 0} when the file already held it).  Throws
+// Failure as EditSession does; (usage) when the stored window is not the
+// image's size.
+Region save_image(Io &io, const std::string &path, const Bytes &image, uint64_t offset,
+                  WriteOptions options, SessionTerms terms);
 
 // Creates `path` holding `bytes` (new and build): atomically through a
 // temporary file (an i2c: path is refused: a part is programmed by editing

@@ -38,8 +38,10 @@ bool lock_until(Io &io, int fd, const std::string &path, int operation,
 std::chrono::steady_clock::time_point deadline_after(double wait);
 
 // Failure (kLocked): "PATH: the image is locked by another edit; gave up
-// after N s (--wait SECONDS)".
-[[noreturn]] void locked_fail(const std::string &path, double wait);
+// after N s (OPTION)", the wait as given ("0.2") and OPTION as the front
+// end names it.
+[[noreturn]] void locked_fail(const std::string &path, double wait,
+                              const std::string &option = "--wait SECONDS");
 
 std::string parent_of(const std::string &path);
 

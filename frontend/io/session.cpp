@@ -8,6 +8,7 @@
 #include <algorithm>
 #include <cerrno>
 #include <chrono>
+#include <cstdio>
 #include <cstring>
 #include <iterator>
 #include <thread>
@@ -49,20 +50,31 @@ bool same_file(const struct stat &a, const struct stat &b) {
 
 }  // namespace
 
-EditSession::EditSession(Io &io, std::string path, WriteOptions options)
-    : io_(io), path_(std::move(path)), options_(std::move(options)) {
+EditSession::EditSession(Io &io, std::string path, WriteOptions options, SessionTerms terms)
+    : io_(io), path_(std::move(path)), options_(std::move(options)), terms_(std::move(terms)) {
   if (path_ == "-") throw Failure(kExitUsage, "edits need an image file, not standard input");
   if (const auto target = i2c::parse_target(path_)) {
     device_ = std::make_unique<i2c::Device>(*target, options_.device, options_.window,
                                             !options_.dry_run);
     in_place_ = true;
     original_ = device_->read();
-    return;
+  } else {
+    open_locked();
+    try {
+      in_place_ = options_.in_place || !S_ISREG(stat_.st_mode) || stat_.st_nlink > 1 ||
+                  !options_.window.whole() || on_pseudo_file_system(io_, fd_);
+      original_ = read_window(io_, fd_, path_, true, options_.window);
+    } catch (...) {
+      io_.close(fd_);  // the destructor does not run for a throwing constructor
+      throw;
+    }
   }
-  open_locked();
-  in_place_ = options_.in_place || !S_ISREG(stat_.st_mode) || stat_.st_nlink > 1 ||
-              !options_.window.whole() || on_pseudo_file_system(io_, fd_);
-  original_ = read_window(io_, fd_, path_, true, options_.window);
+  if (terms_.expect && *terms_.expect != original_) {
+    if (fd_ >= 0) io_.close(fd_);
+    throw Failure(Kind::kConflict, path_ +
+                                       ": changed since it was read (another edit saved it in "
+                                       "between); nothing was written");
+  }
 }
 
 // Opens and locks the file the path names.  Another edit may rename a new
@@ -85,7 +97,7 @@ void EditSession::open_locked() {
     io_.close(fd_);
     fd_ = -1;
     if (!locked || Clock::now() >= deadline) {
-      locked_fail(path_, options_.wait);
+      locked_fail(path_, options_.wait, terms_.names.wait);
     }
   }
 }
@@ -123,8 +135,8 @@ void EditSession::commit_atomic(const Bytes &updated) {
   try {
     write_atomically(io_, resolved(path_), updated, stat_.st_mode, true, &stat_);
   } catch (const Failure &f) {
-    if (f.kind() != Kind::kOwner) throw;
-    throw f.reworded(std::string(f.what()) + " (--in-place writes into the file itself)");
+    if (f.kind() != Kind::kOwner || *terms_.names.in_place == '\0') throw;
+    throw f.reworded(std::string(f.what()) + " (" + terms_.names.in_place + ")");
   }
 }
 

@@ -5,32 +5,49 @@ serial numbers, MAC address blocks), with the same type names, value texts
 and safe write-back as the ``idprom`` tool::
 
     import idprom
-    img = idprom.Image.open("board.bin")
-    print(img.get("serial"))             # the text `idprom get` prints
-    img.set("serial", "SN0042")          # read as `idprom set` reads it
-    img.save()                           # atomic, verified, as the tool writes
+    with idprom.edit("board.bin") as img:   # locked until the block ends
+        img["pcb-serial"] = "SN0042"        # read as `idprom set` reads it
+    # written back here (atomic, verified), or not at all if the block raised
 
-A type is a short name (``"serial"``), a label, a unique prefix of a name,
+Values are data: ``img.get(t)`` is an int for integer types, a str for text
+and grouped numbers (what ``idprom set`` reads back), bytes for opaque data,
+and ``img.set(t, img.get(t))`` leaves the image as it was:
+
+>>> img = Image.new(32)
+>>> img.set("pcb-serial", "SN0042"), img.set("mac-block-size", 64)
+((0, 14), (13, 4))
+>>> img.get("pcb-serial"), img["mac-block-size"], "pid" in img
+('SN0042', 64, False)
+>>> Image.build(img.describe()) == img
+True
+
+A type is a short name (``"pcb-serial"``), a label, a unique prefix of a name,
 or a code (``0xc1``, ``"0xc1"``), resolved as the tool resolves it.  Errors
 raise :class:`Error` or one of its subclasses with the tool's message.
 """
 
+import contextlib
 import json
 import os
 from typing import Any, Dict, Iterator, List, NamedTuple, Optional, Tuple, Union
 
 from . import _idprom
-from ._errors import Error, InvalidValue, Malformed, NoRoom, NotFound
+from ._errors import (ConflictError, Error, FileError, InvalidValue, InvalidValueError,
+                      LockedError, Malformed, MalformedError, NoRoom, NoRoomError, NotFound,
+                      NotFoundError)
 
 # The library's statuses, which Error.status holds when the library refused
 # an edit (ERR_NO_ROOM, ERR_NOT_FOUND, ...).
 globals().update({k: v for k, v in vars(_idprom).items() if k.startswith("ERR_")})
 
-__all__ = ["Image", "Field", "Error", "NotFound", "NoRoom", "Malformed", "InvalidValue",
-           "checksum", "crc16", "mac_text", "mac_bytes", "types"]
+__all__ = ["Image", "Field", "edit", "Error", "NotFoundError", "NoRoomError", "MalformedError",
+           "InvalidValueError", "FileError", "LockedError", "ConflictError", "NotFound",
+           "NoRoom", "Malformed", "InvalidValue", "checksum", "crc16", "mac_text", "mac_bytes",
+           "types"]
 
 TypeArg = Union[str, int]
 Value = Union[str, bytes, bytearray, memoryview, int]
+Data = Union[str, bytes, int]
 PathArg = Union[str, "os.PathLike[str]"]
 
 
@@ -63,10 +80,63 @@ def _part(keywords: Dict[str, Any]) -> Dict[str, Any]:
             raise TypeError(f"unexpected keyword argument {key!r}")
         if value is None:
             continue
-        if type(value) is not kind or (kind is int and not 0 < value < 2**32):
-            raise Error(f"{key}={value!r}: {'a positive int' if kind is int else kind.__name__}", 2)
-        part[key] = value
+        if type(value) is not kind:
+            raise TypeError(f"{key}={value!r}: expected {'an' if kind is int else 'a'} "
+                            f"{kind.__name__}")
+        if kind is int and not 0 < value < 2**32:
+            raise Error(f"{key}={value!r}: a positive int below 2**32", 2)
+        part[key] = _text(key, value) if kind is str else value
     return part
+
+
+def _text(name: str, text: str) -> str:
+    """A str argument that the core can take: UTF-8 text without NUL."""
+    try:
+        text.encode()
+    except UnicodeEncodeError:
+        raise ValueError(f"{name} {text!r}: not valid Unicode text (a lone surrogate)") from None
+    if "\0" in text:
+        raise ValueError(f"{name} {text!r}: contains a NUL character")
+    return text
+
+
+def _path(path: Any) -> bytes:
+    """A path argument as the bytes the system takes."""
+    if not isinstance(path, (str, bytes, os.PathLike)):
+        raise TypeError(f"a path is a str, bytes or os.PathLike, not {type(path).__name__}")
+    path = os.fspath(path)
+    try:
+        raw = os.fsencode(path)
+    except UnicodeEncodeError:
+        raise ValueError(f"path {path!r}: not a file name this system can encode") from None
+    if b"\0" in raw:
+        raise ValueError(f"path {path!r}: contains a NUL character")
+    return raw
+
+
+def _number(name: str, value: Any, lowest: int, highest: int) -> int:
+    if type(value) is not int:
+        raise TypeError(f"{name}={value!r}: expected an int")
+    if not lowest <= value <= highest:
+        raise ValueError(f"{name}={value!r}: expected {lowest} to {highest}")
+    return value
+
+
+def _window(offset: Any, length: Any) -> Tuple[int, Optional[int]]:
+    offset = _number("offset", offset, 0, 2**63 - 1)
+    if length is not None:
+        length = _number("length", length, 1, _idprom.MAX_IMAGE)
+    return offset, length
+
+
+def _how(wait: Any, backup: Any, part: Dict[str, Any]) -> Dict[str, Any]:
+    """How a save or an edit writes: the lock's wait, the backup, the part."""
+    if type(wait) not in (int, float) or not 0 <= wait < 1e9:
+        raise (TypeError if type(wait) not in (int, float) else ValueError)(
+            f"wait={wait!r}: expected seconds, a number from 0")
+    if backup is not None and not isinstance(backup, bool):
+        backup = _path(backup)
+    return {"wait": float(wait), "backup": backup, "part": part}
 
 
 def _bytes(data: Any) -> bytes:
@@ -82,18 +152,24 @@ class Image:
     :meth:`save` writes the image back.  A failed edit leaves the image as
     it was.  An image that does not decode to its end reads as far as it
     decodes (:meth:`check` says where it stops) and refuses edits
-    (:class:`Malformed`).
+    (:class:`MalformedError`).
+
+    It is also a mapping over type names: ``img["pid"]`` is ``img.get("pid")``
+    (KeyError when absent), ``img["pid"] = v`` sets, ``del img["pid"]``
+    deletes, ``"pid" in img`` tells whether the field is there; iterating
+    gives the :class:`Field` entries.
     """
 
-    __slots__ = ("_data", "_path", "_offset", "_part")
+    __slots__ = ("_data", "_path", "_offset", "_part", "_read")
 
     def __init__(self, data: Union[bytes, bytearray, memoryview]) -> None:
         """An image holding a copy of ``data`` (at most 65536 bytes)."""
         self._data = _bytes(data)
         _idprom.check_size(len(self._data))
-        self._path: Optional[str] = None
+        self._path: Optional[bytes] = None
         self._offset = 0
         self._part: Dict[str, Any] = {}
+        self._read: Optional[bytes] = None  # the bytes stored at _path when read
 
     @classmethod
     def open(cls, path: PathArg, offset: int = 0, length: Optional[int] = None,
@@ -108,24 +184,28 @@ class Image:
         ``address_width`` (1 or 2), with ``write_cycle_ms`` to override the
         part's write-cycle deadline; ``wp_gpio`` (``"CHIP:LINE"``) and
         ``wp_active_low`` name its write-protect line.  :meth:`save` back to
-        the part uses the same declaration."""
-        path = os.fspath(path)
+        the part uses the same declaration.  To hold the lock from reading
+        to writing back, use :func:`edit` instead."""
+        path = _path(path)
+        offset, length = _window(offset, length)
         checked = _part(part)
         img = cls(_idprom.read(path, offset, length, checked))
-        img._path, img._offset, img._part = path, offset, checked
+        img._path, img._offset, img._part, img._read = path, offset, checked, img._data
         return img
 
     @classmethod
     def new(cls, size: int) -> "Image":
         """A blank image of ``size`` bytes (1 to 65536): an end marker, then 0xff."""
-        if not 1 <= size <= _idprom.MAX_IMAGE:
-            raise Error(f"size {size}: 1 to {_idprom.MAX_IMAGE} bytes", 2)
-        return cls(b"\xff" * size)
+        return cls(b"\xff" * _number("size", size, 1, _idprom.MAX_IMAGE))
 
     @classmethod
     def build(cls, description: Dict[str, Any], size: Optional[int] = None) -> "Image":
         """An image from a description like :meth:`describe` returns (what
         ``idprom build`` reads); ``size`` overrides the description's."""
+        if not isinstance(description, dict):
+            raise TypeError(f"a description is a dict, not {type(description).__name__}")
+        if size is not None:
+            size = _number("size", size, 1, _idprom.MAX_IMAGE)
         return cls(_idprom.build(json.dumps(description), size))
 
     def __bytes__(self) -> bytes:
@@ -140,7 +220,7 @@ class Image:
     __hash__ = None  # type: ignore[assignment]
 
     def __repr__(self) -> str:
-        where = f" from {self._path!r}" if self._path is not None else ""
+        where = f" from {os.fsdecode(self._path)!r}" if self._path is not None else ""
         return f"<idprom.Image of {len(self._data)} bytes{where}>"
 
     def fields(self) -> List[Field]:
@@ -151,7 +231,20 @@ class Image:
     def __iter__(self) -> Iterator[Field]:
         return iter(self.fields())
 
-    def get(self, type: TypeArg, instance: int = 1) -> Optional[str]:
+    def get(self, type: TypeArg, instance: int = 1) -> Optional[Data]:
+        """The value as data, or None when absent: an int for integer
+        types, a str for text and grouped numbers (the text ``idprom get``
+        prints, which :meth:`set` reads back), bytes for opaque data.
+
+        >>> img = Image.new(32)
+        >>> img.set("hw-rev", "1.2"), img.set("mac-block-size", 0x40)
+        ((0, 4), (3, 4))
+        >>> img.get("hw-rev"), img.get("mac-block-size"), img.get("pid")
+        ('1.2', 64, None)
+        """
+        return _idprom.get(self._data, type, instance)
+
+    def get_text(self, type: TypeArg, instance: int = 1) -> Optional[str]:
         """The value text as ``idprom get`` prints it, or None when absent."""
         return _idprom.get_text(self._data, type, instance)
 
@@ -170,14 +263,24 @@ class Image:
 
         A str is read as ``idprom set`` reads it (``"hex:..."`` for raw
         bytes), bytes are stored as they are, an int is stored in the
-        type's width.  With ``create=False`` an absent field raises
-        :class:`NotFound` instead of being added.  Refused as ``idprom
+        type's width: whatever :meth:`get` returns sets the same bytes.
+        With ``create=False`` an absent field raises
+        :class:`NotFoundError` instead of being added.  Refused as ``idprom
         set`` without ``--force`` refuses: an instance past the last one
-        plus one (:class:`NotFound`), an edit that would change bytes after
-        the end marker (:class:`Malformed`) or leave no end marker
-        (:class:`NoRoom`)."""
+        plus one (:class:`NotFoundError`), an edit that would change bytes
+        after the end marker (:class:`MalformedError`) or leave no end
+        marker (:class:`NoRoomError`).
+
+        >>> img = Image.new(16)
+        >>> img.set("pid", "X" * 20)
+        Traceback (most recent call last):
+          ...
+        idprom.NoRoomError: PID (0xcb): no room for a new field and the end marker after it: needs 23 bytes, 16 free
+        """
         if isinstance(value, (bytearray, memoryview)):
             value = bytes(value)
+        elif isinstance(value, str):
+            value = _text("value", value)
         self._data, offset, length = _idprom.set(self._data, type, value, instance, create)
         return offset, length
 
@@ -185,6 +288,23 @@ class Image:
         """Deletes a field (later fields move up); returns the dirty region."""
         self._data, offset, length = _idprom.delete(self._data, type, instance)
         return offset, length
+
+    def __contains__(self, type: TypeArg) -> bool:
+        return _idprom.get_bytes(self._data, type, 1) is not None
+
+    def __getitem__(self, type: TypeArg) -> Data:
+        value = self.get(type)
+        if value is None:
+            raise KeyError(type)
+        return value
+
+    def __setitem__(self, type: TypeArg, value: Value) -> None:
+        self.set(type, value)
+
+    def __delitem__(self, type: TypeArg) -> None:
+        if type not in self:
+            raise KeyError(type)
+        self.delete(type)
 
     def listing(self) -> str:
         """The field listing, as ``idprom show`` prints it."""
@@ -213,9 +333,11 @@ class Image:
         return _idprom.check(self._data)
 
     def save(self, path: Optional[PathArg] = None, offset: Optional[int] = None, *,
-             backup: Union[PathArg, bool, None] = None, **part: Any) -> Tuple[int, int]:
+             backup: Union[PathArg, bool, None] = None, force: bool = False,
+             wait: float = 5.0, **part: Any) -> Tuple[int, int]:
         """Writes the image back with the tool's rules and returns the
-        region of the file written (``(0, 0)`` when it already held it).
+        region of the image written (``(0, 0)`` when the file already held
+        it).
 
         ``path`` defaults to the file the image was opened from and
         ``offset`` to the offset it was opened at (0 for another path).  A
@@ -224,30 +346,65 @@ class Image:
         replaced atomically (a temporary file, flushed, read back, renamed,
         owner and mode kept); a window of a larger file, a device or a
         pseudo file is written in place after a backup (``backup``: its
-        path, default a new file in ~/.local/state/idprom/backups; False for
-        none), only the changed bytes, read back and compared, the original
-        restored on any failure.  An ``"i2c:BUS:ADDR"`` part is written as
-        the tool writes one: only the pages holding changed bytes, each
-        polled and read back, the original restored on failure; its part is
-        declared with the keywords of :meth:`open` (by default those it was
-        opened with).  Returns only after the write is durable and verified;
-        on failure raises :class:`Error` and the file holds its original
-        bytes."""
+        path; True or None: a new file in ~/.local/state/idprom/backups;
+        False: none), only the changed bytes, read back and compared, the
+        original restored on any failure.  An ``"i2c:BUS:ADDR"`` part is
+        written as the tool writes one: only the pages holding changed
+        bytes, each polled and read back, the original restored on failure;
+        its part is declared with the keywords of :meth:`open` (by default
+        those it was opened with).
+
+        The write holds the file's lock, waiting up to ``wait`` seconds for
+        another edit's (:class:`LockedError` after that).  Saved back where
+        it was opened, the image is written only if the stored bytes are
+        still those :meth:`open` read: when another edit saved in between,
+        :class:`ConflictError` and nothing is written (``force=True``
+        writes over it; :func:`edit` holds the lock throughout instead).
+        Returns only after the write is durable and verified; on failure
+        raises :class:`Error` and the file holds its original bytes."""
         checked = _part(part)
         if path is None:
             if self._path is None:
                 raise Error("save: the image was not opened from a file; give a path", 2)
             path = self._path
-            checked = {**self._part, **checked}
-            if offset is None:
-                offset = self._offset
-        path = os.fspath(path)
-        no_backup = backup is False
-        backup_path = "" if backup is None or backup is False else os.fspath(backup)
-        if backup is True:
-            backup_path = ""
-        written = _idprom.save(path, self._data, offset or 0, backup_path, no_backup, checked)
+        else:
+            path = _path(path)
+        offset = (self._offset if path == self._path else 0) if offset is None else offset
+        offset = _number("offset", offset, 0, 2**63 - 1)
+        how = _how(wait, backup, checked)
+        back = path == self._path and offset == self._offset
+        if back:
+            how["part"] = {**self._part, **checked}
+            if self._read is not None and not force:
+                how["expect"] = self._read
+        written = _idprom.save(path, self._data, offset, how)
+        if back:
+            self._read = self._data
         return written[0], written[1]
+
+
+@contextlib.contextmanager
+def edit(path: PathArg, offset: int = 0, length: Optional[int] = None, *, wait: float = 5.0,
+         backup: Union[PathArg, bool, None] = None, **part: Any) -> Iterator[Image]:
+    """Edits the image in a file, a window of one or an I2C part (``path``,
+    ``offset``, ``length`` and the part keywords as :meth:`Image.open`
+    takes them) under the file's lock, held from reading it to writing it
+    back when the block ends, so no other edit can come in between::
+
+        with idprom.edit("board.bin", wait=10) as img:
+            img["pcb-serial"] = "SN0042"
+
+    The write back is :meth:`Image.save`'s (``backup`` as it takes it).
+    Waiting for another edit's lock gives up after ``wait`` seconds
+    (:class:`LockedError`).  Nothing is written when the block raises."""
+    offset, length = _window(offset, length)
+    session = _idprom.Session(_path(path), offset, length, _how(wait, backup, _part(part)))
+    try:
+        img = Image(session.original())
+        yield img
+        session.commit(img._data)
+    finally:
+        session.close()
 
 
 def checksum(data: Union[bytes, bytearray, memoryview]) -> int:
@@ -268,7 +425,7 @@ def mac_text(mac: Union[bytes, bytearray, memoryview], form: str = "dotted") -> 
 
 def mac_bytes(text: str) -> bytes:
     """The six bytes of MAC text in any of the three forms, either case;
-    :class:`InvalidValue` for anything else."""
+    :class:`InvalidValueError` for anything else."""
     return _idprom.mac_bytes(text)
 
 

@@ -1,9 +1,8 @@
-// Opening and saving images through the tool's file layer.
-#include <sys/stat.h>
-
-#include <cerrno>
+// Opening and saving images through the core's edit session, which alone
+// decides how an image is written back.  The blocking calls (waiting for a
+// lock, writing, flushing, reading back) run without the GIL.
+#include <memory>
 #include <optional>
-#include <ostream>
 #include <string>
 
 #include "binding.hpp"
@@ -14,7 +13,6 @@ namespace idprom::python {
 namespace {
 
 using tool::Bytes;
-using tool::Failure;
 using tool::Region;
 
 struct PartNumber {
@@ -43,68 +41,115 @@ tool::i2c::Access access_of(const py::dict &part) {
   return access;
 }
 
+Bytes copy_of(const py::bytes &data) {
+  const auto bytes = span_of(data);
+  return Bytes(bytes.begin(), bytes.end());
+}
+
+// The write options of a save or an edit.
+tool::WriteOptions options_of(const py::dict &how) {
+  tool::WriteOptions options;
+  options.wait = how["wait"].cast<double>();
+  const py::object backup = how["backup"];
+  options.no_backup = py::isinstance<py::bool_>(backup) && !backup.cast<bool>();
+  if (py::isinstance<py::str>(backup)) options.backup = backup.cast<std::string>();
+  options.device = access_of(how["part"]);
+  return options;
+}
+
+// The bytes a save expects to find, and the options named as a script
+// names them.
+tool::SessionTerms terms_of(const py::dict &how) {
+  tool::SessionTerms terms;
+  terms.names = {"wait=SECONDS", "backup=PATH or backup=False", ""};
+  if (how.contains("expect")) terms.expect = copy_of(how["expect"]);
+  return terms;
+}
+
 // The bytes of a file, or of a window of it (length: to the end).
 py::bytes read(const std::string &path, uint64_t offset, std::optional<uint32_t> length,
                const py::dict &part) {
-  return bytes_of(tool::read_image(tool::system_io(), path, tool::Window{offset, length},
-                                   access_of(part)));
+  const tool::i2c::Access access = access_of(part);
+  Bytes bytes;
+  {
+    py::gil_scoped_release unlocked;
+    bytes = tool::read_image(tool::system_io(), path, tool::Window{offset, length}, access);
+  }
+  return bytes_of(bytes);
 }
 
-// The smallest region holding every byte that differs.
-Region changed(const Bytes &before, const Bytes &after) {
-  size_t first = 0;
-  while (first < after.size() && before[first] == after[first]) ++first;
-  if (first == after.size()) return Region{};
-  size_t last = after.size();
-  while (before[last - 1] == after[last - 1]) --last;
-  return Region{static_cast<uint32_t>(first), static_cast<uint32_t>(last - first)};
-}
-
-// Writes the image at `offset` of an existing file with the tool's rules
-// (the whole of a regular file of the image's size atomically replaced;
-// a window, a device, a pseudo file or an i2c: part written in place after
-// a backup, the changed bytes only, read back), or creates a new file
-// (offset 0).  Returns the region written, (0, 0) when the file already
-// held the image.
+// Writes the image at `offset` of `path` (see save_image); returns the
+// region of the image written.
 py::tuple save(const std::string &path, const py::bytes &data, uint64_t offset,
-               const std::string &backup, bool no_backup, const py::dict &part) {
-  const auto image = span_of(data);
-  const bool device = tool::i2c::parse_target(path).has_value();
-  struct stat st {};
-  if (!device && ::stat(path.c_str(), &st) != 0 && errno == ENOENT) {
-    if (offset != 0) {
-      throw Failure(tool::kExitUsage, path + ": does not exist; a new file starts at offset 0");
-    }
-    tool::create_file(tool::system_io(), path, Bytes(image.begin(), image.end()), false, {});
-    return py::make_tuple(0, image.size());
+               const py::dict &how) {
+  tool::WriteOptions options = options_of(how);
+  tool::SessionTerms terms = terms_of(how);
+  const Bytes image = copy_of(data);
+  Region written;
+  {
+    py::gil_scoped_release unlocked;
+    written = tool::save_image(tool::system_io(), path, image, offset, std::move(options),
+                               std::move(terms));
   }
-  tool::WriteOptions options;
-  options.backup = backup;
-  options.no_backup = no_backup;
-  options.device = access_of(part);
-  const bool whole = !device && offset == 0 && S_ISREG(st.st_mode) &&
-                     static_cast<uint64_t>(st.st_size) == image.size();
-  if (!whole) options.window = tool::Window{offset, static_cast<uint32_t>(image.size())};
-  tool::EditSession session(tool::system_io(), path, options);
-  const Bytes &original = session.original();
-  if (original.size() != image.size()) {
-    throw Failure(tool::kExitUsage, path + ": holds " + std::to_string(original.size()) +
-                                        " bytes at offset " + tool::hex(offset, 4) +
-                                        ", the image " + std::to_string(image.size()) +
-                                        "; nothing was written");
-  }
-  const Bytes updated(image.begin(), image.end());
-  const Region dirty = changed(original, updated);
-  session.commit(updated, dirty);
-  return py::make_tuple(offset + dirty.offset, dirty.length);
+  return py::make_tuple(written.offset, written.length);
 }
+
+// An image opened for editing with the lock held until close() (the
+// package's idprom.edit).
+class Session {
+ public:
+  Session(const std::string &path, uint64_t offset, std::optional<uint32_t> length,
+          const py::dict &how) {
+    tool::WriteOptions options = options_of(how);
+    options.window = tool::Window{offset, length};
+    tool::SessionTerms terms = terms_of(how);
+    py::gil_scoped_release unlocked;
+    session_ = std::make_unique<tool::EditSession>(tool::system_io(), path, std::move(options),
+                                                   std::move(terms));
+  }
+
+  py::bytes original() const { return bytes_of(live().original()); }
+
+  // Writes back `data` (the original's size); returns the region written.
+  py::tuple commit(const py::bytes &data) {
+    const Bytes image = copy_of(data);
+    const Bytes &original = live().original();
+    if (image.size() != original.size()) {
+      throw tool::Failure(tool::kExitUsage, "the image is " + std::to_string(image.size()) +
+                                                " bytes, the one opened " +
+                                                std::to_string(original.size()) +
+                                                "; nothing was written");
+    }
+    const Region dirty = tool::changed_region(original, image);
+    {
+      py::gil_scoped_release unlocked;
+      session_->commit(image, dirty);
+    }
+    return py::make_tuple(dirty.offset, dirty.length);
+  }
+
+  // Releases the lock.
+  void close() { session_.reset(); }
+
+ private:
+  const tool::EditSession &live() const {
+    if (!session_) throw tool::Failure(tool::kExitUsage, "the edit has ended");
+    return *session_;
+  }
+
+  std::unique_ptr<tool::EditSession> session_;
+};
 
 }  // namespace
 
 void bind_files(py::module_ &m) {
   m.def("read", &read, py::arg("path"), py::arg("offset"), py::arg("length"), py::arg("part"));
-  m.def("save", &save, py::arg("path"), py::arg("data"), py::arg("offset"), py::arg("backup"),
-        py::arg("no_backup"), py::arg("part"));
+  m.def("save", &save, py::arg("path"), py::arg("data"), py::arg("offset"), py::arg("how"));
+  py::class_<Session>(m, "Session")
+      .def(py::init<const std::string &, uint64_t, std::optional<uint32_t>, const py::dict &>())
+      .def("original", &Session::original)
+      .def("commit", &Session::commit)
+      .def("close", &Session::close);
 }
 
 }  // namespace idprom::python

@@ -49,6 +49,23 @@ py::object get_text(const py::bytes &data, const py::object &type, const py::obj
   return py::str(tool::field_text(ImageView(span_of(data)), *e));
 }
 
+// The value as data: an int for integer types, the text `set` reads back
+// for text and grouped numbers, the bytes for opaque data; None when absent.
+py::object get_data(const py::bytes &data, const py::object &type, const py::object &instance) {
+  const auto e = find(data, type, instance);
+  if (!e) return py::none();
+  switch (tool::data_kind(*e)) {
+    case tool::DataKind::kInteger:
+      return py::handle(reinterpret_cast<PyObject *>(&PyLong_Type))
+          .attr("from_bytes")(bytes_of(e->value), "big");
+    case tool::DataKind::kText:
+      return py::str(tool::field_text(ImageView(span_of(data)), *e));
+    case tool::DataKind::kBytes:
+      break;
+  }
+  return bytes_of(e->value);
+}
+
 py::object get_bytes(const py::bytes &data, const py::object &type, const py::object &instance) {
   const auto e = find(data, type, instance);
   return e ? py::object(bytes_of(e->value)) : py::object(py::none());
@@ -170,6 +187,7 @@ size_t walk_fields(const py::list &images) {
 void bind_image(py::module_ &m) {
   m.def("fields", &fields, py::arg("data"));
   m.def("get_text", &get_text, py::arg("data"), py::arg("type"), py::arg("instance"));
+  m.def("get", &get_data, py::arg("data"), py::arg("type"), py::arg("instance"));
   m.def("get_bytes", &get_bytes, py::arg("data"), py::arg("type"), py::arg("instance"));
   m.def("get_int", &get_int, py::arg("data"), py::arg("type"), py::arg("instance"));
   m.def("set", &set, py::arg("data"), py::arg("type"), py::arg("value"), py::arg("instance"),

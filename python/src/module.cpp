@@ -50,11 +50,34 @@ uint32_t instance_of(const py::object &instance) {
 
 namespace {
 
+// The package's exception class for each kind of failure (idprom/_errors.py).
+struct KindClass {
+  tool::Kind kind;
+  const char *name;
+};
+
+constexpr KindClass kKindClasses[] = {
+    {tool::Kind::kAbsent, "NotFoundError"}, {tool::Kind::kMalformed, "MalformedError"},
+    {tool::Kind::kNoRoom, "NoRoomError"},   {tool::Kind::kIo, "FileError"},
+    {tool::Kind::kLocked, "LockedError"},   {tool::Kind::kConflict, "ConflictError"},
+    {tool::Kind::kOwner, "FileError"},      {tool::Kind::kValue, "InvalidValueError"},
+};
+
+const char *class_of(tool::Kind kind) {
+  for (const KindClass &row : kKindClasses) {
+    if (row.kind == kind) return row.name;
+  }
+  return "Error";
+}
+
 // Raises the package's exception for a failure: .status is the library's
-// status when the library refused an edit, the tool's exit status otherwise.
+// status when the library refused an edit, the tool's exit status otherwise;
+// .errno the error number of a failed system call.
 void raise(const Failure &f, py::object status) {
   const py::module_ errors = py::module_::import("idprom._errors");
-  const py::object exc = errors.attr("from_failure")(f.code(), f.what(), std::move(status));
+  const py::object exc = errors.attr("from_failure")(
+      class_of(f.kind()), f.code(), f.what(), std::move(status),
+      f.error() != 0 ? py::object(py::int_(f.error())) : py::object(py::none()));
   PyErr_SetObject(reinterpret_cast<PyObject *>(Py_TYPE(exc.ptr())), exc.ptr());
 }
 
