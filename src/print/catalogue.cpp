@@ -94,25 +94,23 @@ using catalogue::kTypeCount;
 using catalogue::kTypes;
 
 // Every listing label, zero-terminated, one after another: the rows' in
-// table order, then the clock's second line and the unknown types'.
-constexpr size_t kClockSecondSlot = kTypeCount, kUnknownSlot = kTypeCount + 1;
+// table order (a clock row's second line right after its first), then the
+// unknown types'.
+constexpr size_t kUnknownSlot = kTypeCount;
+constexpr size_t kSlots = kTypeCount + 1;
 
 constexpr size_t label_of(size_t slot, char *out) {
   using catalogue::listing_label;
   if (slot == kUnknownSlot) {
     return listing_label(out, catalogue::kUnknownLabel, catalogue::kUnknownDecoration, "");
   }
-  if (slot == kClockSecondSlot) {
-    const auto &clock = *std::find_if(std::begin(kTypes), std::end(kTypes),
-                                      [](const auto &row) { return row.layout == Layout::kClock; });
-    return listing_label(out, clock.label, catalogue::kClockSecond, "");
-  }
   const catalogue::TypeRow &row = kTypes[slot];
   if (row.label == nullptr) return 0;
-  return listing_label(out, row.label, catalogue::decoration_of(row.layout), row.format);
+  const size_t n = listing_label(out, row.label, catalogue::decoration_of(row.layout), row.format);
+  if (row.layout != Layout::kClock) return n;
+  return n + 1 + listing_label(out != nullptr ? out + n + 1 : nullptr, row.label,
+                               catalogue::kClockSecond, "");
 }
-
-constexpr size_t kSlots = kTypeCount + 2;
 
 constexpr size_t labels_size() {
   size_t n = 0;
@@ -247,7 +245,7 @@ void write_calibration(const Row &row, const Field &f) noexcept {
 void write_clock(const Row &row, const Field &f) noexcept {
   put(f, "%s", row.label);
   hex(f, f.value + row.nums[0].at, row.nums[0].width);
-  put(f, label_at(kClockSecondSlot));  // no conversions; "%s" would trip GCC's format check
+  put(f, "%s", row.label + std::strlen(row.label) + 1);  // the second line's label
   hex(f, f.value + row.nums[1].at, row.nums[1].width);
 }
 
