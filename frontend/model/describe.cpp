@@ -17,6 +17,14 @@ namespace {
 using ordered = nlohmann::ordered_json;
 using json = nlohmann::json;
 
+// CRC-16 of value bytes, started from 0xffff so that leading zero bytes
+// count, as four hex digits.
+std::string hex_crc(std::span<const uint8_t> bytes) {
+  uint16_t crc = 0xFFFF;
+  for (uint8_t b : bytes) crc_16(b, &crc);
+  return hex(crc, 4).substr(2);
+}
+
 ordered entry_json(const ImageView &view, const Entry &e, MacForm form) {
   ordered out;
   out["offset"] = e.offset;
@@ -27,8 +35,9 @@ ordered entry_json(const ImageView &view, const Entry &e, MacForm form) {
   out["class"] = class_name(e.type);
   out["length"] = e.length;
   out["attribute"] = e.attribute;
-  out["text"] = value_text(view, e, form);
-  out["hex"] = hex_string(Bytes(e.value.begin(), e.value.end()));
+  out["text"] = field_text(view, e, form);
+  out["hex"] = hex_string(e.value);
+  out["hex_crc"] = hex_crc(e.value);
   return out;
 }
 
@@ -83,9 +92,62 @@ struct BuiltEntry {
   Bytes value;
 };
 
+// The members that give an entry's value.
+struct Given {
+  std::optional<std::string> hex, text, hex_crc;
+  std::optional<uint32_t> length;
+  const char *text_name = "text";  // or "value", its older name
+};
+
+// The value from "hex" and "text", member by member, as describe.hpp
+// explains.  Throws Failure naming the type, not the entry.
+Bytes value_of(const Given &given, ValueContext ctx) {
+  ctx.current_length = given.length;
+  if (!given.hex) return parse_value(*given.text, ctx);
+  const Bytes from_hex = parse_value(*given.hex, ValueContext{ctx.type, ctx.attribute, {}, true});
+  if (!given.text) return from_hex;
+  const auto text_padded_to = [&](size_t length) {
+    ctx.current_length = static_cast<uint32_t>(length);
+    return parse_value(*given.text, ctx);
+  };
+  const auto &crc = given.hex_crc;
+  if (crc && hex_crc(from_hex) == *crc) return text_padded_to(from_hex.size());  // hex unedited
+  std::optional<Bytes> from_text;  // padded as described, to tell whether it was edited
+  try {
+    if (text_padded_to(from_hex.size()) == from_hex) return from_hex;  // they agree
+    from_text = text_padded_to(given.length.value_or(from_hex.size()));
+  } catch (const Failure &) {
+    if (!crc) throw;
+  }
+  if (crc && from_text && hex_crc(*from_text) == *crc) return from_hex;  // text unedited
+  if (crc && !from_text) text_padded_to(from_hex.size());  // throws the edited text's error
+  throw Failure(kExitValue, describe_type(ctx.type) + ": \"hex\" and \"" + given.text_name +
+                                "\" disagree" +
+                                (crc ? " and both were edited"
+                                     : " (no \"hex_crc\" tells which one was edited)"));
+}
+
+Given given_of(const json &item, const std::string &where) {
+  Given given;
+  if (item.contains("text") && item.contains("value"))
+    bad(where, "give \"text\" or \"value\", not both");
+  if (item.contains("value")) given.text_name = "value";
+  const auto member = [&](const char *name) {
+    return item.contains(name) ? std::optional(text_of(item[name], where, "\"" + std::string(name) + "\""))
+                               : std::nullopt;
+  };
+  given.hex = member("hex");
+  given.text = member(given.text_name);
+  given.hex_crc = member("hex_crc");
+  if (!given.hex && !given.text) bad(where, "give \"hex\", \"text\" or both");
+  if (item.contains("length") && item["length"].is_number_unsigned())
+    given.length = static_cast<uint32_t>(std::min<uint64_t>(item["length"].get<uint64_t>(), kMaxImage));
+  return given;
+}
+
 BuiltEntry read_entry(const json &item, const std::string &where) {
-  static const char *const kKnown[] = {"offset", "type",      "type_hex", "name", "label", "class",
-                                       "length", "attribute", "text",     "hex",  "value"};
+  static const char *const kKnown[] = {"offset", "type",   "type_hex",  "name", "label",   "class",
+                                       "length", "attribute", "text",   "hex",  "hex_crc", "value"};
   if (!item.is_object()) bad(where, "an entry must be an object");
   for (auto it = item.begin(); it != item.end(); ++it) {
     const std::string &key = it.key();
@@ -97,27 +159,14 @@ BuiltEntry read_entry(const json &item, const std::string &where) {
   if (!item.contains("type")) bad(where, "missing \"type\"");
   BuiltEntry out{type_of(item["type"], where), std::nullopt, {}};
   if (item.contains("attribute")) out.attribute = attribute_of(item["attribute"], where);
+  const Given given = given_of(item, where);
   try {
     check_attribute(out.type, out.attribute);
+    out.value = value_of(given, ValueContext{out.type,
+                                             out.attribute.value_or(standard_attribute(out.type)),
+                                             std::nullopt, false});
   } catch (const Failure &f) {
     bad(where, f.what(), f.code());
-  }
-  const bool has_hex = item.contains("hex"), has_value = item.contains("value");
-  if (has_hex == has_value) bad(where, "give exactly one of \"hex\" and \"value\"");
-  const std::string text = text_of(has_hex ? item["hex"] : item["value"], where,
-                                    has_hex ? "\"hex\"" : "\"value\"");
-  ValueContext ctx{out.type, out.attribute.value_or(standard_attribute(out.type)), std::nullopt,
-                   has_hex};
-  try {
-    out.value = parse_value(text, ctx);
-  } catch (const Failure &f) {
-    bad(where, f.what(), f.code());
-  }
-  if (item.contains("length") && item["length"] != out.value.size()) {
-    bad(where,
-        "\"length\" is " + item["length"].dump() + " but the value has " +
-            std::to_string(out.value.size()) + " bytes",
-        kExitValue);
   }
   return out;
 }

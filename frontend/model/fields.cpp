@@ -55,33 +55,21 @@ Assignment split_assignment(std::string_view text) {
   return Assignment{resolve_type(text.substr(0, eq)), std::string(text.substr(eq + 1))};
 }
 
-std::string value_text(const ImageView &view, const Entry &entry, MacForm form) {
-  const TypeInfo *row = find_type(entry.type);
-  if (form == MacForm::kDotted || row == nullptr || row->form != Form::kMac || entry.length != 6) {
-    return value_text(view, entry);
-  }
-  return mac_text(macbuf_to_mac64(entry.value.data()), form);
-}
-
-std::string field_text(const ImageView &view, const Entry &entry, MacForm form) {
-  const std::string text = value_text(view, entry, form);
-  return text.empty() ? hex_string(Bytes(entry.value.begin(), entry.value.end())) : text;
+std::string field_text(const ImageView &, const Entry &entry, MacForm form) {
+  return format_value(ValueContext{entry.type, entry.attribute, entry.length, false}, entry.value,
+                      form);
 }
 
 DataKind data_kind(const Entry &entry) noexcept {
-  const TypeInfo *row = find_type(entry.type);
-  if (row == nullptr) return DataKind::kBytes;
-  switch (row->form) {
+  switch (form_of(entry.type)) {
     case Form::kDecimal:
     case Form::kHexInt:
-      return idprom_lookup_is_integer(entry.type) ? DataKind::kInteger : DataKind::kText;
+      return lookup_is_integer(entry.type) ? DataKind::kInteger : DataKind::kText;
     case Form::kHexBytes:
       return DataKind::kBytes;
-    case Form::kByAttribute:
-    {
-      const uint32_t attribute = entry.attribute & IDPROM_ATTR_MASK;  // 0x00 shows as hex too
-      return attribute == IDPROM_ATTR_HEX || attribute == 0 ? DataKind::kBytes : DataKind::kText;
-    }
+    case Form::kByAttribute:  // hex for the attributes 0x00 and 0xc0
+      return entry.attribute == kAttrText || entry.attribute == kAttrDecimal ? DataKind::kText
+                                                                              : DataKind::kBytes;
     default:
       return DataKind::kText;
   }

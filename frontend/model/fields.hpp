@@ -30,21 +30,19 @@ class EditFailure : public Failure {
   Status status_;
 };
 
-// The text `get` prints for an entry: its value text, or its bytes in hex
-// for types the listing does not show; a MAC address in `form`.
+// The text `get` prints for an entry, which `set` reads back to the same
+// bytes (format_value of its type, attribute and value); a MAC address in
+// `form`.
 std::string field_text(const ImageView &view, const Entry &entry,
                        MacForm form = MacForm::kDotted);
 
 // What an entry's value is as data, for front ends that hand values out as
 // native values (Python: int, str, bytes).  A kText value is field_text,
 // which set reads back to the same bytes; a kInteger one the big-endian
-// number; a kBytes one the stored bytes.
+// number (of a fixed-size integer type); a kBytes one the stored bytes
+// (field_text writes them in hex).
 enum class DataKind : uint8_t { kInteger, kText, kBytes };
 DataKind data_kind(const Entry &entry) noexcept;
-
-// The listing's value text of an entry (value_text), a MAC address (six
-// bytes of a MAC type) in `form`.
-std::string value_text(const ImageView &view, const Entry &entry, MacForm form);
 
 // One field to set: which instance, whether an absent one may be added,
 // and the display attribute to give a variable-length field (by default

@@ -1,5 +1,5 @@
-// The tool's one table of known types: code, short name, label and how a
-// value given on the command line is read.
+// The front ends' view of the type catalogue: finding rows by code and
+// TYPE arguments by name, label or code.
 #pragma once
 
 #include <cstdint>
@@ -7,36 +7,25 @@
 #include <string>
 #include <string_view>
 
+#include "catalogue/types.hpp"
+
 namespace idprom::tool {
 
-// How the text of a value is read for a type (the same text `show` prints,
-// where it can be read back).
-enum class Form : uint8_t {
-  kDecimal,       // a decimal integer ("0x" for hex) of the class width
-  kHexInt,        // hex digits of an integer of the class width ("052c")
-  kFields,        // decimal numbers joined by a separator (part numbers, revisions)
-  kPowerSupply,   // AC or DC
-  kWatts,         // watts with up to two decimals, stored in hundredths
-  kText,          // printable text, padded with zero bytes
-  kMac,           // a MAC address, dotted, colon or plain
-  kDecimalBytes,  // decimal bytes separated by spaces
-  kByAttribute,   // text, dotted decimal or hex, by the display attribute
-  kHexBytes,      // hex bytes
-};
-
-struct TypeInfo {
-  uint32_t code;
-  const char *name;   // unique short name; null for types the listing hides
-  const char *label;  // the listing's label; null for hidden types
-  Form form;
-  char separator = 0;      // kFields: between the numbers
-  uint8_t widths[4] = {};  // kFields: bytes of each number, 0 ends the list
-};
+// The type catalogue's rows (catalogue/types.hpp): code, short name,
+// label, value form, and for kFields values the group widths (groups) and
+// separator (catalogue::separator).
+using TypeInfo = catalogue::TypeRow;
+using Form = catalogue::Form;
 
 std::span<const TypeInfo> type_table() noexcept;
 
 // The row of a code, or null for a type the catalogue does not know.
 const TypeInfo *find_type(uint32_t code) noexcept;
+
+// The value form of a type: the catalogue's, or for codes it does not
+// hold, hex bytes in the fixed classes and by display attribute (text,
+// decimal bytes or hex) in the variable class, as the listing shows them.
+Form form_of(uint32_t code) noexcept;
 
 // The label for display: the table's, "Unknown Field" for unknown codes.
 std::string type_label(uint32_t code);

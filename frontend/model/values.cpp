@@ -1,14 +1,18 @@
-// Value readers, one per Form of the type table.  Each turns the text into
-// the bytes the entry stores; the type's class width and length field
-// bound what it may produce.
+// One codec per value form of the type catalogue: a writer that turns an
+// entry's bytes into text and a reader that turns that text back into the
+// same bytes.  The type's class width and length field bound what a reader
+// may produce; a writer that cannot write some bytes (a MAC address that is
+// not six bytes long) leaves them to "hex:".
 #include "model/values.hpp"
 
 #include <cctype>
+#include <iterator>
 #include <string>
 
 #include "base/errors.hpp"
 #include "idprom.hpp"
 #include "model/image.hpp"
+#include "model/macaddr.hpp"
 #include "model/types.hpp"
 
 namespace idprom::tool {
@@ -67,14 +71,16 @@ Bytes read_hex_int(std::string_view text, const ValueContext &ctx) {
 // 73-1234-02 for a part number of widths 1-2-1.
 // An integer-valued type also takes the plain integer `get --int` prints
 // (258 for Hardware Revision 1.2): a number without a separator.
-Bytes read_fields(std::string_view text, const ValueContext &ctx, const TypeInfo &row) {
-  if (lookup_is_integer(ctx.type) && text.find(row.separator) == std::string_view::npos &&
+Bytes read_fields(std::string_view text, const ValueContext &ctx) {
+  const TypeInfo &row = *find_type(ctx.type);
+  const char separator = catalogue::separator(row);
+  if (lookup_is_integer(ctx.type) && text.find(separator) == std::string_view::npos &&
       parse_unsigned(text, 10)) {
     return read_decimal(text, ctx);
   }
   std::vector<std::string_view> parts;
   for (size_t pos = 0;;) {
-    const size_t cut = text.find(row.separator, pos);
+    const size_t cut = text.find(separator, pos);
     parts.push_back(text.substr(pos, cut - pos));
     if (cut == std::string_view::npos) break;
     pos = cut + 1;
@@ -83,13 +89,13 @@ Bytes read_fields(std::string_view text, const ValueContext &ctx, const TypeInfo
   std::string expected;
   bool ok = true;
   size_t i = 0;
-  for (; i < 4 && row.widths[i] != 0; ++i) {
-    expected +=
-        (i == 0 ? "" : std::string(1, row.separator)) + "(" + width_text(row.widths[i]) + ")";
+  for (; i < 4 && row.groups[i].width != 0; ++i) {
+    const uint32_t width = row.groups[i].width;
+    expected += (i == 0 ? "" : std::string(1, separator)) + "(" + width_text(width) + ")";
     const auto v = i < parts.size() ? parse_unsigned(parts[i], 10) : std::nullopt;
-    ok = ok && v && *v <= max_of(row.widths[i]);
+    ok = ok && v && *v <= max_of(width);
     if (ok) {
-      const Bytes part = big_endian(*v, row.widths[i]);
+      const Bytes part = big_endian(*v, width);
       out.insert(out.end(), part.begin(), part.end());
     }
   }
@@ -105,10 +111,8 @@ Bytes read_power_supply(std::string_view text, const ValueContext &ctx) {
   return read_decimal(text, ctx);
 }
 
-// Whole watts, stored in hundredths.  The listing shows whole watts (the
-// hundredths rounded down), so a value with decimals would not read back as
-// given: it is refused, and hex: stores any number of hundredths.  The
-// listing's own text ("40 Watts (Maximum)") reads back too.
+// Watts with up to two decimals, stored in hundredths ("40", "12.5",
+// "12.34").  The listing's own text ("40 Watts (Maximum)") reads back too.
 Bytes read_watts(std::string_view given, const ValueContext &ctx) {
   std::string_view text = given;
   for (std::string_view suffix : {" Watts (Maximum)", " Watts"}) {
@@ -117,12 +121,16 @@ Bytes read_watts(std::string_view given, const ValueContext &ctx) {
       break;
     }
   }
-  const auto w = parse_unsigned(text, 10);
-  if (!w || *w > 0xFFFFFFFFU / 100) {
-    fail(ctx, given,
-         "whole watts from 0 to 42949672 (the listing shows whole watts; hex: stores hundredths)");
+  const size_t dot = text.find('.');
+  const std::string_view cents = dot == std::string_view::npos ? "" : text.substr(dot + 1);
+  const auto w = parse_unsigned(text.substr(0, dot), 10);
+  const auto c = cents.empty() ? std::optional<uint64_t>(0) : parse_unsigned(cents, 10);
+  const bool ok = w && c && cents.size() <= 2 && (dot == std::string_view::npos || !cents.empty());
+  const uint64_t hundredths = ok ? *w * 100 + *c * (cents.size() == 1 ? 10 : 1) : 0;
+  if (!ok || *w > 0xFFFFFFFFU / 100 || hundredths > 0xFFFFFFFFU) {
+    fail(ctx, given, "watts from 0 to 42949672.95, with up to two decimals");
   }
-  return big_endian(*w * 100, 4);
+  return big_endian(hundredths, 4);
 }
 
 // Standard value length of a type, 0 when it has none.
@@ -132,21 +140,19 @@ uint32_t standard_length(uint32_t type) {
   return word == 0xFFFFFFFFU ? 0 : word & 0x3F;
 }
 
-// Text padded with zero bytes to the length of the field it replaces, or
-// of the type's standard length for a new field; longer text of a
-// variable-class type makes the field longer.
+// Text with its escapes undone, padded with zero bytes to the length of
+// the field it replaces, or of the type's standard length for a new field;
+// longer text of a variable-class type makes the field longer.
 Bytes read_text(std::string_view text, const ValueContext &ctx) {
-  for (char c : text) {
-    if (c < 0x20 || c > 0x7E) fail(ctx, text, "printable ASCII text (hex: for other bytes)");
+  auto bytes = unescape_text(text);
+  if (!bytes) {
+    fail(ctx, text, "printable ASCII text, other bytes as \\xHH and a backslash as \\\\");
   }
   const uint32_t target = ctx.current_length.value_or(standard_length(ctx.type));
   const uint32_t limit = is_variable(ctx.type) ? max_length(ctx.type) : fixed_width(ctx.type);
-  if (text.empty() || text.size() > limit) {
-    fail(ctx, text, "text of 1 to " + std::to_string(limit) + " characters");
-  }
-  Bytes out(text.begin(), text.end());
-  if (out.size() < target) out.resize(target, 0);
-  return out;
+  if (bytes->size() > limit) fail(ctx, text, "text of 1 to " + std::to_string(limit) + " characters");
+  if (bytes->size() < target) bytes->resize(target, 0);
+  return *bytes;
 }
 
 Bytes read_mac(std::string_view text, const ValueContext &ctx) {
@@ -177,42 +183,128 @@ Bytes read_hex(std::string_view text, const ValueContext &ctx) {
   return *bytes;
 }
 
-Bytes read_by_form(std::string_view text, const ValueContext &ctx, const TypeInfo &row) {
-  switch (row.form) {
-    case Form::kDecimal:
-      return read_decimal(text, ctx);
-    case Form::kHexInt:
-      return read_hex_int(text, ctx);
-    case Form::kFields:
-      return read_fields(text, ctx, row);
-    case Form::kPowerSupply:
-      return read_power_supply(text, ctx);
-    case Form::kWatts:
-      return read_watts(text, ctx);
-    case Form::kText:
-      return read_text(text, ctx);
-    case Form::kMac:
-      return read_mac(text, ctx);
-    case Form::kDecimalBytes:
-      return read_decimal_bytes(text, ctx);
-    case Form::kByAttribute:
-      if (ctx.attribute == kAttrText) return read_text(text, ctx);
-      if (ctx.attribute == kAttrDecimal) return read_decimal_bytes(text, ctx);
-      return read_hex(text, ctx);
-    case Form::kHexBytes:
-      return read_hex(text, ctx);
-  }
+Bytes read_by_attribute(std::string_view text, const ValueContext &ctx) {
+  if (ctx.attribute == kAttrText) return read_text(text, ctx);
+  if (ctx.attribute == kAttrDecimal) return read_decimal_bytes(text, ctx);
   return read_hex(text, ctx);
 }
 
-// Types outside the table: integers for the fixed classes, hex bytes or,
-// with a text attribute, text for the variable class.
-Bytes read_unknown(std::string_view text, const ValueContext &ctx) {
-  if (!is_variable(ctx.type)) {
-    return lookup_is_integer(ctx.type) ? read_decimal(text, ctx) : read_hex(text, ctx);
-  }
-  return ctx.attribute == kAttrText ? read_text(text, ctx) : read_hex(text, ctx);
+// ---- writers ---------------------------------------------------------------
+
+// An entry's value as the writers see it.  A writer returns std::nullopt
+// for bytes its form cannot write, which then go as "hex:" and hex digits.
+struct Value {
+  const ValueContext &ctx;
+  std::span<const uint8_t> bytes;
+  MacForm mac;
+};
+using Text = std::optional<std::string>;
+
+uint64_t number_of(std::span<const uint8_t> bytes) {
+  uint64_t n = 0;
+  for (uint8_t b : bytes) n = n << 8 | b;
+  return n;
 }
+
+bool fixed_size(const Value &v) { return v.bytes.size() == fixed_width(v.ctx.type); }
+
+Text write_decimal(const Value &v) {
+  return fixed_size(v) ? Text(std::to_string(number_of(v.bytes))) : std::nullopt;
+}
+
+Text write_hex_int(const Value &v) { return fixed_size(v) ? Text(hex_string(v.bytes)) : std::nullopt; }
+
+// The listing's own text ("073-1234-02"), where the value holds exactly the
+// bytes of its groups (the listing shows no others): the entry alone, with
+// its header, is an image to list.
+Text write_fields(const Value &v) {
+  uint32_t need = 0;
+  for (const catalogue::Group &g : find_type(v.ctx.type)->groups) need += g.width;
+  if (v.bytes.size() != need) return std::nullopt;
+  const uint32_t type = v.ctx.type;
+  const uint32_t word = length_word(type, v.ctx.attribute, need);
+  const uint32_t field = idprom_length_field_size(type);
+  Bytes image(type / 256, IDPROM_EXTENSION_BYTE);
+  image.push_back(static_cast<uint8_t>(type & 0xFF));
+  if (field == 2) image.push_back(static_cast<uint8_t>(word >> 8));
+  if (field != 0) image.push_back(static_cast<uint8_t>(word & 0xFF));
+  image.insert(image.end(), v.bytes.begin(), v.bytes.end());
+  image.push_back(kEndMarker);
+  const ImageView view(image);
+  return value_text(view, *view.find(type));
+}
+
+// AC and DC stand for 0 and 1 only (the listing shows DC for any other
+// byte, which is written as its number).
+Text write_power_supply(const Value &v) {
+  if (!fixed_size(v)) return std::nullopt;
+  const uint64_t n = number_of(v.bytes);
+  return n == 0 ? "AC" : n == 1 ? "DC" : std::to_string(n);
+}
+
+Text write_watts(const Value &v) {
+  if (v.bytes.size() != 4) return std::nullopt;
+  const uint64_t hundredths = number_of(v.bytes);
+  std::string text = std::to_string(hundredths / 100);
+  if (hundredths % 100 != 0) {
+    text += '.' + std::to_string(hundredths % 100 / 10);
+    if (hundredths % 10 != 0) text += std::to_string(hundredths % 10);
+  }
+  return text;
+}
+
+// Without the zero bytes that pad it, which read_text puts back.
+Text write_text(const Value &v) {
+  auto end = v.bytes.end();
+  while (end != v.bytes.begin() && *(end - 1) == 0) --end;
+  return escape_text(std::span<const uint8_t>(v.bytes.begin(), end));
+}
+
+Text write_mac(const Value &v) {
+  if (v.bytes.size() != 6) return std::nullopt;
+  return mac_text(number_of(v.bytes), v.mac);
+}
+
+std::string decimal_bytes(std::span<const uint8_t> bytes, char separator) {
+  std::string out;
+  for (uint8_t b : bytes) out += (out.empty() ? "" : std::string(1, separator)) + std::to_string(b);
+  return out;
+}
+
+Text write_decimal_bytes(const Value &v) { return decimal_bytes(v.bytes, ' '); }
+
+Text write_hex_bytes(const Value &v) { return hex_string(v.bytes); }
+
+// Dotted decimal bytes as the listing shows most decimal values.
+Text write_by_attribute(const Value &v) {
+  if (v.ctx.attribute == kAttrText) return write_text(v);
+  if (v.ctx.attribute == kAttrDecimal) return decimal_bytes(v.bytes, '.');
+  return hex_string(v.bytes);
+}
+
+// ---- the codecs ------------------------------------------------------------
+
+struct Codec {
+  Text (*write)(const Value &);
+  Bytes (*read)(std::string_view, const ValueContext &);
+};
+
+// In the order of Form.
+constexpr Codec kCodecs[] = {
+    {write_decimal, read_decimal},
+    {write_hex_int, read_hex_int},
+    {write_fields, read_fields},
+    {write_power_supply, read_power_supply},
+    {write_watts, read_watts},
+    {write_text, read_text},
+    {write_mac, read_mac},
+    {write_decimal_bytes, read_decimal_bytes},
+    {write_by_attribute, read_by_attribute},
+    {write_hex_bytes, read_hex},
+};
+static_assert(std::size(kCodecs) == static_cast<size_t>(Form::kHexBytes) + 1);
+
+const Codec &codec_of(uint32_t type) { return kCodecs[static_cast<size_t>(form_of(type))]; }
 
 void check_size(const Bytes &bytes, std::string_view text, const ValueContext &ctx) {
   const uint32_t width = fixed_width(ctx.type);
@@ -280,7 +372,51 @@ std::optional<Bytes> parse_mac(std::string_view text) {
   return out;
 }
 
-std::string hex_string(const Bytes &bytes) {
+std::string format_value(const ValueContext &context, std::span<const uint8_t> value,
+                         MacForm mac) {
+  if (const Text text = codec_of(context.type).write(Value{context, value, mac})) return *text;
+  return "hex:" + hex_string(value);
+}
+
+// Printable bytes but the backslash stand for themselves; a text that would
+// begin "hex:" begins "\x68ex:", so that it is not read as hex bytes.
+std::string escape_text(std::span<const uint8_t> bytes) {
+  std::string out;
+  for (uint8_t b : bytes) {
+    if (b == '\\') {
+      out += "\\\\";
+    } else if (b >= 0x20 && b <= 0x7E) {
+      out += static_cast<char>(b);
+    } else {
+      out += "\\x" + hex_string(std::span<const uint8_t>(&b, 1));
+    }
+  }
+  if (out.starts_with("hex:")) out.replace(0, 1, "\\x68");
+  return out;
+}
+
+std::optional<Bytes> unescape_text(std::string_view text) {
+  Bytes out;
+  for (size_t i = 0; i < text.size(); ++i) {
+    const auto c = static_cast<uint8_t>(text[i]);
+    if (c < 0x20 || c > 0x7E) return std::nullopt;
+    if (c != '\\') {
+      out.push_back(c);
+    } else if (text.substr(i + 1, 1) == "\\") {
+      out.push_back(c);
+      i += 1;
+    } else if (text.substr(i + 1, 1) == "x" && i + 3 < text.size() &&
+               actoh(text[i + 2]) >= 0 && actoh(text[i + 3]) >= 0) {
+      out.push_back(static_cast<uint8_t>(actoh(text[i + 2]) << 4 | actoh(text[i + 3])));
+      i += 3;
+    } else {
+      return std::nullopt;
+    }
+  }
+  return out;
+}
+
+std::string hex_string(std::span<const uint8_t> bytes) {
   static constexpr char kDigits[] = "0123456789abcdef";
   std::string out;
   for (uint8_t b : bytes) {
@@ -294,10 +430,8 @@ Bytes parse_value(std::string_view text, const ValueContext &ctx) {
   Bytes bytes;
   if (ctx.hex || text.starts_with("hex:")) {
     bytes = read_hex(ctx.hex && !text.starts_with("hex:") ? text : text.substr(4), ctx);
-  } else if (const TypeInfo *row = find_type(ctx.type)) {
-    bytes = read_by_form(text, ctx, *row);
   } else {
-    bytes = read_unknown(text, ctx);
+    bytes = codec_of(ctx.type).read(text, ctx);
   }
   check_size(bytes, text, ctx);
   return bytes;

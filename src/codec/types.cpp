@@ -1,53 +1,35 @@
-// The type catalogue of the codec: standard length words and the split of
-// fixed-size types into integers and byte strings (the header's list).
+// The codec's part of the type catalogue: standard length words, and the
+// split of fixed-size types into integers and byte strings (the header's
+// list).
 #include <array>
 
+#include "catalogue/types.hpp"
 #include "codec/codec.hpp"
 
 namespace idprom::codec {
 namespace {
 
-// Standard length words of the variable-class types 0xC0..0xFE, in the
-// one-byte layout (attribute bits 7-6, length bits 5-0).  0 means "no
-// standard length"; the two long types carry the special all-ones word.
-struct LengthRow {
-  uint8_t type;
-  uint32_t word;
-};
-
-constexpr uint32_t kLongType = IDPROM_LONG_TYPE_WORD;
-
-constexpr LengthRow kLengthRows[] = {
-    {0xC0, 0x46},      // decimal, 6
-    {0xC1, 0x8B},      // text, 11
-    {0xC2, 0x8B},      // text, 11
-    {0xC3, 0x06},      // hex, 6
-    {0xC4, 0x08},      // hex, 8
-    {0xC5, 0x08},      // hex, 8
-    {0xC6, 0x8A},      // text, 10
-    {0xC7, 0x20},      // hex, 32
-    {0xC9, 0x7F},      // decimal, 63
-    {0xCB, 0x92},      // text, 18
-    {0xCC, 0xA0},      // text, 32
-    {0xCE, 0x8B},      // text, 11
-    {0xCF, 0x06},      // hex, 6
-    {0xD4, 0xA0},      // text, 32
-    {0xD6, 0x04},      // hex, 4
-    {0xD7, 0x44},      // decimal, 4
-    {0xDA, 0xBF},      // text, 63
-    {0xDB, 0xBF},      // text, 63
-    {0xEB, 0x86},      // text, 6
-    {0xF3, kLongType}, // attribute 0xC0, length 16383
-    {0xF4, kLongType},
-};
-
+// Standard length words of the variable-class types 0xC0..0xFE, from the
+// type catalogue, in the one-byte layout (attribute bits 7-6, length bits
+// 5-0).  0 means "no standard length"; the two long types carry the
+// special all-ones word.
 constexpr std::array<uint32_t, 64> make_variable_words() {
   std::array<uint32_t, 64> words{};
-  for (const auto &row : kLengthRows) words[row.type - kClassVariable] = row.word;
+  for (const auto &row : catalogue::kTypes) {
+    if (is_variable(row.code)) words[row.code - kClassVariable] = row.length_word;
+  }
   return words;
 }
 
 constexpr auto kVariableWords = make_variable_words();
+
+constexpr bool fixed_rows_have_no_word() {
+  for (const auto &row : catalogue::kTypes) {
+    if (!is_variable(row.code) && row.length_word != 0) return false;
+  }
+  return true;
+}
+static_assert(fixed_rows_have_no_word(), "a fixed-size type's length word follows its class");
 
 }  // namespace
 

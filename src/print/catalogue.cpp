@@ -1,6 +1,7 @@
-// The presentation catalogue: one table from type code to label, the value
-// bytes the row reads, and the writer that turns them into text, plus the
-// small interpreter below it.
+// The presentation catalogue: the listing's columns of the type catalogue
+// (catalogue/types.hpp): each row's label, the value bytes it reads and the
+// writer that turns them into text, built into arrays of its own at compile
+// time, plus the small interpreter below it.
 //
 // Every label has the same layout, so values line up at character 31:
 //
@@ -13,11 +14,13 @@
 // no space), "Deviation Number #%2d     : " and "Unknown Field (type %04x): ".
 #include "print/catalogue.hpp"
 
+#include <algorithm>
 #include <array>
 #include <cstdarg>
 #include <cstring>
 #include <iterator>
 
+#include "catalogue/types.hpp"
 #include "codec/bigendian.hpp"
 #include "print/render.hpp"
 #include "print/sink.hpp"
@@ -83,6 +86,57 @@ constexpr uint32_t bytes_read(const Row &row) {
   }
   return need;
 }
+
+// ---- the labels ------------------------------------------------------------
+
+using catalogue::Layout;
+using catalogue::kTypeCount;
+using catalogue::kTypes;
+
+// Every listing label, zero-terminated, one after another: the rows' in
+// table order (a clock row's second line right after its first), then the
+// unknown types'.
+constexpr size_t kUnknownSlot = kTypeCount;
+constexpr size_t kSlots = kTypeCount + 1;
+
+constexpr size_t label_of(size_t slot, char *out) {
+  using catalogue::listing_label;
+  if (slot == kUnknownSlot) {
+    return listing_label(out, catalogue::kUnknownLabel, catalogue::kUnknownDecoration, "");
+  }
+  const catalogue::TypeRow &row = kTypes[slot];
+  if (row.label == nullptr) return 0;
+  const size_t n = listing_label(out, row.label, catalogue::decoration_of(row.layout), row.format);
+  if (row.layout != Layout::kClock) return n;
+  return n + 1 + listing_label(out != nullptr ? out + n + 1 : nullptr, row.label,
+                               catalogue::kClockSecond, "");
+}
+
+constexpr size_t labels_size() {
+  size_t n = 0;
+  for (size_t slot = 0; slot < kSlots; ++slot) n += label_of(slot, nullptr) + 1;
+  return n;
+}
+
+constexpr std::array<char, labels_size()> make_label_text() {
+  std::array<char, labels_size()> text{};
+  for (size_t slot = 0, n = 0; slot < kSlots; ++slot) n += label_of(slot, text.data() + n) + 1;
+  return text;
+}
+
+constexpr std::array<uint16_t, kSlots> make_label_offsets() {
+  std::array<uint16_t, kSlots> at{};
+  for (size_t slot = 0, n = 0; slot < kSlots; ++slot) {
+    at[slot] = static_cast<uint16_t>(n);
+    n += label_of(slot, nullptr) + 1;
+  }
+  return at;
+}
+
+constexpr auto kLabelText = make_label_text();
+constexpr auto kLabelAt = make_label_offsets();
+
+constexpr const char *label_at(size_t slot) { return kLabelText.data() + kLabelAt[slot]; }
 
 // ---- writers ---------------------------------------------------------------
 
@@ -196,7 +250,7 @@ void write_calibration(const Row &row, const Field &f) noexcept {
 void write_clock(const Row &row, const Field &f) noexcept {
   put(f, "%s", row.label);
   hex(f, f.value + row.nums[0].at, row.nums[0].width);
-  put(f, "%s", "\n    System Clock Freq (Bus)  : ");
+  put(f, "%s", row.label + std::strlen(row.label) + 1);  // the second line's label
   hex(f, f.value + row.nums[1].at, row.nums[1].width);
 }
 
@@ -213,98 +267,35 @@ void write_short(const Row &row, const Field &f) noexcept {
 }
 
 void write_unknown(const Field &f) noexcept {
-  put(f, "\n    Unknown Field (type %04x): ", static_cast<unsigned>(f.type));
+  put(f, label_at(kUnknownSlot), static_cast<unsigned>(f.type));
   idprom_print_by_display_type(f.value, f.attribute, f.length, f.out.buf, f.out.pos, f.out.size);
 }
 
 // ---- the catalogue ---------------------------------------------------------
 
-constexpr Row kRows[] = {
-    // 1-byte class
-    {0x01, "\n    Number of Slots          : %d", write_decimal, {{0, 1}}},
-    {0x02, "\n    Fab Revision             : %02x", write_hex_numbers, {{0, 1}}},
-    {0x03, "\n    RMA Test History         : %02x", write_hex_numbers, {{0, 1}}},
-    {0x04, "\n    RMA History              : %02x", write_hex_numbers, {{0, 1}}},
-    {0x05, "\n    Connector Type           : %02x", write_hex_numbers, {{0, 1}}},
-    {0x06, "\n    VEXA Preferred Master    : %02x", write_hex_numbers, {{0, 1}}},
-    {0x07, "\n    Vendor ID                : ", write_hex, {}},
-    {0x09, "\n    Processor type           : ", write_hex, {}},
-    {0x0B, "\n    Power Supply Type        : %s", write_power_supply, {{0, 1}}},
-    {0x0C, nullptr, write_nothing, {}},
-    {0x0D, "\n    IDPROM Format Revision   : %d", write_decimal, {{0, 1}}},
-    {0x0E, "\n    Rack ID                  : %d", write_decimal, {{0, 1}}},
-    // 2-byte class
-    {0x40, "\n    Controller Type          : %04x", write_hex_numbers, {{0, 2}}},
-    {0x41, "\n    Hardware Revision        : %d.%d", write_decimal, {{0, 1}, {1, 1}}},
-    {0x42, "\n    PCA Revision             : ", write_ascii, {}},
-    {0x43, "\n    MAC Addr. Block Size     : %d", write_decimal, {{0, 2}}},
-    {0x44, "\n    Capabilities             : %02x", write_capabilities, {{0, 2}}},
-    {0x45, "\n    Self test result         : ", write_hex, {}},
-    {0x46, "\n    Boot Timeout (in ms)     : %d", write_decimal, {{0, 2}}},
-    {0x47, "\n    Motherboard Channel ID   : %d", write_decimal, {{0, 2}}},
-    {0x48, "\n    Controller Family        : %04x", write_hex_numbers, {{0, 2}}},
-    {0x49, "\n    CLI Write Enable         : %04x", write_hex_numbers, {{0, 2}}},
-    {0x4A, "\n    Radio Country Code       : %02x%02x", write_hex_numbers, {{0, 1}, {1, 1}}},
-    // 4-byte class
-    {0x80, "\n    Deviation Number         : %d-%d", write_decimal, {{0, 2}, {2, 2}}},
-    {0x81, "\n    RMA Number               : %d-%d-%d-%d", write_decimal,
-     {{0, 1}, {1, 1}, {2, 1}, {3, 1}}},
-    {0x82, "\n    PCA Number               : %02d-%04d-%02d", write_decimal,
-     {{0, 1}, {1, 2}, {3, 1}}},
-    {0x83, "\n    Hardware date code       : %08x", write_hex_numbers, {{0, 4}}},
-    {0x84, "\n    Manufacturing Engineer   : ", write_hex, {}},
-    {0x85, "\n    Fab Part Number          : %02d-%04d-%02d", write_decimal,
-     {{0, 1}, {1, 2}, {3, 1}}},
-    {0x86, "\n    Calibration Data         : %08x", write_hex_numbers, {{0, 4}}},
-    {0x87, "\n    Top Assy. Part Number    : %02d-%04d-%02d", write_decimal,
-     {{0, 1}, {1, 2}, {3, 1}}},
-    {0x88, "\n    Deviation Number #%2d     : %d", write_deviation, {{0, 4}}},
-    {0x89, "\n    Version Identifier       : ", write_ascii, {}},
-    {0x8A, "\n    PCA Revision             : ", write_ascii, {}},
-    {0x8B, "\n    Licensing Transaction ID : %d", write_decimal, {{0, 4}}},
-    {0x8C, "\n    Firmware Version         : %d.%d.%d.%d", write_decimal,
-     {{0, 1}, {1, 1}, {2, 1}, {3, 1}}},
-    {0x8D, "\n    Top Assy. Revision       : ", write_ascii, {}},
-    {0x8E, "\n    ECI Number               : %d", write_decimal, {{0, 4}}},
-    // variable class
-    {0xC0, "\n    Top Assy. Part Number    : %03d-%0*d-%02d", write_top_assy,
-     {{0, 2}, {2, 3}, {5, 1}}},
-    {0xC1, "\n    PCB Serial Number        : ", write_ascii, {}},
-    {0xC2, "\n    Chassis Serial Number    : ", write_ascii, {}},
-    {0xC3, "\n    Chassis MAC Address      : %s", write_mac, {{0, 6}}},  // span, not a number
-    {0xC4, "\n    Manufacturing Test Data  : ", write_hex, {}},
-    {0xC5, "\n    Field Diagnostics Data   : ", write_hex, {}},
-    {0xC6, "\n    CLEI Code                : ", write_ascii, {}},
-    {0xC7, "\n    ENVMON Information       : ", write_envmon, {}},
-    {0xC8, "\n    Calibration Data         : ", write_calibration, {{0, 1}, {1, 1}, {2, 1}}},
-    {0xC9, "\n    Device values            : ", write_by_display_type, {}},
-    {0xCB, "\n    PID                      : ", write_ascii, {}},
-    {0xCC, "\n    Asset ID                 : ", write_field_by_display_type, {}},
-    {0xCD, "\n    Calibration Data         : ", write_calibration, {{0, 1}, {1, 1}, {2, 1}}},
-    {0xCE, "\n    Mainboard Serial Number  : ", write_ascii, {}},
-    {0xCF, "\n    Base MAC Address         : %s", write_mac, {{0, 6}}},  // span, not a number
-    {0xD0, nullptr, write_nothing, {}},
-    {0xD1, nullptr, write_nothing, {}},
-    {0xD2, "\n    Reserved for Manufacturing:", write_hex, {}},
-    {0xD3, "\n    Longitudinal Calibration : ", write_hex, {}},
-    {0xD4, "\n    Asset Alias              : ", write_field_by_display_type, {}},
-    {0xD5, "\n    Processor Label          : ", write_field_by_display_type, {}},
-    {0xD6, "\n    System Clock Freq (CPU)  : ", write_clock, {{0, 2}, {2, 2}}},  // hex spans
-    {0xD7, "\n    Power Consumption        : %d Watts (Maximum)", write_power, {{0, 4}}},
-    {0xD8, nullptr, write_nothing, {}},
-    {0xD9, nullptr, write_nothing, {}},
-    {0xDA, "\n    UDI Description          : ", write_ascii, {}},
-    {0xDB, "\n    UDI Name                 : ", write_ascii, {}},
-    {0xDF, "\n    Top Assy. Part Number    : %03d-%04d-%02d", write_decimal,
-     {{0, 2}, {2, 2}, {4, 1}}},
-    {0xE2, "\n    PCA Number               : %03d-%06d-%02d", write_decimal,
-     {{0, 2}, {2, 3}, {5, 1}}},
-    {0xE3, "\n    Fab Part Number          : %03d-%06d-%02d", write_decimal,
-     {{0, 2}, {2, 3}, {5, 1}}},
-    {0xEB, "\n    ECI Number               : ", write_ascii, {}},
-    {0xF3, "\n    Environment Monitor Data : ", write_field_by_display_type, {}},
-    {0xF4, "\n    Field Diagnostic Data    : ", write_field_by_display_type, {}},
+// The writer of each layout, in the order of catalogue::Layout.
+constexpr Writer kWriters[] = {
+    write_nothing,  write_decimal,       write_hex_numbers, write_hex,        write_ascii,
+    write_by_display_type, write_field_by_display_type, write_power_supply, write_capabilities,
+    write_deviation, write_top_assy,     write_mac,         write_envmon,     write_calibration,
+    write_clock,    write_power,
 };
+static_assert(std::size(kWriters) == static_cast<size_t>(Layout::kPower) + 1);
+
+constexpr std::array<Row, kTypeCount> make_rows() {
+  std::array<Row, kTypeCount> rows{};
+  for (size_t i = 0; i < kTypeCount; ++i) {
+    const catalogue::TypeRow &from = kTypes[i];
+    rows[i].type = static_cast<uint8_t>(from.code);
+    rows[i].label = from.label != nullptr ? label_at(i) : nullptr;
+    rows[i].write = kWriters[static_cast<size_t>(from.layout)];
+    for (size_t g = 0; g < std::size(from.groups); ++g)
+      rows[i].nums[g] = Num{from.groups[g].at, from.groups[g].width};
+  }
+  return rows;
+}
+
+constexpr auto kRows = make_rows();
 
 // Type byte -> row number + 1 (0: unlisted), built at compile time.
 constexpr std::array<uint8_t, 256> make_index() {
@@ -319,9 +310,12 @@ constexpr bool rows_are_distinct() {
   for (size_t i = 0; i < std::size(kRows); ++i) {
     if (kIndex[kRows[i].type] != i + 1) return false;
   }
-  return true;
+  return std::all_of(std::begin(kTypes), std::end(kTypes), [](const auto &row) {
+    return row.code <= 0xFF && (row.label == nullptr) == (row.layout == Layout::kNothing);
+  });
 }
-static_assert(rows_are_distinct(), "a type code stands in two catalogue rows");
+static_assert(rows_are_distinct(),
+              "a type code stands in two catalogue rows, or a hidden row has a label");
 
 }  // namespace
 

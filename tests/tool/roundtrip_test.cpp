@@ -1,9 +1,17 @@
-// show --json is a description that build turns back into the same image,
-// byte for byte, on random well-formed images (fixed seeds).
+// The round-trip laws of values, through the tool, for every type of the
+// catalogue (and unknown ones) over the sample and seeded random images:
+//   - `set IMG T=<what get IMG T printed>` leaves IMG byte for byte, and get
+//     prints one line per value;
+//   - `show --json IMG | build -` gives IMG back byte for byte.
 #include <gtest/gtest.h>
 
+#include <map>
 #include <random>
+#include <sstream>
 
+#include "base/errors.hpp"
+#include "idprom.hpp"
+#include "model/types.hpp"
 #include "run_tool.hpp"
 
 using namespace idprom::test;
@@ -33,65 +41,116 @@ uint32_t pick(std::mt19937 &rng, uint32_t lo, uint32_t hi) {
   return std::uniform_int_distribution<uint32_t>(lo, hi)(rng);
 }
 
-// Entries of random types (a third with extension bytes), attributes and
-// values until the next one does not fit; sometimes the last entry fills
-// the image to its last byte and no end marker remains.
-Bytes random_image(std::mt19937 &rng) {
-  const uint32_t size = pick(rng, 4, 700);
-  Bytes image;
-  for (;;) {
-    const uint32_t type =
-        pick(rng, 0, 2) == 0 ? pick(rng, 1, 2) * 256 + pick(rng, 1, 0xFE) : pick(rng, 1, 0xFE);
-    const uint32_t width = (type & 0xC0) == 0x00   ? 1
-                           : (type & 0xC0) == 0x40 ? 2
-                           : (type & 0xC0) == 0x80 ? 4
-                                                   : 0;
-    const uint32_t length = width != 0 ? width : pick(rng, 1, type >= 0xF0 ? 300 : 63);
-    const uint32_t attribute = width != 0 ? 0 : pick(rng, 0, 3) * 0x40;
-    Bytes value(length);
-    for (uint8_t &b : value) b = static_cast<uint8_t>(pick(rng, 0, 255));
-    const Bytes entry = encode(type, attribute, value);
-    const size_t room = size - image.size();
-    if (entry.size() < room || (entry.size() == room && pick(rng, 0, 1) == 0)) {
-      image.insert(image.end(), entry.begin(), entry.end());
-    } else if (pick(rng, 0, 3) != 0) {
-      break;
-    }
+// Bytes that text and number forms have to get right: zero bytes (also as
+// padding), backslashes, control bytes, 0 and 1, a leading "hex:", and any.
+Bytes random_value(std::mt19937 &rng, uint32_t length) {
+  Bytes v(length);
+  for (uint8_t &b : v) {
+    const uint32_t kind = pick(rng, 0, 9);
+    b = static_cast<uint8_t>(kind == 0   ? 0
+                             : kind == 1 ? '\\'
+                             : kind == 2 ? pick(rng, 0, 1)
+                             : kind < 8  ? pick(rng, 0x20, 0x7E)
+                                         : pick(rng, 0, 255));
   }
-  image.resize(size, 0xFF);
+  if (length >= 4 && pick(rng, 0, 7) == 0) std::copy_n("hex:", 4, v.begin());
+  if (length >= 2 && pick(rng, 0, 3) == 0) std::fill(v.begin() + pick(rng, 1, length - 1), v.end(), 0);
+  return v;
+}
+
+// Every type of the catalogue once, and a few unknown ones (some with
+// extension bytes), in random order; standard lengths and attributes or
+// random ones.  Then the end marker and filler, some bytes after the marker
+// that are not filler, or no room left at all: the list fills the image.
+Bytes random_image(std::mt19937 &rng) {
+  std::vector<uint32_t> types;
+  for (const auto &row : idprom::tool::type_table()) types.push_back(row.code);
+  for (int i = 0; i < 4; ++i) {
+    const uint32_t code = pick(rng, 0, 1) * 256 + pick(rng, 1, 0xFE);
+    if (code > 0xFF || idprom::tool::find_type(code) == nullptr) types.push_back(code);
+  }
+  std::shuffle(types.begin(), types.end(), rng);
+  Bytes image;
+  for (const uint32_t type : types) {
+    const uint32_t word = idprom_type_to_len(type);
+    const bool standard = pick(rng, 0, 1) == 0 && word != 0;
+    uint32_t length = idprom::fixed_width(type), attribute = 0;
+    if (length == 0 && standard) {
+      length = word == IDPROM_LONG_TYPE_WORD ? pick(rng, 1, 300) : word & 0x3F;
+      attribute = word == IDPROM_LONG_TYPE_WORD ? 0xC0 : word & 0xC0;
+    } else if (length == 0) {
+      length = pick(rng, 1, type >= 0xF0 ? 300 : 63);
+      attribute = pick(rng, 0, 3) * 0x40;
+    }
+    const Bytes entry = encode(type, attribute, random_value(rng, length));
+    image.insert(image.end(), entry.begin(), entry.end());
+  }
+  if (pick(rng, 0, 3) == 0) return image;  // full, no end marker
+  const size_t marker = image.size();
+  image.resize(marker + 1 + pick(rng, 0, 20), 0xFF);
+  if (pick(rng, 0, 3) == 0 && image.size() > marker + 2) image[marker + 2] = 0x5A;
   return image;
 }
 
-Bytes round_trip(const Scratch &dir, const Bytes &image, Outcome *show) {
-  const std::string img = dir.path("image.bin"), desc = dir.path("image.json"),
-                    out = dir.path("out.bin");
+// set(get) for every instance of every type in the image, one get and one
+// set per instance number; names the types that change the image.
+void expect_set_of_get_keeps(const Scratch &dir, const Bytes &image, const std::string &what) {
+  const std::string img = dir.path("law.bin"), copy = dir.path("copy.bin");
   write_file(img, image);
-  *show = run_tool({"show", img, "--json"});
-  write_file(desc, Bytes(show->out.begin(), show->out.end()));
-  std::remove(out.c_str());
-  const Outcome build = run_tool({"build", desc, "-o", out});
-  EXPECT_EQ(build.status, 0) << build.err;
-  return read_file(out);
-}
-
-TEST(ToolRoundTrip, RandomWellFormedImagesBuildBackByteForByte) {
-  Scratch dir;
-  for (uint32_t seed = 1; seed <= 40; ++seed) {
-    std::mt19937 rng(seed);
-    const Bytes image = random_image(rng);
-    Outcome show;
-    EXPECT_EQ(round_trip(dir, image, &show), image) << "seed " << seed;
-    EXPECT_EQ(show.status, 0) << "seed " << seed << ": " << show.err;
+  std::map<uint32_t, uint32_t> count;
+  for (const idprom::Entry &e : idprom::ImageView(image)) ++count[e.type];
+  for (uint32_t n = 1;; ++n) {
+    std::vector<std::string> get = {"get", img, "--instance", std::to_string(n)}, types;
+    for (const auto &[type, c] : count) {
+      if (c >= n) types.push_back(idprom::tool::hex(type));
+      if (c >= n) get.insert(get.end(), {"-t", types.back()});
+    }
+    if (types.empty()) return;
+    const Outcome printed = run_tool(get);
+    ASSERT_EQ(printed.status, 0) << what << ": " << printed.err;
+    std::istringstream lines(printed.out);
+    std::vector<std::string> set = {"set", copy, "--instance", std::to_string(n)};
+    for (std::string line; std::getline(lines, line);) set.push_back(types[set.size() - 4] + "=" + line);
+    ASSERT_EQ(set.size() - 4, types.size()) << what << ": not one line per value:\n" << printed.out;
+    write_file(copy, image);
+    const Outcome r = run_tool(set);
+    EXPECT_EQ(r.status, 0) << what << ": " << r.err;
+    if (read_file(copy) == image) continue;
+    for (size_t i = 4; i < set.size(); ++i) {  // which ones
+      write_file(copy, image);
+      run_tool({"set", copy, "--instance", std::to_string(n), set[i]});
+      EXPECT_EQ(read_file(copy), image) << what << ": " << set[i];
+    }
   }
 }
 
-TEST(ToolRoundTrip, SampleAndBytesAfterTheMarker) {
+void expect_build_of_show_keeps(const Scratch &dir, const Bytes &image, const std::string &what) {
+  const std::string img = dir.path("image.bin"), desc = dir.path("image.json"),
+                    out = dir.path("out.bin");
+  write_file(img, image);
+  const Outcome show = run_tool({"show", img, "--json"});
+  EXPECT_EQ(show.status, 0) << what << ": " << show.err;
+  write_file(desc, show.out);
+  std::remove(out.c_str());
+  const Outcome build = run_tool({"build", "-", "-o", out}, desc);
+  EXPECT_EQ(build.status, 0) << what << ": " << build.err;
+  EXPECT_EQ(read_file(out), image) << what;
+}
+
+TEST(ToolRoundTrip, SetOfGetAndBuildOfShowKeepEveryByte) {
   Scratch dir;
-  Outcome show;
-  EXPECT_EQ(round_trip(dir, read_file(IDPROM_SAMPLE_IMAGE), &show), read_file(IDPROM_SAMPLE_IMAGE));
-  Bytes odd = {0x01, 0x05, 0xFF, 0x12, 0xFF, 0x34, 0xFF, 0xFF};
-  EXPECT_EQ(round_trip(dir, odd, &show), odd);
-  EXPECT_NE(show.out.find("\"tail\": \"12ff34\""), std::string::npos) << show.out;
+  std::vector<std::pair<std::string, Bytes>> images = {
+      {"sample", read_file(IDPROM_SAMPLE_IMAGE)},
+      {"tail", {0x01, 0x05, 0xFF, 0x12, 0xFF, 0x34, 0xFF, 0xFF}},  // bytes after the marker
+  };
+  for (uint32_t seed = 1; seed <= 30; ++seed) {
+    std::mt19937 rng(seed);
+    images.emplace_back("seed " + std::to_string(seed), random_image(rng));
+  }
+  for (const auto &[what, image] : images) {
+    expect_set_of_get_keeps(dir, image, what);
+    expect_build_of_show_keeps(dir, image, what);
+  }
 }
 
 }  // namespace

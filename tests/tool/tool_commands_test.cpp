@@ -119,9 +119,9 @@ TEST(ToolSet, FailuresNameTheProblemAndLeaveTheFile) {
       {{"fab-pn=256-0001-01"}, 6,  // each group within its own width
        at + "value '256-0001-01' for Fab Part Number (0x85): expected decimal numbers (0 to "
             "255)-(0 to 65535)-(0 to 255); nothing was written\n"},
-      {{"power=12.5"}, 6,  // the listing would show 12
-       at + "value '12.5' for Power Consumption (0xd7): expected whole watts from 0 to 42949672 "
-            "(the listing shows whole watts; hex: stores hundredths); nothing was written\n"},
+      {{"power=12.345"}, 6,  // hundredths at most
+       at + "value '12.345' for Power Consumption (0xd7): expected watts from 0 to "
+            "42949672.95, with up to two decimals; nothing was written\n"},
   };
   for (const auto &[args, status, err] : cases) {
     std::vector<std::string> all = {"set", img};

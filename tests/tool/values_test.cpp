@@ -1,70 +1,105 @@
-// Reading TYPE arguments and values into stored bytes.
+// Values as text: the exact text of each form (the round-trip laws are in
+// roundtrip_test.cpp), and a description applied member by member.
 #include "model/values.hpp"
 
 #include <gtest/gtest.h>
 
-#include <random>
+#include <fstream>
 
 #include "base/errors.hpp"
 #include "idprom.hpp"
-#include "model/image.hpp"
+#include "model/describe.hpp"
 #include "model/types.hpp"
+#include "test_util.hpp"
 
 using namespace idprom::tool;
 
 namespace {
 
-int failure_code(const std::function<void()> &fn) {
-  try {
-    fn();
-  } catch (const Failure &f) {
-    return f.code();
+TEST(ToolValues, EachFormWritesOneLineThatReadsBack) {
+  const struct {
+    uint32_t type, attribute;
+    Bytes value;
+    std::string text;
+  } cases[] = {
+      {0xCB, 0x80, {'A', 7, '\\', 'B', 0, 0}, "A\\x07\\\\B"},      // padding dropped
+      {0xCB, 0x80, {'h', 'e', 'x', ':', '1'}, "\\x68ex:1"},        // not read as hex
+      {0xCB, 0x80, {0, 'A', 0}, "\\x00A"},                        // a leading zero stays
+      {0x42, 0x00, {0, 0}, ""},                                   // all padding
+      {0x0B, 0x00, {0}, "AC"}, {0x0B, 0x00, {1}, "DC"}, {0x0B, 0x00, {7}, "7"},
+      {0xD7, 0x40, {0, 0, 0x0F, 0xA0}, "40"}, {0xD7, 0x40, {0, 0, 0x04, 0xE2}, "12.5"},
+      {0xD7, 0x40, {0, 0, 0x04, 0xD2}, "12.34"}, {0xD7, 0x40, {0, 0, 0, 7}, "0.07"},
+      {0xD7, 0x40, {0, 0, 7}, "hex:000007"},                      // not four bytes
+      {0xCF, 0x00, {2, 0, 0, 0, 1}, "hex:0200000001"},            // not a MAC address
+      {0xC0, 0x40, {3, 0x20, 1, 0x23, 0x45, 7}, "800-74565-07"},  // the listing's text
+      {0xC4, 0xC0, Bytes(10, 0xAB), "abababababababababab"},     // one line
+      {0xC9, 0x40, {10, 1, 2, 3}, "10.1.2.3"}, {0xC7, 0x00, {1, 2, 30}, "1 2 30"},
+      {0x40, 0x00, {0x05, 0x2C}, "052c"}, {0x8B, 0x00, {0xFF, 0xFF, 0xFF, 0xFE}, "4294967294"},
+      {0x08, 0x00, {0x12}, "12"}, {0x1C5, 0x80, {'x', 1}, "x\\x01"},  // unknown types
+  };
+  for (const auto &c : cases) {
+    const ValueContext ctx{c.type, c.attribute, static_cast<uint32_t>(c.value.size()), false};
+    EXPECT_EQ(format_value(ctx, c.value), c.text) << hex(c.type);
+    EXPECT_EQ(parse_value(c.text, ctx), c.value) << hex(c.type) << " " << c.text;
   }
-  return 0;
+  for (const char *bad : {"\\", "a\\x4", "a\\q", "\x07", "caf\xc3\xa9"}) {  // escape or refuse
+    EXPECT_THROW(parse_value(bad, ValueContext{0xCB, 0x80, 18, false}), Failure) << bad;
+  }
 }
 
-Bytes parse(uint32_t type, std::string_view text, uint32_t attribute, uint32_t current) {
-  return parse_value(text, ValueContext{type, attribute, current, false});
-}
-
-// The text `get` prints for a value stored as a field of the type.
-std::string printed(uint32_t type, const Bytes &stored, uint32_t attribute) {
-  Bytes image(64, 0xFF);
-  const auto chosen = idprom::is_variable(type) ? std::optional(attribute) : std::nullopt;
-  idprom::ImageEditor(image).set(type, stored, 1, true, chosen);
-  const idprom::ImageView view(image);
-  return value_text(view, *view.find(type));
-}
-
-// For every type the tool can read, over random stored values (printable
-// bytes, so that text forms have a chance): what `get` prints, where it
-// reads back at all, reads back to a value that prints the same, and
-// mostly to the stored bytes themselves (some displays drop bits: any
-// non-zero power supply byte is "DC").
-TEST(ToolValues, ReadingWhatGetPrintsGivesTheValueBack) {
-  std::mt19937 rng(7);
-  int agreed = 0, exact = 0;
-  for (const TypeInfo &row : type_table()) {
-    // Power Consumption with other than the standard unit bytes prints the
-    // number alone, which reads back with the standard ones.
-    if (row.name == nullptr || row.form == Form::kWatts) continue;
-    const uint32_t attribute = idprom::standard_attribute(row.code);
-    const int before = agreed;
-    for (int round = 0; round < 20; ++round) {
-      Bytes stored(idprom::is_variable(row.code) ? 1 + rng() % 8 : idprom::fixed_width(row.code));
-      for (uint8_t &b : stored) b = static_cast<uint8_t>(0x20 + rng() % 0x5F);
-      const std::string text = printed(row.code, stored, attribute);
-      const auto len = static_cast<uint32_t>(stored.size());
-      if (text.empty() || failure_code([&] { parse(row.code, text, attribute, len); })) continue;
-      const Bytes back = parse(row.code, text, attribute, len);
-      EXPECT_EQ(printed(row.code, back, attribute), text) << row.name;
-      agreed += 1;
-      exact += back == stored ? 1 : 0;
+// The sample's PID entry (LC-TEST-01, 18 bytes) edited in a description.
+TEST(ToolValues, DescriptionMembersEditedOneByOne) {
+  const Bytes sample = idprom::test::read_file(IDPROM_SAMPLE_IMAGE);
+  auto pid = [](const Bytes &image) {
+    const auto e = idprom::ImageView(image).find(0xCB);
+    return std::string(e->value.begin(), e->value.end());
+  };
+  const std::string padded = std::string(8, '\0');
+  const struct {
+    const char *text, *hex, *crc;  // null: as described
+    std::string pid_or_error;
+  } cases[] = {
+      {nullptr, nullptr, nullptr, "LC-TEST-01" + padded},
+      {"LC-\\x07", nullptr, nullptr, std::string("LC-\x07") + std::string(14, '\0')},
+      {nullptr, "4142", nullptr, "AB"},                     // hex wins over the old text
+      {"AB", "4142", nullptr, "AB"},                        // both edited, agreeing
+      {"AB", "4143", nullptr, "entries[10]: PID (0xcb): \"hex\" and \"text\" disagree and both "
+                              "were edited"},
+      {nullptr, "4142", "", "entries[10]: PID (0xcb): \"hex\" and \"text\" disagree (no "
+                            "\"hex_crc\" tells which one was edited)"},
+      {"\\q", nullptr, nullptr, "entries[10]: value '\\q' for PID (0xcb): expected printable "
+                                "ASCII text, other bytes as \\xHH and a backslash as \\\\"},
+  };
+  for (const auto &c : cases) {
+    nlohmann::json d = describe(idprom::ImageView(sample));
+    nlohmann::json &entry = d["entries"][10];
+    ASSERT_EQ(entry["name"], "pid");
+    if (c.text != nullptr) entry["text"] = c.text;
+    if (c.hex != nullptr) entry["hex"] = c.hex;
+    if (c.crc != nullptr) entry.erase("hex_crc");
+    try {
+      EXPECT_EQ(pid(build_image(d, std::nullopt, "d")), c.pid_or_error);
+    } catch (const Failure &f) {
+      EXPECT_EQ(f.what(), "d: " + c.pid_or_error);
     }
-    EXPECT_GT(agreed, before) << row.name << ": nothing it prints reads back";
   }
-  EXPECT_GT(agreed, 600);
-  EXPECT_GT(exact, 550);
+}
+
+// The manual page's TYPES list is the catalogue's: short name, code and
+// label of every type the listing shows, in table order ("\\-" is "-").
+TEST(ToolTypes, ManPageListsTheCatalogue) {
+  std::ifstream page(IDPROM_MAN_PAGE);
+  std::string listed, expected;
+  bool in_types = false;
+  for (std::string line; std::getline(page, line) && !(in_types && line == ".fi");) {
+    in_types = in_types || line == ".SH TYPES";
+    for (size_t at; (at = line.find("\\-")) != std::string::npos;) line.erase(at, 1);
+    if (in_types && line.find('\t') != std::string::npos) listed += line + "\n";
+  }
+  for (const TypeInfo &row : type_table()) {
+    if (row.name != nullptr) expected += std::string(row.name) + "\t" + hex(row.code) + "\t" + row.label + "\n";
+  }
+  EXPECT_EQ(listed, expected);
 }
 
 }  // namespace
