@@ -3,17 +3,21 @@
 #   scripts/deps.sh build   compiler, CMake, Ninja, GoogleTest, CLI11, nlohmann-json, libgpiod,
 #                           pybind11 and Python's headers, pytest and setuptools
 #   scripts/deps.sh bench   the build set plus Google Benchmark, Boost and valgrind
+#   scripts/deps.sh kernel  the build set plus Debian's kernel, QEMU, static busybox and cpio
+#                           (the kernel test)
 #   scripts/deps.sh ci      all of the above plus what CI's extra checks use
 set -eu
 build="cmake ninja-build g++ libgtest-dev libgmock-dev libcli11-dev nlohmann-json3-dev pkg-config
   libgpiod-dev pybind11-dev python3-dev python3-pytest python3-setuptools"
-ci="$build clang libclang-rt-14-dev gcovr valgrind cppcheck clang-tidy libbenchmark-dev libboost-dev dpkg-dev file man-db"
+kernel="$build linux-image-amd64 qemu-system-x86 busybox-static cpio xz-utils"
+ci="$kernel clang libclang-rt-14-dev gcovr valgrind cppcheck clang-tidy libbenchmark-dev libboost-dev dpkg-dev file man-db"
 bench="$build libbenchmark-dev libboost-dev valgrind python3"
 case "${1:-build}" in
   build) want=$build ;;
   bench) want=$bench ;;
+  kernel) want=$kernel ;;
   ci) want=$ci ;;
-  *) echo "usage: $0 [build|bench|ci]" >&2; exit 2 ;;
+  *) echo "usage: $0 [build|bench|kernel|ci]" >&2; exit 2 ;;
 esac
 
 missing=""
