@@ -307,17 +307,38 @@ concurrent_editors() {
     fail "edits lost: $(idprom diff "$model" "$target" $options)"
 }
 
-# Writes image B over A and A over B, ROUNDS times, slowly, while a reader
-# reads again and again: every read must be A's or B's checksum.
+# The offset of the first byte in which FILE_B differs from FILE_A.
+first_difference() {
+  file_hex "$1" > "$WORK/a.hex"
+  file_hex "$2" | awk 'NR == FNR { a[NR] = $0; next } a[FNR] != $0 { print FNR - 1; exit }' \
+    "$WORK/a.hex" -
+}
+
+# Waits until the byte at OFFSET of the part at ADDRESS (i2cget OPTION)
+# changes, or the writer ends: the writer's first page is then written.
+# Mode b (byte data) names the offset; busybox's default would read at the
+# part's current address.  Busybox's i2cget and i2cset read every number as
+# hex, so numbers go to them as 0x...
+first_write() {
+  at=$(printf '0x%02x' "$2")
+  was=$(i2cget -y $3 "$BUS" "$1" "$at" b)
+  while kill -0 "$writer" 2> /dev/null && [ "$(i2cget -y $3 "$BUS" "$1" "$at" b)" = "$was" ]; do
+    usleep 1000
+  done
+}
+
+# Writes image B over A and A over B, slowly; from the writer's backup on
+# (its writes come next), a reader reads again and again until the writer
+# ends: every read must be A's or B's checksum.
 reader_sees_whole() {
-  target=$1 options=$2 rounds=$3 a=/data/sample.bin b=$WORK/b.bin
+  target=$1 options=$2 a=/data/sample.bin b=$WORK/b.bin
   cp "$a" "$b"
   idprom set "$b" pid=LC-48GE-FX chassis-serial=SN000012345 eci=654321 base-mac=0200.0000.0200 \
     asset-id=ASSET-0001 > /dev/null || return 1
   ca=$(idprom checksum "$a") cb=$(idprom checksum "$b")
   idprom restore "$target" $options "$a" > /dev/null || return 1
   reads=0 torn=0
-  for image in $(for _ in $(seq "$rounds"); do echo "$b" "$a"; done); do
+  for image in "$b" "$a"; do
     slow_writer 1 restore "$target" $options "$image"
     while kill -0 "$writer" 2> /dev/null; do
       got=$(idprom checksum "$target" $options 2> "$WORK/err")
@@ -326,30 +347,30 @@ reader_sees_whole() {
     done
     wait "$writer" || fail "the writer failed" || return 1
   done
-  echo "$reads reads during $((2 * rounds)) writes, $torn torn" > "$NOTE"
+  echo "$reads reads during 2 writes, $torn torn" > "$NOTE"
   [ "$torn" = 0 ] && [ "$reads" -ge 2 ]
 }
 
 # Kills an edit with SIGKILL between its page writes, then `restore` puts
-# the newest backup (the one the killed edit made) back.
+# the newest backup (the one the killed edit made) back.  An edit that
+# finished before the kill landed is a miss of the timing, tried again.
 killed_then_restored() {
   p=$(i2c_target 0x53) a=/data/sample.bin b=$WORK/b.bin
   cp "$a" "$b"
   idprom set "$b" pid=LC-48GE-FX chassis-serial=SN000012345 asset-id=ASSET-0001 || return 1
-  idprom restore "$p" $CHIP "$a" > /dev/null || return 1
-  file_hex "$a" > "$WORK/a.hex"
-  first=$(file_hex "$b" | awk 'NR == FNR { a[NR] = $0; next } a[FNR] != $0 { print FNR - 1; exit }' \
-    "$WORK/a.hex" -)
-  slow_writer 1 restore "$p" $CHIP "$b"
-  was=$(i2cget -y "$BUS" 0x53 "$first")
-  while kill -0 "$writer" 2> /dev/null && [ "$(i2cget -y "$BUS" 0x53 "$first")" = "$was" ]; do
-    usleep 1000
+  first=$(first_difference "$a" "$b")
+  for try in 1 2 3; do
+    idprom restore "$p" $CHIP "$a" > /dev/null || return 1
+    slow_writer 1 restore "$p" $CHIP "$b"
+    first_write 0x53 "$first"
+    kill -9 "$writer" 2> /dev/null
+    wait "$writer"
+    part_hex 0x53 > "$WORK/part.hex"
+    file_hex "$b" | cmp -s - "$WORK/part.hex" || break
+    echo "try $try: the edit finished before the kill"
   done
-  kill -9 "$writer" 2> /dev/null
-  wait "$writer"
-  part_hex 0x53 > "$WORK/part.hex"
-  file_hex "$b" | cmp -s - "$WORK/part.hex" && fail "the edit finished before the kill" && return 1
   cmp -s "$WORK/a.hex" "$WORK/part.hex" && fail "the kill came before any write" && return 1
+  file_hex "$b" | cmp -s - "$WORK/part.hex" && return 1
   idprom restore "$p" $CHIP || return 1
   part_is 0x53 "$a" && idprom check "$p" $CHIP > /dev/null
 }
@@ -358,7 +379,6 @@ killed_then_restored() {
 # programmed and edited; the bytes around it are never written.
 window_on_part() {
   p=$(i2c_target 0x54) w=$WORK/window.bin
-  # Offsets in hex: busybox's i2cset takes decimal ones only up to 127.
   for at in 0x00 0x20 0x40 0x60 0x80 0xa0 0xc0 0xe0; do
     i2cset -y "$BUS" 0x54 "$at" $(yes 0xa5 | head -32) i || return 1
   done
@@ -452,7 +472,7 @@ check "i2c: edits equal the same edits on a file, read back with i2cdump" \
 check "i2c: page writes in the kernel's trace are the dry run's" pages_as_planned
 check "i2c: a part bound to a driver is refused, and left as it was" driver_bound_refused
 check "i2c: concurrent editors lose nothing" concurrent_editors "$(i2c_target 0x50)" "$CHIP" part50
-check "i2c: a reader during a writer sees a whole image" reader_sees_whole "$(i2c_target 0x50)" "$CHIP" 1
+check "i2c: a reader during a writer sees a whole image" reader_sees_whole "$(i2c_target 0x50)" "$CHIP"
 check "i2c: kill -9 during a write, then restore" killed_then_restored
 check "i2c: a window's edit leaves the bytes around it" window_on_part
 check "sysfs eeprom: reads equal the file's" reads_match "$EEPROM" ""
@@ -462,7 +482,7 @@ check "nvmem: edits in place equal a file's, read back over the bus" edits_match
 check "sysfs eeprom: the backup holds the bytes before the edit" backup_holds_before
 check "sysfs eeprom: concurrent editors lose nothing" concurrent_editors "$EEPROM" "" part51
 known_fault "reads of a file edited in place take no lock" \
-  "sysfs eeprom: a reader during a writer sees a whole image" reader_sees_whole "$EEPROM" "" 4
+  "sysfs eeprom: a reader during a writer sees a whole image" reader_sees_whole "$EEPROM" ""
 check "nvmem: a window's edit leaves the bytes around it" window_on_nvmem
 check "sysfs: backups outside /sys, nothing created in /sys" sysfs_untouched
 check "byte-only adapter: only byte transfers in the kernel's trace" byte_transfers_only

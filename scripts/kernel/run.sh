@@ -56,7 +56,7 @@ if [ -r /dev/kvm ] && [ -w /dev/kvm ] && (: < /dev/kvm) 2> /dev/null; then
     accel=kvm
   else
     kill "$vm" 2> /dev/null || true
-    wait "$vm" || true
+    wait "$vm" 2> /dev/null || true
     echo "KVM did not reach /init within 20 s; using TCG"
   fi
 fi
