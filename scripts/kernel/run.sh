@@ -33,13 +33,14 @@ append="console=ttyS0 quiet loglevel=3 panic=-1"
 raw=$out/console.raw
 log=$out/console.log
 
-# Starts the VM in the background with the given accelerator options.
+# start_vm CONSOLE ACCEL_OPTIONS...: starts the VM in the background.
 start_vm() {
-  # shellcheck disable=SC2086
+  console=$1
+  shift
   timeout "${KERNEL_TEST_TIMEOUT:-900}" qemu-system-x86_64 "$@" -m 1024 -smp 2 \
     -nodefaults -no-user-config -display none -serial stdio -no-reboot \
     -kernel "/boot/vmlinuz-$release" -initrd "$out/initramfs.cpio.gz" \
-    -append "$append" < /dev/null > "$raw" 2>&1 &
+    -append "$append" < /dev/null > "$console" 2>&1 &
   vm=$!
 }
 
@@ -47,7 +48,7 @@ start_vm() {
 # nested or emulated KVM): without the init's first line within 20 s, TCG.
 accel=tcg
 if [ -r /dev/kvm ] && [ -w /dev/kvm ] && (: < /dev/kvm) 2> /dev/null; then
-  start_vm -accel kvm -cpu host
+  start_vm "$raw" -accel kvm -cpu host
   for _ in $(seq 20); do
     grep -q '^kernel: ' "$raw" 2> /dev/null || ! kill -0 "$vm" 2> /dev/null && break
     sleep 1
@@ -60,7 +61,7 @@ if [ -r /dev/kvm ] && [ -w /dev/kvm ] && (: < /dev/kvm) 2> /dev/null; then
     echo "KVM did not reach /init within 20 s; using TCG"
   fi
 fi
-[ "$accel" = tcg ] && start_vm -accel tcg
+[ "$accel" = tcg ] && start_vm "$raw.tcg" -accel tcg && raw=$raw.tcg
 echo "booting $release ($accel) with $tool"
 tail -n +1 -f --pid="$vm" "$raw" | sed -u 's/\r$//'
 wait "$vm" || true
