@@ -89,8 +89,7 @@ part_is() {
   return 1
 }
 
-# The targets: an i2c: path with the options it needs, the file that models
-# it, and how its bytes are read without the tool.
+# The tool's name for the part at ADDRESS on the stub's adapter.
 i2c_target() { echo "i2c:$BUS:$1"; }
 
 # ---- the kernel side ----
@@ -465,7 +464,6 @@ check "i2c: page writes in the kernel's trace are the dry run's" pages_as_planne
 check "i2c: a part bound to a driver is refused, and left as it was" driver_bound_refused
 check "i2c: concurrent editors lose nothing" concurrent_editors "$(i2c_target 0x50)" "$CHIP" part50
 check "i2c: a reader during a writer sees a whole image" reader_sees_whole "$(i2c_target 0x50)" "$CHIP"
-check "i2c: kill -9 during a write, then restore" killed_then_restored
 check "i2c: a window's edit leaves the bytes around it" window_on_part
 check "sysfs eeprom: reads equal the file's" reads_match "$EEPROM" ""
 check "sysfs eeprom: edits in place equal a file's, read back over the bus" \
@@ -480,6 +478,7 @@ check "sysfs: backups outside /sys, nothing created in /sys" sysfs_untouched
 check "byte-only adapter: only byte transfers in the kernel's trace" byte_transfers_only
 check "byte-only adapter: edits equal a file's" \
   with_bytes_only edits_match "$(i2c_target 0x52)" "$CHIP" part52
+check "byte-only adapter: kill -9 during a write, then restore" killed_then_restored
 check "adapter without byte transfers: refused with a clear message" no_byte_transfers_refused
 
 echo "kernel $(uname -r)"
