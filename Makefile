@@ -1,6 +1,6 @@
 # Thin wrappers over the CMake presets.  `make demo` and `make test` work on
 # a fresh machine: they install missing build packages first.
-.PHONY: demo test asan clang bench deps clean fuzz coverage lint
+.PHONY: demo test asan clang bench deps clean fuzz coverage lint test-kernel
 
 deps:
 	@scripts/deps.sh build
@@ -24,6 +24,14 @@ clang: deps
 	cmake --preset clang
 	cmake --build --preset clang
 	ctest --preset clang
+
+# The tool against the kernel's own drivers (i2c-stub, i2c-dev, at24) in
+# Debian's kernel under QEMU; a few minutes.  See scripts/kernel/run.sh.
+test-kernel:
+	@scripts/deps.sh kernel
+	cmake --preset default
+	cmake --build --preset default --target idprom_tool
+	scripts/kernel/run.sh
 
 # Hardening: libFuzzer harnesses (FUZZ_SECONDS per harness), coverage of
 # src/ with gcovr, clang-tidy and cppcheck.  They need the CI packages.
