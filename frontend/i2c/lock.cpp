@@ -22,7 +22,7 @@ Lock::Lock(I2cIo &io, Clock &clock, const Target &target, bool reader, const std
   const std::string path = folder + name;
   // Read-only is enough for flock and lets every user open a file root made.
   fd_ = io_.open(path.c_str(), O_RDONLY | O_CREAT | O_CLOEXEC, 0666);
-  if (fd_ < 0) throw Failure(kExitIo, path + ": " + std::strerror(errno));
+  if (fd_ < 0) throw Failure::about(path, kExitIo, std::strerror(errno));
   const uint64_t start = clock.now_us();
   const int op = (reader ? LOCK_SH : LOCK_EX) | LOCK_NB;
   while (io_.flock(fd_, op) < 0) {
@@ -30,9 +30,9 @@ Lock::Lock(I2cIo &io, Clock &clock, const Target &target, bool reader, const std
     if (err == EINTR) continue;
     if (err != EWOULDBLOCK || clock.now_us() - start >= kLockWaitUs) {
       io_.close(fd_);
-      throw Failure(kExitIo, target.name + ": " +
-                                 (err == EWOULDBLOCK ? "in use by another idprom process"
-                                                     : std::strerror(err)));
+      throw Failure::about(
+          target.name, kExitIo,
+          err == EWOULDBLOCK ? "in use by another idprom process" : std::strerror(err));
     }
     clock.sleep_us(50'000);
   }

@@ -51,7 +51,7 @@ Region Region::joined(Region other) const noexcept {
 namespace detail {
 
 void io_fail(const std::string &path, const std::string &doing, int err, const std::string &after) {
-  throw Failure(Kind::kIo, path + ": " + doing + ": " + std::strerror(err) + after, err);
+  throw Failure::about(path, Kind::kIo, doing + ": " + std::strerror(err) + after, err);
 }
 
 namespace {
@@ -69,11 +69,12 @@ bool retry(int err, int *busy) {
 
 [[noreturn]] void too_large(const std::string &path, const Window &window) {
   if (window.whole())
-    throw Failure(kExitMalformed, path +
-                                      ": larger than 65536 bytes, the largest IDPROM image; "
-                                      "choose the image inside it with --offset and --length");
-  throw Failure(kExitUsage, path + ": the window from offset " + hex(window.offset) +
-                                " holds more than 65536 bytes; give --length");
+    throw Failure::about(path, kExitMalformed,
+                         "larger than 65536 bytes, the largest IDPROM image; "
+                         "choose the image inside it with --offset and --length");
+  throw Failure::about(path, kExitUsage,
+                       "the window from offset " + hex(window.offset) +
+                           " holds more than 65536 bytes; give --length");
 }
 
 }  // namespace
@@ -99,10 +100,10 @@ Bytes read_window(Io &io, int fd, const std::string &path, bool positional, cons
   }
   if (!window.length && out.size() > kMaxImage) too_large(path, window);
   if (window.length && out.size() < *window.length)
-    throw Failure(kExitUsage, path + ": the window of " + std::to_string(*window.length) +
-                                  " bytes from offset " + hex(window.offset) +
-                                  " runs past the end (" + std::to_string(out.size()) +
-                                  " bytes there)");
+    throw Failure::about(path, kExitUsage,
+                         "the window of " + std::to_string(*window.length) + " bytes from offset " +
+                             hex(window.offset) + " runs past the end (" +
+                             std::to_string(out.size()) + " bytes there)");
   return out;
 }
 
@@ -259,7 +260,7 @@ Bytes read_image(Io &io, const std::string &path, const Window &window,
   struct stat st;
   if (io.fstat(fd, &st) == 0 && S_ISDIR(st.st_mode)) {
     io.close(fd);
-    throw Failure(kExitIo, path + ": is a directory");
+    throw Failure::about(path, kExitIo, "is a directory");
   }
   try {
     Bytes bytes = read_window(io, fd, path, true, window);
@@ -307,9 +308,9 @@ void write_atomically(Io &io, const std::string &path, const Bytes &bytes, mode_
   if (err != 0) {
     io.unlink(temp.c_str());
     if (err == EEXIST && !replace)
-      throw Failure(kExitUsage, path + ": exists; use --force to replace it");
-    throw Failure(kind, path + ": " + doing + ": " + std::strerror(err) + "; " + path +
-                            " was not changed", err);
+      throw Failure::about(path, kExitUsage, "exists; use --force to replace it");
+    throw Failure::about(path, kind,
+                         doing + ": " + std::strerror(err) + "; " + path + " was not changed", err);
   }
   sync_directory(io, parent_of(path));
 }
@@ -317,17 +318,20 @@ void write_atomically(Io &io, const std::string &path, const Bytes &bytes, mode_
 void create_file(Io &io, const std::string &path, const Bytes &bytes, bool force,
                  const WriteOptions &options) {
   if (i2c::parse_target(path)) {
-    throw Failure(kExitUsage, path + ": new and build write files; build the image into a file, "
-                                     "then `idprom restore " + path + " FILE` programs the part");
+    throw Failure::about(path, kExitUsage,
+                         "new and build write files; build the image into a file, "
+                         "then `idprom restore " +
+                             path + " FILE` programs the part");
   }
   struct stat st;
   const bool exists = ::stat(path.c_str(), &st) == 0;
-  if (exists && !force) throw Failure(kExitUsage, path + ": exists; use --force to replace it");
+  if (exists && !force) throw Failure::about(path, kExitUsage, "exists; use --force to replace it");
   if (exists && (!S_ISREG(st.st_mode) || st.st_nlink > 1)) {
     EditSession session(io, path, options);
     if (session.original().size() != bytes.size()) {
-      throw Failure(kExitUsage, path + ": holds " + std::to_string(session.original().size()) +
-                                    " bytes, the new image " + std::to_string(bytes.size()));
+      throw Failure::about(path, kExitUsage,
+                           "holds " + std::to_string(session.original().size()) +
+                               " bytes, the new image " + std::to_string(bytes.size()));
     }
     session.commit(bytes, Region{0, static_cast<uint32_t>(bytes.size())});
     return;
