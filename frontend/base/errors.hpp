@@ -5,6 +5,7 @@
 #include <optional>
 #include <stdexcept>
 #include <string>
+#include <string_view>
 
 #include "idprom.hpp"
 
@@ -55,22 +56,41 @@ class Failure : public std::runtime_error {
       : std::runtime_error(message), code_(code), kind_(kind_of_exit(code)), offset_(offset) {}
   Failure(Kind kind, const std::string &message, int error = 0)
       : std::runtime_error(message), code_(exit_of(kind)), kind_(kind), error_(error) {}
-  // The same failure with another message (context added in front or behind).
+  // A failure about one file: the message is "FILE: detail", and file()
+  // names the file, so that a report that names it apart (a JSON error
+  // line) leaves it out of the message.
+  template <class How, class... More>
+  static Failure about(const std::string &file, How how, const std::string &detail, More... more) {
+    Failure f(how, file + ": " + detail, more...);
+    f.file_ = file;
+    return f;
+  }
+  // The same failure with another message (context added in front or
+  // behind); it names no file apart, since the new message may not start
+  // with it.
   Failure reworded(const std::string &message) const {
     Failure copy = *this;
     static_cast<std::runtime_error &>(copy) = std::runtime_error(message);
+    copy.file_.clear();
     return copy;
   }
   int code() const noexcept { return code_; }
   Kind kind() const noexcept { return kind_; }
   int error() const noexcept { return error_; }
   std::optional<uint32_t> offset() const noexcept { return offset_; }
+  // The file the failure is about ("" when it names none apart) and the
+  // message after "FILE: ".
+  const std::string &file() const noexcept { return file_; }
+  std::string_view detail() const noexcept {
+    return std::string_view(what()).substr(file_.empty() ? 0 : file_.size() + 2);
+  }
 
  private:
   int code_;
   Kind kind_;
   int error_ = 0;
   std::optional<uint32_t> offset_;
+  std::string file_;
 };
 
 // The exit status and a sentence (without the status's internal name) for a

@@ -45,12 +45,13 @@ int result(long r) { return r < 0 ? errno : 0; }
 Bus::Bus(I2cIo &io, unsigned number) : io_(io) {
   const std::string path = "/dev/i2c-" + std::to_string(number);
   fd_ = io_.open(path.c_str(), O_RDWR | O_CLOEXEC, 0);
-  if (fd_ < 0) throw Failure(kExitIo, path + ": " + std::strerror(errno));
+  if (fd_ < 0) throw Failure::about(path, kExitIo, std::strerror(errno));
   if (io_.funcs(fd_, &funcs_) < 0) funcs_ = 0;
   if ((funcs_ & I2C_FUNC_I2C) == 0) mode_ = Mode::kSmbus;
   if (mode_ == Mode::kSmbus && (funcs_ & kSmbusNeeds) != kSmbusNeeds) {
     io_.close(fd_);
-    throw Failure(kExitIo, path + ": the adapter does neither plain I2C nor SMBus byte transfers");
+    throw Failure::about(path, kExitIo,
+                         "the adapter does neither plain I2C nor SMBus byte transfers");
   }
 }
 

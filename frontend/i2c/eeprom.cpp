@@ -24,18 +24,20 @@ Eeprom::Eeprom(Bus &bus, Target target, Part part, Clock &clock)
   // race it, so a bound part is left to the driver's device file.
   for (uint32_t at = 0; at < part_.size; at += block_size(part_)) {
     if (const int err = bus_.claim(device_address(part_, target_.address, at))) {
-      throw Failure(kExitIo, target_.name + ": " + std::strerror(err) +
-                                 (err == EBUSY ? " (a kernel driver owns the part; use its "
-                                                 "device file)" : ""));
+      throw Failure::about(target_.name, kExitIo,
+                           std::string(std::strerror(err)) +
+                               (err == EBUSY ? " (a kernel driver owns the part; use its "
+                                               "device file)"
+                                             : ""));
     }
   }
 }
 
 void Eeprom::check_range(uint32_t offset, size_t length) const {
   if (length > part_.size || offset > part_.size - length) {
-    throw Failure(kExitUsage, target_.name + ": " + std::to_string(length) + " bytes from " +
-                                  hex(offset, 4) + " pass the end of the " +
-                                  std::to_string(part_.size) + "-byte part");
+    throw Failure::about(target_.name, kExitUsage,
+                         std::to_string(length) + " bytes from " + hex(offset, 4) +
+                             " pass the end of the " + std::to_string(part_.size) + "-byte part");
   }
 }
 
@@ -43,7 +45,7 @@ Bytes Eeprom::read(uint32_t offset, uint32_t length) {
   check_range(offset, length);
   Bytes out(length);
   if (const int err = read_into(offset, out)) {
-    throw Failure(kExitIo, target_.name + ": reading: " + std::strerror(err));
+    throw Failure::about(target_.name, kExitIo, std::string("reading: ") + std::strerror(err));
   }
   return out;
 }
@@ -91,11 +93,12 @@ void Eeprom::write(uint32_t offset, const Bytes &original, const Bytes &updated,
                    WriteProtect *wp) {
   check_range(offset, original.size());
   if (updated.size() != original.size()) {
-    throw Failure(kExitIo, target_.name + ": the edited window changed size");
+    throw Failure::about(target_.name, kExitIo, "the edited window changed size");
   }
   if (bus_.max_write() <= part_.address_width) {
-    throw Failure(kExitIo, target_.name + ": the adapter cannot write a byte after " +
-                               std::to_string(part_.address_width) + " address bytes");
+    throw Failure::about(target_.name, kExitIo,
+                         "the adapter cannot write a byte after " +
+                             std::to_string(part_.address_width) + " address bytes");
   }
   const auto runs = plan(offset, original, updated);
   if (runs.empty()) return;

@@ -22,7 +22,7 @@ Lock::Lock(I2cIo &io, Clock &clock, const Target &target, bool reader, const std
   const std::string path = folder + name;
   // Read-only is enough for flock and lets every user open a file root made.
   fd_ = io_.open(path.c_str(), O_RDONLY | O_CREAT | O_CLOEXEC, 0666);
-  if (fd_ < 0) throw Failure(kExitIo, path + ": " + std::strerror(errno));
+  if (fd_ < 0) throw Failure::about(path, kExitIo, std::strerror(errno));
   const uint64_t start = clock.now_us();
   const int op = (reader ? LOCK_SH : LOCK_EX) | LOCK_NB;
   while (io_.flock(fd_, op) < 0) {
@@ -30,8 +30,9 @@ Lock::Lock(I2cIo &io, Clock &clock, const Target &target, bool reader, const std
     if (err == EINTR) continue;
     if (err != EWOULDBLOCK || clock.now_us() - start >= kLockWaitUs) {
       io_.close(fd_);
-      if (err == EWOULDBLOCK) throw Failure(Kind::kLocked, target.name + ": in use by another idprom process");
-      throw Failure(Kind::kIo, target.name + ": " + std::strerror(err), err);
+      if (err == EWOULDBLOCK)
+        throw Failure::about(target.name, Kind::kLocked, "in use by another idprom process");
+      throw Failure::about(target.name, Kind::kIo, std::strerror(err), err);
     }
     clock.sleep_us(50'000);
   }

@@ -66,7 +66,7 @@ std::string made_backup_folder() {
   const std::string folder = backup_folder();
   std::error_code ec;
   std::filesystem::create_directories(folder, ec);
-  if (ec) throw Failure(kExitIo, folder + ": cannot create the backup folder: " + ec.message());
+  if (ec) throw Failure::about(folder, kExitIo, "cannot create the backup folder: " + ec.message());
   ::chmod(folder.c_str(), 0700);
   return folder;
 }

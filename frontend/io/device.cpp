@@ -10,15 +10,16 @@ namespace {
 Run checked_window(const Part &part, const Target &target, const Window &window) {
   const std::string size = " (the part holds " + std::to_string(part.size) + " bytes)";
   if (window.offset >= part.size) {
-    throw Failure(kExitUsage, target.name + ": --offset " + std::to_string(window.offset) +
-                                  " is past the end of the part" + size);
+    throw Failure::about(
+        target.name, kExitUsage,
+        "--offset " + std::to_string(window.offset) + " is past the end of the part" + size);
   }
   const auto offset = static_cast<uint32_t>(window.offset);
   const uint32_t length = window.length.value_or(part.size - offset);
   if (length > part.size - offset) {
-    throw Failure(kExitUsage, target.name + ": --length " + std::to_string(length) +
-                                  " from offset " + std::to_string(offset) +
-                                  " runs past the end of the part" + size);
+    throw Failure::about(target.name, kExitUsage,
+                         "--length " + std::to_string(length) + " from offset " +
+                             std::to_string(offset) + " runs past the end of the part" + size);
   }
   return Run{offset, length};
 }

@@ -54,7 +54,7 @@ Region Region::joined(Region other) const noexcept {
 namespace detail {
 
 void io_fail(const std::string &path, const std::string &doing, int err, const std::string &after) {
-  throw Failure(Kind::kIo, path + ": " + doing + ": " + std::strerror(err) + after, err);
+  throw Failure::about(path, Kind::kIo, doing + ": " + std::strerror(err) + after, err);
 }
 
 bool lock_until(Io &io, int fd, const std::string &path, int operation,
@@ -77,8 +77,8 @@ std::chrono::steady_clock::time_point deadline_after(double wait) {
 void locked_fail(const std::string &path, double wait, const std::string &option) {
   char seconds[32];
   std::snprintf(seconds, sizeof seconds, "%g", wait);
-  throw Failure(Kind::kLocked, path + ": the image is locked by another edit; gave up after " +
-                                   seconds + " s (" + option + ")");
+  throw Failure::about(path, Kind::kLocked, std::string("the image is locked by another edit; ") +
+                                               "gave up after " + seconds + " s (" + option + ")");
 }
 
 namespace {
@@ -96,11 +96,12 @@ bool retry(int err, int *busy) {
 
 [[noreturn]] void too_large(const std::string &path, const Window &window) {
   if (window.whole())
-    throw Failure(kExitMalformed, path +
-                                      ": larger than 65536 bytes, the largest IDPROM image; "
-                                      "choose the image inside it with --offset and --length");
-  throw Failure(kExitUsage, path + ": the window from offset " + hex(window.offset) +
-                                " holds more than 65536 bytes; give --length");
+    throw Failure::about(path, kExitMalformed,
+                         "larger than 65536 bytes, the largest IDPROM image; "
+                         "choose the image inside it with --offset and --length");
+  throw Failure::about(path, kExitUsage,
+                       "the window from offset " + hex(window.offset) +
+                           " holds more than 65536 bytes; give --length");
 }
 
 }  // namespace
@@ -126,10 +127,10 @@ Bytes read_window(Io &io, int fd, const std::string &path, bool positional, cons
   }
   if (!window.length && out.size() > kMaxImage) too_large(path, window);
   if (window.length && out.size() < *window.length)
-    throw Failure(kExitUsage, path + ": the window of " + std::to_string(*window.length) +
-                                  " bytes from offset " + hex(window.offset) +
-                                  " runs past the end (" + std::to_string(out.size()) +
-                                  " bytes there)");
+    throw Failure::about(path, kExitUsage,
+                         "the window of " + std::to_string(*window.length) + " bytes from offset " +
+                             hex(window.offset) + " runs past the end (" +
+                             std::to_string(out.size()) + " bytes there)");
   return out;
 }
 
@@ -322,7 +323,7 @@ int open_for_reading(Io &io, const std::string &path, double wait, struct stat *
     if (fd < 0) io_fail(path, "cannot open", errno);
     if (io.fstat(fd, st) != 0 || S_ISDIR(st->st_mode)) {
       io.close(fd);
-      throw Failure(kExitIo, path + ": is a directory");
+      throw Failure::about(path, kExitIo, "is a directory");
     }
     // A pipe has no edits to wait for.
     if (S_ISFIFO(st->st_mode) || S_ISSOCK(st->st_mode)) return fd;
@@ -400,9 +401,9 @@ void write_atomically(Io &io, const std::string &path, const Bytes &bytes, mode_
   if (err != 0) {
     io.unlink(temp.c_str());
     if (err == EEXIST && !replace)
-      throw Failure(kExitUsage, path + ": exists; use --force to replace it");
-    throw Failure(kind, path + ": " + doing + ": " + std::strerror(err) + "; " + path +
-                            " was not changed", err);
+      throw Failure::about(path, kExitUsage, "exists; use --force to replace it");
+    throw Failure::about(path, kind,
+                         doing + ": " + std::strerror(err) + "; " + path + " was not changed", err);
   }
   sync_directory(io, parent_of(path));
 }
@@ -410,17 +411,20 @@ void write_atomically(Io &io, const std::string &path, const Bytes &bytes, mode_
 void create_file(Io &io, const std::string &path, const Bytes &bytes, bool force,
                  const WriteOptions &options) {
   if (i2c::parse_target(path)) {
-    throw Failure(kExitUsage, path + ": new and build write files; build the image into a file, "
-                                     "then `idprom restore " + path + " FILE` programs the part");
+    throw Failure::about(path, kExitUsage,
+                         "new and build write files; build the image into a file, "
+                         "then `idprom restore " +
+                             path + " FILE` programs the part");
   }
   struct stat st;
   const bool exists = ::stat(path.c_str(), &st) == 0;
-  if (exists && !force) throw Failure(kExitUsage, path + ": exists; use --force to replace it");
+  if (exists && !force) throw Failure::about(path, kExitUsage, "exists; use --force to replace it");
   if (exists && (!S_ISREG(st.st_mode) || st.st_nlink > 1)) {
     EditSession session(io, path, options);
     if (session.original().size() != bytes.size()) {
-      throw Failure(kExitUsage, path + ": holds " + std::to_string(session.original().size()) +
-                                    " bytes, the new image " + std::to_string(bytes.size()));
+      throw Failure::about(path, kExitUsage,
+                           "holds " + std::to_string(session.original().size()) +
+                               " bytes, the new image " + std::to_string(bytes.size()));
     }
     session.commit(bytes, Region{0, static_cast<uint32_t>(bytes.size())});
     return;

@@ -20,11 +20,11 @@ void guard_trailing(const std::string &path, const Bytes &before, const Bytes &a
     if (lost++ == 0) first = i;
   }
   if (lost == 0) return;
-  throw Failure(kExitMalformed,
-                path + ": offset " + hex(first, 4) + ": the edit would overwrite " +
-                    count_of(lost, "byte", "bytes") +
-                    " other than 0xff after the end marker; nothing was written (--force "
-                    "overwrites them)");
+  throw Failure::about(path, kExitMalformed,
+                       "offset " + hex(first, 4) + ": the edit would overwrite " +
+                           count_of(lost, "byte", "bytes") +
+                           " other than 0xff after the end marker; nothing was written (--force "
+                           "overwrites them)");
 }
 
 void guard_end_marker(const std::string &path, const Bytes &before, const Bytes &after) {
@@ -32,10 +32,11 @@ void guard_end_marker(const std::string &path, const Bytes &before, const Bytes 
   const Layout now = ImageView(after).layout();
   if (now.end_marker || now.malformed_at || !was.end_marker) return;
   const auto size = static_cast<uint32_t>(before.size());
-  throw Failure(kExitNoRoom, path + ": the edit would leave no end marker: it needs " +
-                                 std::to_string(now.used - was.used + 1) + " bytes, " +
-                                 std::to_string(size - was.used) +
-                                 " free; nothing was written (--force writes it anyway)");
+  throw Failure::about(path, kExitNoRoom,
+                       "the edit would leave no end marker: it needs " +
+                           std::to_string(now.used - was.used + 1) + " bytes, " +
+                           std::to_string(size - was.used) +
+                           " free; nothing was written (--force writes it anyway)");
 }
 
 }  // namespace

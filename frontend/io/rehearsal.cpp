@@ -52,8 +52,9 @@ Bytes load(const std::string &path, const Part &part) {
   if (::stat(path.c_str(), &st) != 0 && errno == ENOENT) return {};
   Bytes bytes = read_image(system_io(), path);
   if (bytes.size() != part.size) {
-    throw Failure(kExitUsage, path + ": the simulated part holds " + std::to_string(bytes.size()) +
-                                  " bytes, the declared part " + std::to_string(part.size));
+    throw Failure::about(path, kExitUsage,
+                         "the simulated part holds " + std::to_string(bytes.size()) +
+                             " bytes, the declared part " + std::to_string(part.size));
   }
   return bytes;
 }

@@ -5,8 +5,14 @@
 #include <sys/file.h>
 #include <unistd.h>
 
+#include <CLI/CLI.hpp>
 #include <algorithm>
+#include <cstring>
+#include <fstream>
+#include <map>
+#include <regex>
 
+#include "command.hpp"
 #include "run_tool.hpp"
 
 using namespace idprom::test;
@@ -254,19 +260,79 @@ TEST(ToolValuesRoundTrip, GetIntAndListingTextReadBack) {
   EXPECT_EQ(run_tool({"get", img + ".link", "pid"}).out, "CD\n");  // written through the link
 }
 
-TEST(ToolMisc, HelpCompletionAndUnknownCommands) {
+TEST(ToolMisc, UnknownCommandsAndOptions) {
   const Outcome typo = run_tool({"shwo"});
   EXPECT_EQ(typo.status, 2);
   EXPECT_EQ(typo.err, "idprom: unknown command 'shwo' (did you mean 'show'?)\n");
   EXPECT_EQ(run_tool({"show", kSample, "--bogus"}).err,
             "idprom: The following argument was not expected: --bogus (see `idprom help`)\n");
-  EXPECT_NE(run_tool({"help", "program"}).out.find("Usage: idprom program [OPTIONS] TEMPLATE"),
-            std::string::npos);
-  for (const char *shell : {"bash", "zsh", "fish"}) {
-    const Outcome c = run_tool({"completion", shell});
-    EXPECT_EQ(c.status, 0);
-    for (const char *word : {"verify", "mac-start", "pcb-serial", "chassis-mac"})
-      EXPECT_NE(c.out.find(word), std::string::npos) << shell << " " << word;
+}
+
+// The manual's synopsis of each command, roff to text: ".BI new \" IMAGE \" \\-\\-size \" N\""
+// under .TP in COMMANDS is "new IMAGE --size N".
+std::map<std::string, std::string> manual_synopses() {
+  std::ifstream page(IDPROM_MAN_PAGE);
+  std::map<std::string, std::string> out;
+  bool commands = false, item = false;
+  for (std::string line; std::getline(page, line);) {
+    if (line.starts_with(".SH")) commands = line == ".SH COMMANDS";
+    if (commands && item && (line.starts_with(".B ") || line.starts_with(".BI "))) {
+      std::string text;  // the arguments joined: spaces only inside quotes
+      bool quoted = false;
+      for (const char c : line.substr(line.find(' ') + 1)) {
+        quoted ^= c == '"';
+        if (c != '"' && (c != ' ' || quoted)) text += c;
+      }
+      for (const char *code : {"\\fR", "\\fP", "\\"})
+        for (size_t at; (at = text.find(code)) != std::string::npos;)
+          text.erase(at, std::strlen(code));
+      const size_t space = text.find(' ');
+      out[text.substr(0, space)] = space == std::string::npos ? "" : text.substr(space + 1);
+    }
+    item = line == ".TP";
+  }
+  return out;
+}
+
+// Each row of the command table is what idprom(1)'s synopsis, `idprom help`
+// and completion say: name, help line, arguments; every option in the
+// synopsis is declared, every required one is in it, and `help COMMAND`
+// and bash completion offer every option.
+TEST(ToolMisc, ManualHelpAndCompletionFollowTheCommandTable) {
+  CLI::App app;
+  idprom::tool::Chosen chosen;
+  idprom::tool::attach_commands(app, chosen);
+  const std::map<std::string, std::string> manual = manual_synopses();
+  EXPECT_EQ(manual.size(), idprom::tool::commands().size());
+  const std::string help = run_tool({"help"}).out, bash = run_tool({"completion", "bash"}).out;
+  const std::string zsh = run_tool({"completion", "zsh"}).out;
+  EXPECT_NE(zsh.find("pcb-serial"), std::string::npos);  // and the type names
+  for (const idprom::tool::Command *c : idprom::tool::commands()) {
+    const std::string name = c->name, synopsis = " " + std::string(c->synopsis) + " ";
+    const CLI::App *sub = app.get_subcommand(name);
+    EXPECT_EQ(manual.contains(name) ? " " + manual.at(name) + " " : "(none)", synopsis) << name;
+    EXPECT_NE(help.find("\n  " + name + " "), std::string::npos) << name;
+    EXPECT_NE(help.find(std::string(c->help) + "\n"), std::string::npos) << name;
+    EXPECT_NE(zsh.find("\n    " + name + ") opts=("), std::string::npos) << name;
+    for (size_t at = synopsis.find(" -"); at != std::string::npos; at = synopsis.find(" -", at + 1))
+      EXPECT_NE(
+          sub->get_option_no_throw(synopsis.substr(at + 1, synopsis.find(' ', at + 1) - at - 1)),
+          nullptr)
+          << name << synopsis;
+    const size_t row = bash.find("\n    " + name + ") opts=");
+    const std::string usage = run_tool({"help", name}).out,
+                      opts = bash.substr(row, bash.find('\n', row + 1) - row);
+    EXPECT_NE(usage.find("\nUsage: idprom " + name + " "), std::string::npos) << name;
+    for (const CLI::Option *o : sub->get_options()) {
+      if (o->get_positional()) continue;
+      const std::string flag = "--" + o->get_lnames().front();
+      const std::string shortname = o->get_snames().empty() ? flag : "-" + o->get_snames().front();
+      if (o->get_required()) {
+        EXPECT_NE(synopsis.find(" " + shortname + " "), std::string::npos) << name << flag;
+      }
+      EXPECT_NE(usage.find(flag), std::string::npos) << name << flag;
+      EXPECT_NE(opts.find(flag), std::string::npos) << name << flag;
+    }
   }
 }
 

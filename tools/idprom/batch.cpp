@@ -35,9 +35,10 @@ void write_json(const std::string &path, const nlohmann::ordered_json &object, b
   std::cout << line.dump(-1, ' ', false, kReplace) << '\n';
 }
 
-void write_output(const std::string &path, const ImageOutput &out, bool several, Prefix prefix) {
+void write_output(const std::string &path, const ImageOutput &out, bool json, bool several,
+                  Prefix prefix) {
   const bool prefixed = several || prefix == Prefix::kAlways;
-  if (output_flags().json) {
+  if (json) {
     write_json(path, out.json, !several && prefix == Prefix::kPrettySingle);
   } else {
     write_lines(out.text.str(), prefixed ? path + ": " : "");
@@ -49,27 +50,25 @@ void write_output(const std::string &path, const ImageOutput &out, bool several,
 
 }  // namespace
 
-OutputFlags &output_flags() {
-  static OutputFlags flags;
-  return flags;
+void add_json_flag(CLI::App &sub, OutputFlags &flags, const std::string &help) {
+  sub.add_flag("--json", flags.json, help);
 }
 
-void add_json_flag(CLI::App *sub, const std::string &help) {
-  sub->add_flag("--json", output_flags().json, help);
-}
-
-void add_mac_format_flag(CLI::App *sub) {
-  sub->add_option("--mac-format", output_flags().mac_format,
-                  "MAC addresses as 0200.0000.0100 (dotted), 02:00:00:00:01:00 (colon) or "
-                  "020000000100 (plain)")
+void add_mac_format_flag(CLI::App &sub, OutputFlags &flags) {
+  sub.add_option("--mac-format", flags.mac_format,
+                 "MAC addresses as 0200.0000.0100 (dotted), 02:00:00:00:01:00 (colon) or "
+                 "020000000100 (plain)")
       ->type_name("dotted|colon|plain")
       ->check(CLI::IsMember({"dotted", "colon", "plain"}))
       ->capture_default_str();
 }
 
-MacForm chosen_mac_form() { return mac_form(output_flags().mac_format).value_or(MacForm::kDotted); }
+MacForm OutputFlags::mac_form() const {
+  return idprom::tool::mac_form(mac_format).value_or(MacForm::kDotted);
+}
 
-int run_batch(const std::vector<std::string> &paths, const PerImage &one, Prefix prefix) {
+int run_batch(const std::vector<std::string> &paths, const PerImage &one, const OutputFlags &output,
+              Prefix prefix) {
   if (std::count(paths.begin(), paths.end(), "-") > 1)
     throw Failure(kExitUsage, "standard input (-) is named twice; it can be read only once");
   int first = kExitOk;
@@ -78,10 +77,10 @@ int run_batch(const std::vector<std::string> &paths, const PerImage &one, Prefix
     int status = kExitOk;
     try {
       status = one(path, out);
-      write_output(path, out, paths.size() > 1, prefix);
+      write_output(path, out, output.json, paths.size() > 1, prefix);
     } catch (const Failure &f) {
-      write_output(path, out, paths.size() > 1, prefix);
-      print_failure(f, &path);
+      write_output(path, out, output.json, paths.size() > 1, prefix);
+      print_failure(f, output.json, &path);
       status = f.code();
     }
     if (first == kExitOk) first = status;
@@ -89,16 +88,14 @@ int run_batch(const std::vector<std::string> &paths, const PerImage &one, Prefix
   return first;
 }
 
-void print_failure(const Failure &failure, const std::string *path) {
+void print_failure(const Failure &failure, bool json, const std::string *path) {
   std::cout.flush();
-  if (!output_flags().json) {
+  if (!json) {
     std::cerr << "idprom: " << failure.what() << '\n';
     return;
   }
-  std::string_view message = failure.what();
   nlohmann::ordered_json line;
-  if (path != nullptr && message.starts_with(*path + ": ")) message.remove_prefix(path->size() + 2);
-  line["error"] = message;
+  line["error"] = path != nullptr && failure.file() == *path ? failure.detail() : failure.what();
   if (path != nullptr) line["file"] = *path;
   if (failure.offset()) line["offset"] = *failure.offset();
   line["status"] = failure.code();

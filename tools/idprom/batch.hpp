@@ -19,16 +19,16 @@ class App;
 
 namespace idprom::tool {
 
-// --json and --mac-format: one set per process, since one command runs.
-// main reads json to word the errors it prints.
+// --json and --mac-format, options of the commands that take them (as a
+// member named `output`, which main reads to word the errors it prints).
 struct OutputFlags {
   bool json = false;
   std::string mac_format = "dotted";
+
+  MacForm mac_form() const;
 };
-OutputFlags &output_flags();
-void add_json_flag(CLI::App *sub, const std::string &help);
-void add_mac_format_flag(CLI::App *sub);
-MacForm chosen_mac_form();
+void add_json_flag(CLI::App &sub, OutputFlags &flags, const std::string &help);
+void add_mac_format_flag(CLI::App &sub, OutputFlags &flags);
 
 // What one image's run produces, written out by the runner.
 struct ImageOutput {
@@ -49,12 +49,13 @@ enum class Prefix : uint8_t {
 };
 
 // Every image in argument order; returns the first non-zero status.
-int run_batch(const std::vector<std::string> &paths, const PerImage &one,
+int run_batch(const std::vector<std::string> &paths, const PerImage &one, const OutputFlags &output,
               Prefix prefix = Prefix::kWhenSeveral);
 
-// Writes a failure to standard error: "idprom: message", or with --json a
+// Writes a failure to standard error: "idprom: message", or with `json` a
 // one-line object {"error", "file", "offset", "status"} (file and offset
-// where known; a message that starts with the file's name has it dropped).
-void print_failure(const Failure &failure, const std::string *path = nullptr);
+// where known; the message leaves out the file when the failure is about
+// that file).
+void print_failure(const Failure &failure, bool json, const std::string *path = nullptr);
 
 }  // namespace idprom::tool

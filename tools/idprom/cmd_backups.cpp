@@ -4,15 +4,21 @@
 #include <iostream>
 #include <memory>
 
-#include "common.hpp"
 #include "base/errors.hpp"
+#include "command.hpp"
+#include "common.hpp"
 
 namespace idprom::tool {
 namespace {
 
-int run_backups(const std::string &image) {
+struct BackupsOptions {
+  std::string image;
+};
+
+int run_backups(const BackupsOptions &o) {
+  const std::string &image = o.image;
   const std::vector<std::string> found = list_backups(image);
-  if (found.empty()) throw Failure(kExitAbsent, image + ": no backups in " + backup_folder());
+  if (found.empty()) throw Failure::about(image, kExitAbsent, "no backups in " + backup_folder());
   for (const std::string &path : found) std::cout << path << '\n';
   return kExitOk;
 }
@@ -21,6 +27,7 @@ struct RestoreOptions {
   std::string image;
   std::string backup;
   WriteFlags write;
+  ImageFlags image_flags;
 };
 
 int run_restore(const RestoreOptions &o) {
@@ -28,11 +35,11 @@ int run_restore(const RestoreOptions &o) {
   if (from.empty()) {
     const std::vector<std::string> found = list_backups(o.image);
     if (found.empty())
-      throw Failure(kExitAbsent, o.image + ": no backups in " + backup_folder());
+      throw Failure::about(o.image, kExitAbsent, "no backups in " + backup_folder());
     from = found.front();
   }
   const Bytes saved = read_image(system_io(), from);
-  EditSession session(system_io(), o.image, o.write.options());
+  EditSession session(system_io(), o.image, o.write.options(o.image_flags));
   if (saved.size() != session.original().size()) {
     throw Failure(kExitUsage, from + ": holds " + std::to_string(saved.size()) + " bytes, " +
                                   o.image + " " + std::to_string(session.original().size()) +
@@ -43,20 +50,22 @@ int run_restore(const RestoreOptions &o) {
   return kExitOk;
 }
 
+void declare_backups(CLI::App &b, BackupsOptions &o) {
+  b.add_option("IMAGE", o.image, "Image file or device")->required();
+}
+
+void declare_restore(CLI::App &r, RestoreOptions &o) {
+  r.add_option("IMAGE", o.image, "Image file or device")->required();
+  r.add_option("BACKUP", o.backup, "Backup file (default: the newest of IMAGE's)");
+  add_write_flags(r, o.write);
+  add_image_flags(r, o.image_flags);
+}
+
 }  // namespace
 
-void add_backup_commands(CLI::App &app, int &status) {
-  auto image = std::make_shared<std::string>();
-  CLI::App *b = app.add_subcommand("backups", "List the backups of an image, newest first");
-  b->add_option("IMAGE", *image, "Image file or device")->required();
-  b->callback([image, &status] { status = run_backups(*image); });
-
-  auto restore = std::make_shared<RestoreOptions>();
-  CLI::App *r = app.add_subcommand("restore", "Write a backup back (default: the newest)");
-  r->add_option("IMAGE", restore->image, "Image file or device")->required();
-  r->add_option("BACKUP", restore->backup, "Backup file (default: the newest of IMAGE's)");
-  add_write_flags(r, restore->write);
-  r->callback([restore, &status] { status = run_restore(*restore); });
-}
+extern const Command kBackups = command<BackupsOptions, declare_backups, run_backups>(
+    "backups", "List the backups of an image, newest first", "IMAGE");
+extern const Command kRestore = command<RestoreOptions, declare_restore, run_restore>(
+    "restore", "Write a backup back (default: the newest)", "IMAGE [BACKUP]");
 
 }  // namespace idprom::tool

@@ -2,19 +2,26 @@
 #include <CLI/CLI.hpp>
 #include <iostream>
 
-#include "common.hpp"
 #include "base/errors.hpp"
+#include "command.hpp"
 #include "i2c/part.hpp"
 
 namespace idprom::tool {
 
-void add_chips_command(CLI::App &app, int &status) {
-  CLI::App *c = app.add_subcommand(
-      "chips", "The serial EEPROMs --chip names: size, page, address bytes, write cycle");
-  c->callback([&status] {
-    i2c::list_chips(std::cout);
-    status = kExitOk;
-  });
+namespace {
+
+struct ChipsOptions {};
+
+void declare_chips(CLI::App &, ChipsOptions &) {}
+
+int run_chips(const ChipsOptions &) {
+  i2c::list_chips(std::cout);
+  return kExitOk;
 }
+
+}  // namespace
+
+extern const Command kChips = command<ChipsOptions, declare_chips, run_chips>(
+    "chips", "The serial EEPROMs --chip names: size, page, address bytes, write cycle", "");
 
 }  // namespace idprom::tool

@@ -1,26 +1,28 @@
 // completion: shell scripts that complete commands, their options and type
-// names, generated from the parser's own commands and the one type table.
+// names, generated from the command table and the one type table.
 #include <CLI/CLI.hpp>
 #include <iostream>
-#include <memory>
 
-#include "common.hpp"
 #include "base/errors.hpp"
+#include "command.hpp"
+#include "common.hpp"
 #include "model/types.hpp"
 
 namespace idprom::tool {
 namespace {
 
-struct Command {
+struct Completed {
   std::string name;
   std::string description;
   std::string options;  // "--first --instance ..."
 };
 
-std::vector<Command> commands_of(const CLI::App &app) {
-  std::vector<Command> out;
-  for (const CLI::App *sub : app.get_subcommands({})) {
-    Command c{sub->get_name(), sub->get_description(), ""};
+// The table's commands, with the options each declared on the parser.
+std::vector<Completed> commands_of(const CLI::App &app) {
+  std::vector<Completed> out;
+  for (const Command *command : commands()) {
+    const CLI::App *sub = app.get_subcommand(command->name);
+    Completed c{command->name, command->help, ""};
     for (const CLI::Option *o : sub->get_options()) {
       for (const std::string &n : o->get_lnames())
         c.options += (c.options.empty() ? "--" : " --") + n;
@@ -47,9 +49,9 @@ std::string quoted(const std::string &text) {
   return out + "'";
 }
 
-void bash(const std::vector<Command> &commands) {
+void bash(const std::vector<Completed> &commands) {
   std::string names;
-  for (const Command &c : commands) names += (names.empty() ? "" : " ") + c.name;
+  for (const Completed &c : commands) names += (names.empty() ? "" : " ") + c.name;
   std::cout << "# bash completion for idprom (idprom completion bash)\n"
                "_idprom() {\n"
                "  local cur=${COMP_WORDS[COMP_CWORD]} prev=${COMP_WORDS[COMP_CWORD-1]} opts\n"
@@ -63,7 +65,7 @@ void bash(const std::vector<Command> &commands) {
                "    return\n"
                "  fi\n"
                "  case ${COMP_WORDS[1]} in\n";
-  for (const Command &c : commands)
+  for (const Completed &c : commands)
     std::cout << "    " << c.name << ") opts=" << quoted(c.options) << " ;;\n";
   std::cout
       << "  esac\n"
@@ -87,7 +89,7 @@ void bash(const std::vector<Command> &commands) {
          "complete -o filenames -F _idprom idprom\n";
 }
 
-void zsh(const std::vector<Command> &commands) {
+void zsh(const std::vector<Completed> &commands) {
   std::cout << "#compdef idprom\n"
                "# zsh completion for idprom (idprom completion zsh)\n"
                "_idprom() {\n"
@@ -96,12 +98,12 @@ void zsh(const std::vector<Command> &commands) {
             << type_names()
             << ")\n"
                "  commands=(\n";
-  for (const Command &c : commands)
+  for (const Completed &c : commands)
     std::cout << "    " << quoted(c.name + ":" + c.description) << "\n";
   std::cout << "  )\n"
                "  if (( CURRENT == 2 )); then _describe command commands; _files; return; fi\n"
                "  case $words[2] in\n";
-  for (const Command &c : commands)
+  for (const Completed &c : commands)
     std::cout << "    " << c.name << ") opts=(" << c.options << ") ;;\n";
   std::cout << "  esac\n"
                "  case $words[CURRENT-1] in\n"
@@ -119,9 +121,9 @@ void zsh(const std::vector<Command> &commands) {
                "compdef _idprom idprom\n";
 }
 
-void fish(const std::vector<Command> &commands) {
+void fish(const std::vector<Completed> &commands) {
   std::cout << "# fish completion for idprom (idprom completion fish)\n";
-  for (const Command &c : commands) {
+  for (const Completed &c : commands) {
     std::cout << "complete -c idprom -n __fish_use_subcommand -a " << c.name << " -d "
               << quoted(c.description) << "\n";
     std::string opts = c.options;
@@ -144,21 +146,29 @@ void fish(const std::vector<Command> &commands) {
       << "complete -c idprom -f -n '__fish_seen_subcommand_from completion' -a 'bash zsh fish'\n";
 }
 
-}  // namespace
+struct CompletionOptions {
+  std::string shell;
+  const CLI::App *app = nullptr;
+};
 
-void add_completion_command(CLI::App &app, int &status) {
-  auto shell = std::make_shared<std::string>();
-  CLI::App *c = app.add_subcommand("completion", "A shell completion script: bash, zsh or fish");
-  c->add_option("SHELL", *shell, "bash, zsh or fish")
+void declare_completion(CLI::App &c, CompletionOptions &o) {
+  c.add_option("SHELL", o.shell, "bash, zsh or fish")
       ->required()
       ->check(CLI::IsMember({"bash", "zsh", "fish"}));
-  c->callback([&app, shell, &status] {
-    const std::vector<Command> commands = commands_of(app);
-    if (*shell == "bash") bash(commands);
-    if (*shell == "zsh") zsh(commands);
-    if (*shell == "fish") fish(commands);
-    status = kExitOk;
-  });
+  o.app = c.get_parent();
 }
+
+int run_completion(const CompletionOptions &o) {
+  const std::vector<Completed> commands = commands_of(*o.app);
+  if (o.shell == "bash") bash(commands);
+  if (o.shell == "zsh") zsh(commands);
+  if (o.shell == "fish") fish(commands);
+  return kExitOk;
+}
+
+}  // namespace
+
+extern const Command kCompletion = command<CompletionOptions, declare_completion, run_completion>(
+    "completion", "A shell completion script: bash, zsh or fish", "bash|zsh|fish");
 
 }  // namespace idprom::tool

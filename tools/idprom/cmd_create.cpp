@@ -2,9 +2,10 @@
 #include <CLI/CLI.hpp>
 #include <memory>
 
+#include "base/errors.hpp"
+#include "command.hpp"
 #include "common.hpp"
 #include "model/describe.hpp"
-#include "base/errors.hpp"
 
 namespace idprom::tool {
 namespace {
@@ -44,29 +45,25 @@ int run_build(const BuildOptions &o) {
   return kExitOk;
 }
 
+void declare_new(CLI::App &n, NewOptions &nw) {
+  n.add_option("IMAGE", nw.image, "File to create")->required();
+  n.add_option("--size", nw.size, "Size in bytes (decimal or 0x hex)")->type_name("N")->required();
+  n.add_flag("--force", nw.force, "Replace an existing file");
+}
+
+void declare_build(CLI::App &b, BuildOptions &build) {
+  b.add_option("DESCRIPTION", build.description, "JSON file, or - for standard input")->required();
+  b.add_option("--size", build.size, "Image size (default: the description's \"size\")")
+      ->type_name("N");
+  b.add_option("-o,--output", build.output, "Image file to write")->type_name("IMAGE")->required();
+  b.add_flag("--force", build.force, "Replace an existing file");
+}
+
 }  // namespace
 
-void add_create_commands(CLI::App &app, int &status) {
-  auto nw = std::make_shared<NewOptions>();
-  CLI::App *n = app.add_subcommand("new", "Create a blank image (all 0xff)");
-  n->add_option("IMAGE", nw->image, "File to create")->required();
-  n->add_option("--size", nw->size, "Size in bytes (decimal or 0x hex)")
-      ->type_name("N")
-      ->required();
-  n->add_flag("--force", nw->force, "Replace an existing file");
-  n->callback([nw, &status] { status = run_new(*nw); });
-
-  auto build = std::make_shared<BuildOptions>();
-  CLI::App *b = app.add_subcommand("build", "Build an image from a JSON description");
-  b->add_option("DESCRIPTION", build->description, "JSON file, or - for standard input")
-      ->required();
-  b->add_option("--size", build->size, "Image size (default: the description's \"size\")")
-      ->type_name("N");
-  b->add_option("-o,--output", build->output, "Image file to write")
-      ->type_name("IMAGE")
-      ->required();
-  b->add_flag("--force", build->force, "Replace an existing file");
-  b->callback([build, &status] { status = run_build(*build); });
-}
+extern const Command kNew = command<NewOptions, declare_new, run_new>(
+    "new", "Create a blank image (all 0xff)", "IMAGE --size N");
+extern const Command kBuild = command<BuildOptions, declare_build, run_build>(
+    "build", "Build an image from a JSON description", "DESCRIPTION.json -o IMAGE");
 
 }  // namespace idprom::tool

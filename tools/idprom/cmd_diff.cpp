@@ -4,9 +4,10 @@
 #include <map>
 #include <memory>
 
-#include "batch.hpp"
-#include "common.hpp"
 #include "base/errors.hpp"
+#include "batch.hpp"
+#include "command.hpp"
+#include "common.hpp"
 #include "model/values.hpp"
 
 namespace idprom::tool {
@@ -101,12 +102,19 @@ nlohmann::ordered_json json_of(const Change &c) {
   return out;
 }
 
-int run_diff(const std::string &path_a, const std::string &path_b) {
+struct DiffOptions {
+  std::string a, b;
+  OutputFlags output;
+  ImageFlags image;
+};
+
+int run_diff(const DiffOptions &o) {
+  const std::string &path_a = o.a, &path_b = o.b;
   if (path_a == "-" && path_b == "-")
     throw Failure(kExitUsage, "standard input (-) is named twice; it can be read only once");
-  const Loaded a = load_image(path_a), b = load_image(path_b);
+  const Loaded a = load_image(path_a, o.image), b = load_image(path_b, o.image);
   const std::vector<Change> changes = changes_of(a, b);
-  if (output_flags().json) {
+  if (o.output.json) {
     nlohmann::ordered_json out = {{"files", {path_a, path_b}}, {"differ", !changes.empty()}};
     out["changes"] = nlohmann::ordered_json::array();
     for (const Change &c : changes) out["changes"].push_back(json_of(c));
@@ -119,16 +127,16 @@ int run_diff(const std::string &path_a, const std::string &path_b) {
   return changes.empty() ? kExitOk : kExitAbsent;
 }
 
+void declare_diff(CLI::App &d, DiffOptions &o) {
+  d.add_option("A", o.a, "First image (- for standard input)")->required();
+  d.add_option("B", o.b, "Second image")->required();
+  add_json_flag(d, o.output, "One JSON object: files, differ, changes (kind, field, from, to)");
+  add_image_flags(d, o.image);
+}
+
 }  // namespace
 
-void add_diff_command(CLI::App &app, int &status) {
-  auto paths = std::make_shared<std::pair<std::string, std::string>>();
-  CLI::App *d = app.add_subcommand(
-      "diff", "Field-by-field differences of two images (exit status 1 when they differ)");
-  d->add_option("A", paths->first, "First image (- for standard input)")->required();
-  d->add_option("B", paths->second, "Second image")->required();
-  add_json_flag(d, "One JSON object: files, differ, changes (kind, field, from, to)");
-  d->callback([paths, &status] { status = run_diff(paths->first, paths->second); });
-}
+extern const Command kDiff = command<DiffOptions, declare_diff, run_diff>(
+    "diff", "Field-by-field differences of two images (exit status 1 when they differ)", "A B");
 
 }  // namespace idprom::tool

@@ -4,18 +4,19 @@
 #include <iostream>
 #include <memory>
 
-#include "common.hpp"
 #include "base/errors.hpp"
-#include "model/fields.hpp"
+#include "command.hpp"
+#include "common.hpp"
 #include "io/guard.hpp"
+#include "model/fields.hpp"
 #include "model/types.hpp"
 
 namespace idprom::tool {
 namespace {
 
 // An editing session on an image that decodes; malformed images are refused.
-EditSession open_for_edit(const std::string &path, const WriteFlags &w) {
-  return EditSession(system_io(), path, w.options());
+EditSession open_for_edit(const std::string &path, const WriteFlags &w, const ImageFlags &image) {
+  return EditSession(system_io(), path, w.options(image));
 }
 
 uint32_t instance_of(const std::string &text) {
@@ -32,6 +33,7 @@ struct SetOptions {
   std::string attr;
   bool hex = false;
   WriteFlags write;
+  ImageFlags image_flags;
 };
 
 std::optional<uint32_t> attribute_option(const std::string &attr) {
@@ -50,7 +52,7 @@ Region apply_assignment(ImageEditor &editor, const std::string &text, const SetO
 
 int run_set(const SetOptions &o) {
   const uint32_t instance = instance_of(o.instance);
-  EditSession session = open_for_edit(o.image, o.write);
+  EditSession session = open_for_edit(o.image, o.write, o.image_flags);
   refuse_malformed(o.image, session.original());
   Bytes work = session.original();
   ImageEditor editor(work);
@@ -61,7 +63,7 @@ int run_set(const SetOptions &o) {
     } catch (const Failure &f) {
       // Every message names the type (and the value, when it is the value's
       // fault), so the assignment is not repeated in front of it.
-      throw Failure(f.code(), o.image + ": " + f.what() + "; nothing was written");
+      throw f.reworded(o.image + ": " + f.what() + "; nothing was written");
     }
   }
   guard_edit(o.image, session.original(), work, o.write.force);
@@ -74,12 +76,13 @@ struct DeleteOptions {
   std::string type;
   std::string instance = "1";
   WriteFlags write;
+  ImageFlags image_flags;
 };
 
 int run_delete(const DeleteOptions &o) {
   const uint32_t type = resolve_type(o.type);
   const uint32_t instance = instance_of(o.instance);
-  EditSession session = open_for_edit(o.image, o.write);
+  EditSession session = open_for_edit(o.image, o.write, o.image_flags);
   refuse_malformed(o.image, session.original());
   Bytes work = session.original();
   ImageEditor editor(work);
@@ -87,40 +90,43 @@ int run_delete(const DeleteOptions &o) {
   try {
     dirty = delete_field(editor, type, instance);
   } catch (const Failure &f) {
-    throw Failure(f.code(), o.image + ": " + f.what());
+    throw f.reworded(o.image + ": " + f.what());
   }
   guard_edit(o.image, session.original(), work, o.write.force);
   write_back(session, work, dirty, o.write);
   return kExitOk;
 }
 
-}  // namespace
-
-void add_edit_commands(CLI::App &app, int &status) {
-  auto set = std::make_shared<SetOptions>();
-  CLI::App *s = app.add_subcommand("set", "Set fields (TYPE=VALUE ...), written back once");
-  s->add_option("IMAGE", set->image, "Image file or device")->required();
-  s->add_option("ASSIGNMENT", set->assignments, "TYPE=VALUE; several apply in order")->required();
-  s->add_option("--instance", set->instance, "Which instance, counted from 1")
+void declare_set(CLI::App &s, SetOptions &set) {
+  s.add_option("IMAGE", set.image, "Image file or device")->required();
+  s.add_option("ASSIGNMENT", set.assignments, "TYPE=VALUE; several apply in order")->required();
+  s.add_option("--instance", set.instance, "Which instance, counted from 1")
       ->type_name("N")
       ->capture_default_str();
-  s->add_flag("--no-create", set->no_create, "Fail (exit 1) instead of adding an absent field");
-  s->add_option("--attr", set->attr, "Display attribute of variable-length fields")
+  s.add_flag("--no-create", set.no_create, "Fail (exit 1) instead of adding an absent field");
+  s.add_option("--attr", set.attr, "Display attribute of variable-length fields")
       ->type_name("")
       ->check(CLI::IsMember({"hex", "text", "decimal"}));
-  s->add_flag("--hex", set->hex, "Read every VALUE as hex bytes (or prefix one with hex:)");
-  add_write_flags(s, set->write);
-  s->callback([set, &status] { status = run_set(*set); });
+  s.add_flag("--hex", set.hex, "Read every VALUE as hex bytes (or prefix one with hex:)");
+  add_write_flags(s, set.write);
+  add_image_flags(s, set.image_flags);
+}
 
-  auto del = std::make_shared<DeleteOptions>();
-  CLI::App *d = app.add_subcommand("delete", "Delete a field; later fields move up");
-  d->add_option("IMAGE", del->image, "Image file or device")->required();
-  d->add_option("TYPE", del->type, "Type: name, label, hex or decimal code")->required();
-  d->add_option("--instance", del->instance, "Which instance, counted from 1")
+void declare_delete(CLI::App &d, DeleteOptions &del) {
+  d.add_option("IMAGE", del.image, "Image file or device")->required();
+  d.add_option("TYPE", del.type, "Type: name, label, hex or decimal code")->required();
+  d.add_option("--instance", del.instance, "Which instance, counted from 1")
       ->type_name("N")
       ->capture_default_str();
-  add_write_flags(d, del->write);
-  d->callback([del, &status] { status = run_delete(*del); });
+  add_write_flags(d, del.write);
+  add_image_flags(d, del.image_flags);
 }
+
+}  // namespace
+
+extern const Command kSet = command<SetOptions, declare_set, run_set>(
+    "set", "Set fields (TYPE=VALUE ...), written back once", "IMAGE TYPE=VALUE [TYPE=VALUE ...]");
+extern const Command kDelete = command<DeleteOptions, declare_delete, run_delete>(
+    "delete", "Delete a field; later fields move up", "IMAGE TYPE");
 
 }  // namespace idprom::tool

@@ -4,9 +4,10 @@
 #include <iostream>
 #include <memory>
 
-#include "batch.hpp"
-#include "common.hpp"
 #include "base/errors.hpp"
+#include "batch.hpp"
+#include "command.hpp"
+#include "common.hpp"
 #include "model/fields.hpp"
 
 namespace idprom::tool {
@@ -18,10 +19,11 @@ constexpr uint32_t kMaxDump = 65520;
 struct DumpOptions {
   std::string image;
   bool ascii = false;
+  ImageFlags image_flags;
 };
 
 int run_dump(const DumpOptions &o) {
-  const Loaded image = load_image(o.image);
+  const Loaded image = load_image(o.image, o.image_flags);
   if (!o.ascii) {
     std::cout << as_lines(image.view().dump());
     throw_if_malformed(image);
@@ -40,11 +42,11 @@ int run_dump(const DumpOptions &o) {
 
 // "ok: 5 entries, end marker at 0x00a4, 91 bytes free"; the line starts
 // with the image's name (the runner adds it).
-int check_one(const std::string &path, ImageOutput &out) {
-  const Loaded image = load_image(path);
+int check_one(const ImageFlags &flags, const std::string &path, ImageOutput &out) {
+  const Loaded image = load_image(path, flags);
   const auto problems = image_problems(image.bytes);
   if (!problems.empty()) {
-    throw Failure(kExitMalformed, path + ": " + problems.front(), problem_offset(image.bytes));
+    throw Failure::about(path, kExitMalformed, problems.front(), problem_offset(image.bytes));
   }
   const Layout &l = image.layout;
   const uint64_t free = image.bytes.size() - l.used;
@@ -68,8 +70,8 @@ std::string checksums_text(std::span<const uint8_t> bytes) {
 }
 
 // The same size, used, free and end marker as show --json.
-int info_one(const std::string &path, ImageOutput &out) {
-  const Loaded image = load_image(path);
+int info_one(const ImageFlags &flags, const std::string &path, ImageOutput &out) {
+  const Loaded image = load_image(path, flags);
   const Layout &l = image.layout;
   const auto size = static_cast<uint32_t>(image.bytes.size());
   const auto used = std::span<const uint8_t>(image.bytes).first(l.used);
@@ -91,13 +93,35 @@ int info_one(const std::string &path, ImageOutput &out) {
   return kExitOk;
 }
 
+// check and info: images, --json and the image options.
+struct BatchOptions {
+  std::vector<std::string> images;
+  OutputFlags output;
+  ImageFlags image;
+};
+
+int run_check(const BatchOptions &o) {
+  return run_batch(
+      o.images,
+      [&](const std::string &path, ImageOutput &out) { return check_one(o.image, path, out); },
+      o.output, Prefix::kAlways);
+}
+
+int run_info(const BatchOptions &o) {
+  return run_batch(
+      o.images,
+      [&](const std::string &path, ImageOutput &out) { return info_one(o.image, path, out); },
+      o.output);
+}
+
 struct ChecksumOptions {
   std::string image;
   std::string range;
+  ImageFlags image_flags;
 };
 
 int run_checksum(const ChecksumOptions &o) {
-  const Loaded image = load_image(o.image);
+  const Loaded image = load_image(o.image, o.image_flags);
   std::span<const uint8_t> bytes = image.bytes;
   if (!o.range.empty()) {
     const size_t colon = o.range.find(':');
@@ -114,36 +138,34 @@ int run_checksum(const ChecksumOptions &o) {
   return kExitOk;
 }
 
+void declare_dump(CLI::App &d, DumpOptions &dump) {
+  d.add_option("IMAGE", dump.image, "Image file, or - for standard input")->required();
+  d.add_flag("--ascii", dump.ascii, "Every byte, upper-case hex with a text column");
+  add_image_flags(d, dump.image_flags);
+}
+
+void declare_batch(CLI::App &c, BatchOptions &o) {
+  c.add_option("IMAGE", o.images, "Image files, or - for standard input")->required();
+  add_json_flag(c, o.output, "One JSON object per image per line");
+  add_image_flags(c, o.image);
+}
+
+void declare_checksum(CLI::App &s, ChecksumOptions &sum) {
+  s.add_option("IMAGE", sum.image, "Image file, or - for standard input")->required();
+  s.add_option("--range", sum.range, "Range to sum (decimal or 0x hex); default: the whole image")
+      ->type_name("OFFSET:LENGTH");
+  add_image_flags(s, sum.image_flags);
+}
+
 }  // namespace
 
-void add_inspect_commands(CLI::App &app, int &status) {
-  auto dump = std::make_shared<DumpOptions>();
-  CLI::App *d = app.add_subcommand("dump", "Hex dump: the used part, or --ascii the whole image");
-  d->add_option("IMAGE", dump->image, "Image file, or - for standard input")->required();
-  d->add_flag("--ascii", dump->ascii, "Every byte, upper-case hex with a text column");
-  d->callback([dump, &status] { status = run_dump(*dump); });
-
-  auto check_paths = std::make_shared<std::vector<std::string>>();
-  CLI::App *c =
-      app.add_subcommand("check", "Validate images; name each one's first problem and its offset");
-  c->add_option("IMAGE", *check_paths, "Image files, or - for standard input")->required();
-  add_json_flag(c, "One JSON object per image per line");
-  c->callback(
-      [check_paths, &status] { status = run_batch(*check_paths, check_one, Prefix::kAlways); });
-
-  auto info_paths = std::make_shared<std::vector<std::string>>();
-  CLI::App *i =
-      app.add_subcommand("info", "Size, bytes used and free, entries, end marker, checksums");
-  i->add_option("IMAGE", *info_paths, "Image files, or - for standard input")->required();
-  add_json_flag(i, "One JSON object per image per line");
-  i->callback([info_paths, &status] { status = run_batch(*info_paths, info_one); });
-
-  auto sum = std::make_shared<ChecksumOptions>();
-  CLI::App *s = app.add_subcommand("checksum", "The 32-bit rotate-and-add checksum and the CRC-16");
-  s->add_option("IMAGE", sum->image, "Image file, or - for standard input")->required();
-  s->add_option("--range", sum->range, "Range to sum (decimal or 0x hex); default: the whole image")
-      ->type_name("OFFSET:LENGTH");
-  s->callback([sum, &status] { status = run_checksum(*sum); });
-}
+extern const Command kDump = command<DumpOptions, declare_dump, run_dump>(
+    "dump", "Hex dump: the used part, or --ascii the whole image", "IMAGE");
+extern const Command kCheck = command<BatchOptions, declare_batch, run_check>(
+    "check", "Validate images; name each one's first problem and its offset", "IMAGE...");
+extern const Command kInfo = command<BatchOptions, declare_batch, run_info>(
+    "info", "Size, bytes used and free, entries, end marker, checksums", "IMAGE...");
+extern const Command kChecksum = command<ChecksumOptions, declare_checksum, run_checksum>(
+    "checksum", "The 32-bit rotate-and-add checksum and the CRC-16", "IMAGE");
 
 }  // namespace idprom::tool

@@ -6,10 +6,11 @@
 #include <memory>
 #include <nlohmann/json.hpp>
 
+#include "base/errors.hpp"
+#include "command.hpp"
 #include "common.hpp"
 #include "io/publish.hpp"
 #include "model/describe.hpp"
-#include "base/errors.hpp"
 #include "model/macaddr.hpp"
 #include "model/program.hpp"
 #include "model/types.hpp"
@@ -90,29 +91,30 @@ int run_program(const ProgramOptions &o) {
   return kExitOk;
 }
 
-}  // namespace
-
-void add_program_command(CLI::App &app, int &status) {
-  auto o = std::make_shared<ProgramOptions>();
-  CLI::App *p = app.add_subcommand("program", "One image per unit from a template, all or nothing");
-  p->add_option("TEMPLATE", o->template_path, "Description (.json, as show --json prints) or image")
+void declare_program(CLI::App &p, ProgramOptions &o) {
+  p.add_option("TEMPLATE", o.template_path, "Description (.json, as show --json prints) or image")
       ->required();
-  p->add_option("--count", o->count, "Number of units")->type_name("N")->required();
-  p->add_option("--out", o->out, "Folder for the images and manifest.jsonl")
+  p.add_option("--count", o.count, "Number of units")->type_name("N")->required();
+  p.add_option("--out", o.out, "Folder for the images and manifest.jsonl")
       ->type_name("DIR")
       ->required();
-  p->add_option("--serial", o->serial, "PCB Serial Number pattern; a run of # is the unit number")
+  p.add_option("--serial", o.serial, "PCB Serial Number pattern; a run of # is the unit number")
       ->type_name("PATTERN");
-  p->add_option("--serial-start", o->serial_start, "The first unit's number")
+  p.add_option("--serial-start", o.serial_start, "The first unit's number")
       ->type_name("K")
       ->capture_default_str();
-  p->add_option("--mac-start", o->mac_start, "The first unit's Base MAC Address")->type_name("MAC");
-  p->add_option("--mac-end", o->mac_end, "The last address any unit's block may hold")
+  p.add_option("--mac-start", o.mac_start, "The first unit's Base MAC Address")->type_name("MAC");
+  p.add_option("--mac-end", o.mac_end, "The last address any unit's block may hold")
       ->type_name("MAC");
-  p->add_option("--set", o->sets, "TYPE=VALUE for every unit, read as set reads it")
+  p.add_option("--set", o.sets, "TYPE=VALUE for every unit, read as set reads it")
       ->type_name("TYPE=VALUE");
-  p->add_flag("--force", o->force, "Replace existing files");
-  p->callback([o, &status] { status = run_program(*o); });
+  p.add_flag("--force", o.force, "Replace existing files");
 }
+
+}  // namespace
+
+extern const Command kProgram = command<ProgramOptions, declare_program, run_program>(
+    "program", "One image per unit from a template, all or nothing",
+    "TEMPLATE --count N --out DIR");
 
 }  // namespace idprom::tool

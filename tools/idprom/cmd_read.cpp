@@ -5,10 +5,11 @@
 #include <cstdio>
 #include <memory>
 
+#include "base/errors.hpp"
 #include "batch.hpp"
+#include "command.hpp"
 #include "common.hpp"
 #include "model/describe.hpp"
-#include "base/errors.hpp"
 #include "model/fields.hpp"
 #include "model/types.hpp"
 #include "model/values.hpp"
@@ -24,6 +25,8 @@ struct ShowOptions {
   std::vector<std::string> only;
   std::vector<std::string> except;
   bool all = false;
+  OutputFlags output;
+  ImageFlags image;
 };
 
 // The library's filter record for --only or --except: one-byte codes.
@@ -83,10 +86,10 @@ Listing listing_of(const ShowOptions &o) {
 }
 
 int show_one(const ShowOptions &o, const Listing &l, const std::string &path, ImageOutput &out) {
-  const Loaded image = load_image(path);
+  const Loaded image = load_image(path, o.image);
   const ImageView view = image.view();
-  if (output_flags().json) {
-    out.json = describe(view, chosen_mac_form());
+  if (o.output.json) {
+    out.json = describe(view, o.output.mac_form());
   } else {
     out.text << as_lines(view.listing(l.instance, l.chosen));
     // Only the whole listing counts them: a filter leaves types out on purpose.
@@ -110,6 +113,8 @@ struct GetOptions {
   bool raw = false;
   bool hex = false;
   bool integer = false;
+  OutputFlags output;
+  ImageFlags image;
 };
 
 bool names_image(const std::string &arg) {
@@ -136,12 +141,12 @@ std::string value_of(const GetOptions &o, const ImageView &view, const Entry &e,
   if (o.raw) return std::string(value.begin(), value.end());
   if (o.hex) return hex_string(value);
   if (o.integer) return integer_text(e.type, view.get_int(e.type, instance).value_or(0));
-  return field_text(view, e, chosen_mac_form());
+  return field_text(view, e, o.output.mac_form());
 }
 
 int get_one(const GetOptions &o, const std::vector<uint32_t> &types, uint32_t instance,
             const std::string &path, ImageOutput &out) {
-  const Loaded image = load_image(path);
+  const Loaded image = load_image(path, o.image);
   const ImageView view = image.view();
   std::string absent;
   out.json["values"] = nlohmann::ordered_json::object();
@@ -159,8 +164,8 @@ int get_one(const GetOptions &o, const std::vector<uint32_t> &types, uint32_t in
   }
   throw_if_malformed(image);
   if (!absent.empty()) {
-    throw Failure(kExitAbsent, path + ": " + absent +
-                                   (instance == 1 ? "" : " instance " + std::to_string(instance)));
+    throw Failure::about(path, kExitAbsent,
+                         absent + (instance == 1 ? "" : " instance " + std::to_string(instance)));
   }
   return kExitOk;
 }
@@ -169,7 +174,7 @@ int run_get(const GetOptions &o) {
   const auto [images, names] = split_args(o);
   const uint32_t instance = parse_number(o.instance, "--instance");
   if (instance == 0) throw Failure(kExitUsage, "--instance counts from 1");
-  if (o.raw && (images.size() > 1 || names.size() > 1 || output_flags().json)) {
+  if (o.raw && (images.size() > 1 || names.size() > 1 || o.output.json)) {
     throw Failure(kExitUsage, "--raw: one image, one type and no --json");
   }
   std::vector<uint32_t> types;
@@ -180,73 +185,82 @@ int run_get(const GetOptions &o) {
     }
     types.push_back(type);
   }
-  return run_batch(images, [&](const std::string &path, ImageOutput &out) {
-    return get_one(o, types, instance, path, out);
-  });
+  return run_batch(
+      images,
+      [&](const std::string &path, ImageOutput &out) {
+        return get_one(o, types, instance, path, out);
+      },
+      o.output);
 }
 
-}  // namespace
+int run_show(const ShowOptions &o) {
+  const Listing l = listing_of(o);
+  return run_batch(
+      o.images,
+      [&](const std::string &path, ImageOutput &out) { return show_one(o, l, path, out); },
+      o.output, Prefix::kPrettySingle);
+}
 
-void add_read_commands(CLI::App &app, int &status) {
-  auto show = std::make_shared<ShowOptions>();
-  CLI::App *s = app.add_subcommand("show", "List the fields of images (the default command)");
-  s->add_option("IMAGE", show->images, "Image files, or - for standard input")->required();
-  auto *first = s->add_flag("--first", show->first, "Only the first instance of each type");
+void declare_show(CLI::App &s, ShowOptions &show) {
+  s.add_option("IMAGE", show.images, "Image files, or - for standard input")->required();
+  auto *first = s.add_flag("--first", show.first, "Only the first instance of each type");
   auto *inst =
-      s->add_option("--instance", show->instance, "Only the N-th instance of each type (1-255)")
+      s.add_option("--instance", show.instance, "Only the N-th instance of each type (1-255)")
           ->type_name("N");
-  auto *basic = s->add_flag("--basic", show->basic, "Only the basic identification fields");
-  auto *only = s->add_option("--only", show->only, "Only these types (comma-separated)")
+  auto *basic = s.add_flag("--basic", show.basic, "Only the basic identification fields");
+  auto *only = s.add_option("--only", show.only, "Only these types (comma-separated)")
                    ->type_name("TYPES")
                    ->delimiter(',');
-  auto *except = s->add_option("--except", show->except, "All but these types (comma-separated)")
+  auto *except = s.add_option("--except", show.except, "All but these types (comma-separated)")
                      ->type_name("TYPES")
                      ->delimiter(',');
-  auto *all = s->add_flag("--all", show->all,
-                          "Also the entries of types the listing never shows, by code in hex");
-  add_json_flag(s, "Every entry as JSON (a description `build` reads); one line per image when "
-                   "there are several");
-  add_mac_format_flag(s);
-  auto *json = s->get_option("--json");
+  auto *all = s.add_flag("--all", show.all,
+                         "Also the entries of types the listing never shows, by code in hex");
+  add_json_flag(s, show.output,
+                "Every entry as JSON (a description `build` reads); one line per image when "
+                "there are several");
+  add_mac_format_flag(s, show.output);
+  auto *json = s.get_option("--json");
   first->excludes(inst);
   basic->excludes(only)->excludes(except);
   only->excludes(except);
   json->excludes(first)->excludes(inst)->excludes(basic)->excludes(only)->excludes(except);
   all->excludes(json)->excludes(first)->excludes(inst)->excludes(basic)->excludes(only)->excludes(
       except);
-  s->get_option("--mac-format")->needs(json);
-  s->callback([show, &status] {
-    const Listing l = listing_of(*show);
-    status = run_batch(
-        show->images,
-        [&](const std::string &path, ImageOutput &out) { return show_one(*show, l, path, out); },
-        Prefix::kPrettySingle);
-  });
+  s.get_option("--mac-format")->needs(json);
+  add_image_flags(s, show.image);
+}
 
-  auto get = std::make_shared<GetOptions>();
-  CLI::App *g = app.add_subcommand(
-      "get", "Print fields' values, one line each (exit status 1 when one is absent)");
-  g->add_option("ARGS", get->args,
-                "IMAGE... TYPE...: image files (- for standard input), then types (name, label, "
-                "hex or decimal code); see -t")
+void declare_get(CLI::App &g, GetOptions &get) {
+  g.add_option("ARGS", get.args,
+               "IMAGE... TYPE...: image files (- for standard input), then types (name, label, "
+               "hex or decimal code); see -t")
       ->type_name("IMAGE... TYPE...");
-  g->add_option("-t,--type", get->types,
-                "A type to print (repeatable); every positional argument is then an image")
+  g.add_option("-t,--type", get.types,
+               "A type to print (repeatable); every positional argument is then an image")
       ->type_name("TYPE")
       ->allow_extra_args(false);
-  g->add_option("--instance", get->instance, "Which instance, counted from 1")
+  g.add_option("--instance", get.instance, "Which instance, counted from 1")
       ->type_name("N")
       ->capture_default_str();
-  auto *raw = g->add_flag("--raw", get->raw, "The stored bytes, unchanged");
-  auto *hx = g->add_flag("--hex", get->hex, "The stored bytes in hex");
-  auto *in = g->add_flag("--int", get->integer,
-                         "The integer, for integer-valued types (0x and hex digits for the types "
-                         "set reads in hex)");
-  add_json_flag(g, "One JSON object per image per line: file and values");
-  add_mac_format_flag(g);
+  auto *raw = g.add_flag("--raw", get.raw, "The stored bytes, unchanged");
+  auto *hx = g.add_flag("--hex", get.hex, "The stored bytes in hex");
+  auto *in = g.add_flag("--int", get.integer,
+                        "The integer, for integer-valued types (0x and hex digits for the types "
+                        "set reads in hex)");
+  add_json_flag(g, get.output, "One JSON object per image per line: file and values");
+  add_mac_format_flag(g, get.output);
   raw->excludes(hx)->excludes(in);
   hx->excludes(in);
-  g->callback([get, &status] { status = run_get(*get); });
+  add_image_flags(g, get.image);
 }
+
+}  // namespace
+
+extern const Command kShow = command<ShowOptions, declare_show, run_show>(
+    "show", "List the fields of images (the default command)", "IMAGE...");
+extern const Command kGet = command<GetOptions, declare_get, run_get>(
+    "get", "Print fields' values, one line each (exit status 1 when one is absent)",
+    "IMAGE... TYPE...");
 
 }  // namespace idprom::tool

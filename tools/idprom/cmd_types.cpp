@@ -3,9 +3,10 @@
 #include <cstdio>
 #include <iostream>
 
-#include "batch.hpp"
-#include "common.hpp"
 #include "base/errors.hpp"
+#include "batch.hpp"
+#include "command.hpp"
+#include "common.hpp"
 #include "model/types.hpp"
 
 namespace idprom::tool {
@@ -38,8 +39,12 @@ int run_types_json() {
   return kExitOk;
 }
 
-int run_types() {
-  if (output_flags().json) return run_types_json();
+struct TypesOptions {
+  OutputFlags output;
+};
+
+int run_types(const TypesOptions &o) {
+  if (o.output.json) return run_types_json();
   char line[160];
   std::snprintf(line, sizeof line, "%-6s %4s  %-8s  %-20s  %-18s  %s\n", "code", "dec", "class",
                 "length word", "name", "label");
@@ -55,13 +60,13 @@ int run_types() {
   return kExitOk;
 }
 
+void declare_types(CLI::App &t, TypesOptions &o) {
+  add_json_flag(t, o.output, "One JSON object per type per line");
+}
+
 }  // namespace
 
-void add_types_command(CLI::App &app, int &status) {
-  CLI::App *t =
-      app.add_subcommand("types", "The known types: code, class, length word, name, label");
-  add_json_flag(t, "One JSON object per type per line");
-  t->callback([&status] { status = run_types(); });
-}
+extern const Command kTypes = command<TypesOptions, declare_types, run_types>(
+    "types", "The known types: code, class, length word, name, label", "");
 
 }  // namespace idprom::tool

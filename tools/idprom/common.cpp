@@ -11,6 +11,7 @@
 #include <iterator>
 
 #include "base/errors.hpp"
+#include "command.hpp"
 #include "model/fields.hpp"
 
 namespace idprom::tool {
@@ -18,80 +19,65 @@ namespace idprom::tool {
 void throw_if_malformed(const Loaded &image) {
   const auto problem = malformed_text(image.bytes, image.layout);
   if (problem)
-    throw Failure(kExitMalformed, image.path + ": " + *problem, image.layout.malformed_at);
+    throw Failure::about(image.path, kExitMalformed, *problem, image.layout.malformed_at);
 }
 
-WindowFlags &window_flags() {
-  static WindowFlags flags;
-  return flags;
-}
-
-void add_window_flags(CLI::App *sub) {
-  sub->add_option("--offset", window_flags().offset,
-                  "Where the image starts in the file or device (default 0)")
-      ->type_name("N");
-  sub->add_option("--length", window_flags().length,
-                  "Bytes of the image (1-65536; default: to the end)")
-      ->type_name("M");
-}
-
-Window chosen_window() {
-  const WindowFlags &flags = window_flags();
+Window ImageFlags::window() const {
   Window window;
-  if (!flags.offset.empty()) window.offset = parse_number(flags.offset, "--offset");
-  if (!flags.length.empty()) {
-    const uint32_t length = parse_number(flags.length, "--length");
-    if (length == 0 || length > kMaxImage) throw Failure(kExitUsage, "--length: 1 to 65536 bytes");
-    window.length = length;
+  if (!offset.empty()) window.offset = parse_number(offset, "--offset");
+  if (!length.empty()) {
+    const uint32_t bytes = parse_number(length, "--length");
+    if (bytes == 0 || bytes > kMaxImage) throw Failure(kExitUsage, "--length: 1 to 65536 bytes");
+    window.length = bytes;
   }
   return window;
 }
 
-i2c::Access &device_flags() {
-  static i2c::Access flags;
-  return flags;
-}
-
-void add_device_flags(CLI::App *sub) {
-  i2c::PartOptions &part = device_flags().part;
-  sub->add_option("--chip", part.chip, "Part of an i2c: image (`idprom chips` lists them)")
-      ->type_name("NAME");
-  sub->add_option("--size", part.size, "Bytes of an i2c: part not in the table")->type_name("N");
-  sub->add_option("--page-size", part.page_size, "Page size of an i2c: part, in bytes")
+void add_image_flags(CLI::App &sub, ImageFlags &flags) {
+  sub.add_option("--offset", flags.offset,
+                 "Where the image starts in the file or device (default 0)")
       ->type_name("N");
-  sub->add_option("--address-width", part.address_width, "Address bytes of an i2c: part")
+  sub.add_option("--length", flags.length, "Bytes of the image (1-65536; default: to the end)")
+      ->type_name("M");
+  i2c::PartOptions &part = flags.device.part;
+  sub.add_option("--chip", part.chip, "Part of an i2c: image (`idprom chips` lists them)")
+      ->type_name("NAME");
+  sub.add_option("--size", part.size, "Bytes of an i2c: part not in the table")->type_name("N");
+  sub.add_option("--page-size", part.page_size, "Page size of an i2c: part, in bytes")
+      ->type_name("N");
+  sub.add_option("--address-width", part.address_width, "Address bytes of an i2c: part")
       ->type_name("1|2");
-  sub->add_option("--write-cycle-ms", part.write_cycle_ms,
-                  "Deadline for an i2c: part's write cycle (default: the part's)")
+  sub.add_option("--write-cycle-ms", part.write_cycle_ms,
+                 "Deadline for an i2c: part's write cycle (default: the part's)")
       ->type_name("MS");
-  sub->add_option("--wp-gpio", device_flags().wp_gpio,
-                  "Write-protect line of an i2c: part, released only while writing")
+  sub.add_option("--wp-gpio", flags.device.wp_gpio,
+                 "Write-protect line of an i2c: part, released only while writing")
       ->type_name("CHIP:LINE");
-  sub->add_flag("--wp-active-low", device_flags().wp_active_low,
-                "The write-protect line is active low");
+  sub.add_flag("--wp-active-low", flags.device.wp_active_low,
+               "The write-protect line is active low");
 }
 
-WriteOptions WriteFlags::options() const {
-  return WriteOptions{in_place, dry_run, no_backup, backup, wait, chosen_window(), device_flags()};
+WriteOptions WriteFlags::options(const ImageFlags &image) const {
+  return WriteOptions{in_place, dry_run, no_backup, backup, wait, image.window(), image.device};
 }
 
-void add_write_flags(CLI::App *sub, WriteFlags &w) {
-  sub->add_flag("--dry-run", w.dry_run,
-                "Print the dirty region before and after (and an i2c: part's page writes); "
-                "write nothing");
-  sub->add_flag("--in-place", w.in_place,
-                "Write only the changed bytes into the file itself (as for devices)");
-  auto *backup = sub->add_option("--backup", w.backup,
-                                 "Backup of an in-place write: this new file (default: a new "
-                                 "file in ~/.local/state/idprom/backups)")
+void add_write_flags(CLI::App &sub, WriteFlags &w) {
+  sub.add_flag("--dry-run", w.dry_run,
+               "Print the dirty region before and after (and an i2c: part's page writes); "
+               "write nothing");
+  sub.add_flag("--in-place", w.in_place,
+               "Write only the changed bytes into the file itself (as for devices)");
+  auto *backup = sub.add_option("--backup", w.backup,
+                                "Backup of an in-place write: this new file (default: a new "
+                                "file in ~/.local/state/idprom/backups)")
                      ->type_name("PATH");
-  sub->add_flag("--no-backup", w.no_backup, "No backup of an in-place write")->excludes(backup);
-  sub->add_option("--wait", w.wait, "Seconds to wait while another edit holds the image (0: none)")
+  sub.add_flag("--no-backup", w.no_backup, "No backup of an in-place write")->excludes(backup);
+  sub.add_option("--wait", w.wait, "Seconds to wait while another edit holds the image (0: none)")
       ->type_name("SECONDS")
       ->check(CLI::Range(0.0, 86400.0))
       ->capture_default_str();
-  sub->add_flag("--force", w.force,
-                "Edit even when bytes after the end marker or the end marker itself are lost");
+  sub.add_flag("--force", w.force,
+               "Edit even when bytes after the end marker or the end marker itself are lost");
 }
 
 namespace {
@@ -128,8 +114,8 @@ void write_back(EditSession &session, const Bytes &updated, Region dirty, const 
   print_page_writes(std::cout, session.planned_pages(updated));
 }
 
-Loaded load_image(const std::string &path) {
-  Loaded image{path, read_image(system_io(), path, chosen_window(), device_flags()), {}};
+Loaded load_image(const std::string &path, const ImageFlags &flags) {
+  Loaded image{path, read_image(system_io(), path, flags.window(), flags.device), {}};
   image.layout = image.view().layout();
   return image;
 }
@@ -154,13 +140,13 @@ size_t distance(std::string_view a, std::string_view b) {
 
 }  // namespace
 
-std::string unknown_command(const CLI::App &app, const std::string &word) {
+std::string unknown_command(const std::string &word) {
   std::string best;
   size_t best_distance = 3;  // at most two slips
-  for (const CLI::App *sub : app.get_subcommands({})) {
-    const size_t d = distance(word, sub->get_name());
+  for (const Command *c : commands()) {
+    const size_t d = distance(word, c->name);
     if (d < best_distance) {
-      best = sub->get_name();
+      best = c->name;
       best_distance = d;
     }
   }
@@ -175,12 +161,13 @@ std::string read_text_file(const std::string &path) {
   std::istream *in = &std::cin;
   if (path != "-") {
     file.open(path, std::ios::binary);
-    if (!file) throw Failure(kExitIo, path + ": cannot open: " + std::strerror(errno));
+    if (!file)
+      throw Failure::about(path, kExitIo, std::string("cannot open: ") + std::strerror(errno));
     in = &file;
   }
   std::string text(std::istreambuf_iterator<char>(*in), {});
-  if (in->bad()) throw Failure(kExitIo, path + ": reading failed");
-  if (text.size() > kLimit) throw Failure(kExitUsage, path + ": larger than 64 MiB");
+  if (in->bad()) throw Failure::about(path, kExitIo, "reading failed");
+  if (text.size() > kLimit) throw Failure::about(path, kExitUsage, "larger than 64 MiB");
   return text;
 }
 

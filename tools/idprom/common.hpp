@@ -1,5 +1,5 @@
-// Pieces the subcommands share: reporting where a list stops decoding,
-// and the families of subcommands.
+// Pieces the subcommands share: reporting where a list stops decoding, the
+// options of the commands that read or write images.
 #pragma once
 
 #include <cstdint>
@@ -21,29 +21,27 @@ namespace idprom::tool {
 // call it after printing what does decode.
 void throw_if_malformed(const Loaded &image);
 
-// --offset and --length, which every command that reads or edits an image
-// takes: one set per process, since one command runs.
-struct WindowFlags {
+// The options of every command that reads or edits an image: --offset and
+// --length, and for an i2c:BUS:ADDR path the part (--chip, --size,
+// --page-size, --address-width, --write-cycle-ms) and its write-protect
+// line (--wp-gpio, --wp-active-low).
+struct ImageFlags {
   std::string offset;
   std::string length;
-};
-WindowFlags &window_flags();
-void add_window_flags(CLI::App *sub);
-// The window the flags chose (checked: a length of 1 to 65536 bytes).
-Window chosen_window();
+  i2c::Access device;
 
-// The part behind an i2c:BUS:ADDR path (--chip, --size, --page-size,
-// --address-width, --write-cycle-ms) and its write-protect line
-// (--wp-gpio, --wp-active-low), taken by the same commands as the window.
-i2c::Access &device_flags();
-void add_device_flags(CLI::App *sub);
+  // The window the flags chose (checked: a length of 1 to 65536 bytes).
+  Window window() const;
+};
+// Declared last by each such command, so that they close its option list.
+void add_image_flags(CLI::App &sub, ImageFlags &flags);
 
 // The dry run of an edit on an i2c: part: the page writes it would make
 // (offset in the part and length of each), one a line; nothing for none.
 void print_page_writes(std::ostream &out, const std::vector<Region> &pages);
 
 // Loads an image (or the chosen window of it) for a read-only command.
-Loaded load_image(const std::string &path);
+Loaded load_image(const std::string &path, const ImageFlags &flags);
 
 // The flags of every command that writes an image back.
 struct WriteFlags {
@@ -54,9 +52,9 @@ struct WriteFlags {
   double wait = 5;
   bool force = false;
 
-  WriteOptions options() const;
+  WriteOptions options(const ImageFlags &image) const;
 };
-void add_write_flags(CLI::App *sub, WriteFlags &w);
+void add_write_flags(CLI::App &sub, WriteFlags &w);
 
 // Commits an edit through the session; with --dry-run, prints instead
 // what would be written: the dirty region and its bytes before and after
@@ -70,22 +68,6 @@ std::string read_text_file(const std::string &path);
 
 // "unknown command 'shwo' (did you mean 'show'?)": the nearest command by
 // edit distance, when it is near enough to be a slip.
-std::string unknown_command(const CLI::App &app, const std::string &word);
-
-// Each family of subcommands adds itself to the app; the chosen command
-// stores its exit status in `status`.
-void add_read_commands(CLI::App &app, int &status);
-void add_edit_commands(CLI::App &app, int &status);
-void add_create_commands(CLI::App &app, int &status);
-void add_inspect_commands(CLI::App &app, int &status);
-void add_diff_command(CLI::App &app, int &status);
-void add_macs_command(CLI::App &app, int &status);
-void add_types_command(CLI::App &app, int &status);
-void add_backup_commands(CLI::App &app, int &status);
-void add_program_command(CLI::App &app, int &status);
-void add_verify_command(CLI::App &app, int &status);
-void add_completion_command(CLI::App &app, int &status);
-void add_help_command(CLI::App &app, int &status);
-void add_chips_command(CLI::App &app, int &status);
+std::string unknown_command(const std::string &word);
 
 }  // namespace idprom::tool
