@@ -254,6 +254,13 @@ Bytes build_image(const json &d, std::optional<uint32_t> size_option, const std:
   if (!d.is_object()) bad(source, "the description must be a JSON object");
   if (d.contains("malformed"))
     bad(source, "describes a malformed image, which cannot be rebuilt", kExitMalformed);
+  // What describe writes; anything else is a slip (a misspelt "tail" would
+  // otherwise drop bytes silently).
+  constexpr const char *kMembers[] = {"size", "used", "free", "end_marker", "entries", "tail"};
+  for (auto it = d.begin(); it != d.end(); ++it) {
+    if (std::find(std::begin(kMembers), std::end(kMembers), it.key()) == std::end(kMembers))
+      bad(source, "unknown member \"" + it.key() + "\"");
+  }
   const uint32_t size = size_of(d, size_option, source);
   if (size == 0 || size > kMaxImage) bad(source, "the image size must be 1 to 65536 bytes");
   if (!d.contains("entries") || !d["entries"].is_array())

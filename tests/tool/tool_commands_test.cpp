@@ -30,6 +30,9 @@ TEST(ToolCommands, OutputsAndStatuses) {
   const std::string bad_err = "idprom: " + bad +
                               ": offset 0x0002: entry of PID (0xcb): length 0 (a variable-length "
                               "field holds at least one byte); 1 entry before it decodes\n";
+  const std::string desc = dir.path("d.json"), ok = dir.path("ok.json");
+  write_file(desc, std::string(R"({"size": 3, "entries": [], "tale": "01"})"));
+  write_file(ok, std::string(R"({"size": 3, "entries": [{"type": "slots", "text": "5"}]})"));
   std::vector<Case> cases = {
       {{"get", kSample, "0xcb", "--hex"}, 0, "4c432d544553542d30310000000000000000\n", ""},
       {{"get", kSample, "pca-rev", "--raw"}, 0, std::string("A0\0\0", 4), ""},
@@ -50,6 +53,10 @@ TEST(ToolCommands, OutputsAndStatuses) {
       {{"checksum", kSample, "--range", "12"}, 2, "", "idprom: --range: expected OFFSET:LENGTH\n"},
       {{"show", "/nonexistent/image.bin"}, 5, "",
        "idprom: /nonexistent/image.bin: cannot open: No such file or directory\n"},
+      {{"set", bad, "--wait", "nan", "slots=1"}, 2, "",  // NaN passes any range check
+       "idprom: --wait: expected 0 to 86400 seconds, not 'nan' (see `idprom help`)\n"},
+      {{"build", desc, "-o", "-"}, 2, "", "idprom: " + desc + ": unknown member \"tale\"\n"},
+      {{"build", ok, "-o", "-"}, 0, std::string("\x01\x05\xff", 3), ""},
   };
   const std::string undeclared =
       "idprom: i2c:1:0x50: the part is not declared; declare the part with --chip NAME (see "

@@ -1,5 +1,6 @@
 // new and build: blank images and images from a JSON description.
 #include <CLI/CLI.hpp>
+#include <iostream>
 #include <memory>
 
 #include "base/errors.hpp"
@@ -41,6 +42,11 @@ int run_build(const BuildOptions &o) {
   const std::optional<uint32_t> size =
       o.size.empty() ? std::nullopt : std::optional<uint32_t>(size_option(o.size));
   const Bytes image = build_image(description, size, source);
+  if (o.output == "-") {  // to standard output, for a pipe
+    std::cout.write(reinterpret_cast<const char *>(image.data()),
+                    static_cast<std::streamsize>(image.size()));
+    return kExitOk;
+  }
   create_file(system_io(), o.output, image, o.force, WriteOptions{});
   return kExitOk;
 }
@@ -55,7 +61,9 @@ void declare_build(CLI::App &b, BuildOptions &build) {
   b.add_option("DESCRIPTION", build.description, "JSON file, or - for standard input")->required();
   b.add_option("--size", build.size, "Image size (default: the description's \"size\")")
       ->type_name("N");
-  b.add_option("-o,--output", build.output, "Image file to write")->type_name("IMAGE")->required();
+  b.add_option("-o,--output", build.output, "Image file to write, or - for standard output")
+      ->type_name("IMAGE")
+      ->required();
   b.add_flag("--force", build.force, "Replace an existing file");
 }
 

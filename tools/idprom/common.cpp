@@ -74,7 +74,14 @@ void add_write_flags(CLI::App &sub, WriteFlags &w) {
   sub.add_flag("--no-backup", w.no_backup, "No backup of an in-place write")->excludes(backup);
   sub.add_option("--wait", w.wait, "Seconds to wait while another edit holds the image (0: none)")
       ->type_name("SECONDS")
-      ->check(CLI::Range(0.0, 86400.0))
+      ->check(CLI::Validator(
+          [](const std::string &text) -> std::string {
+            double seconds = -1;  // "nan" and "inf" parse, and compare false with any range
+            const bool number = std::sscanf(text.c_str(), "%lf", &seconds) == 1;
+            return number && seconds >= 0 && seconds <= 86400 ? ""
+                   : "expected 0 to 86400 seconds, not '" + text + "'";
+          },
+          "SECONDS", "seconds"))
       ->capture_default_str();
   sub.add_flag("--force", w.force,
                "Edit even when bytes after the end marker or the end marker itself are lost");
