@@ -92,6 +92,7 @@ struct WriteOptions {
   double wait = 5;         // seconds to wait for another edit's lock
   Window window;
   i2c::Access device;      // the part and write-protect line of an i2c: path
+  bool backup_always = false;  // also back up before an atomic replacement (restore)
 };
 
 // Reads an image for a read-only command; "-" is standard input, and

@@ -1,19 +1,30 @@
-// backups and restore: the backups that in-place writes leave, and writing
-// one back the same safe way as an edit.
+// backups and restore: the backups that in-place writes and restores leave,
+// with what each is of, and writing one back the same safe way as an edit.
 #include <CLI/CLI.hpp>
 #include <iostream>
 #include <memory>
 
+#include "batch.hpp"
 #include "common.hpp"
 #include "base/errors.hpp"
+#include "io/backup_record.hpp"
+#include "model/compare.hpp"
 
 namespace idprom::tool {
 namespace {
 
 int run_backups(const std::string &image) {
-  const std::vector<std::string> found = list_backups(image);
+  const Window window = chosen_window();
+  const auto offset = window_flags().offset.empty() ? std::nullopt : std::optional(window.offset);
+  const std::vector<Backup> found = backups_of(image, offset, window.length);
   if (found.empty()) throw Failure(kExitAbsent, image + ": no backups in " + backup_folder());
-  for (const std::string &path : found) std::cout << path << '\n';
+  for (const Backup &b : found) {
+    if (output_flags().json)
+      std::cout << backup_json(b).dump(-1, ' ', false, nlohmann::json::error_handler_t::replace);
+    else
+      std::cout << backup_line(b);
+    std::cout << '\n';
+  }
   return kExitOk;
 }
 
@@ -23,23 +34,51 @@ struct RestoreOptions {
   WriteFlags write;
 };
 
+Loaded loaded(const std::string &path, const Bytes &bytes) {
+  return Loaded{path, bytes, ImageView(bytes).layout()};
+}
+
+// The dry run: the fields the restore would change, and a part's page writes.
+void print_plan(const RestoreOptions &o, const std::string &from, const EditSession &session,
+                const Bytes &saved) {
+  std::cout << o.image << ": would restore from " << from << '\n';
+  const std::vector<Change> changes =
+      changes_of(loaded(o.image, session.original()), loaded(from, saved));
+  for (const Change &c : changes) std::cout << line_of(c) << '\n';
+  if (changes.empty()) std::cout << "no change\n";
+  print_page_writes(std::cout, session.planned_pages(saved));
+}
+
+// Writes a backup back, after backing up what it overwrites; refuses one
+// of another target, window or board unless --force.
 int run_restore(const RestoreOptions &o) {
+  WriteOptions options = o.write.options();
+  options.backup_always = true;
   std::string from = o.backup;
   if (from.empty()) {
-    const std::vector<std::string> found = list_backups(o.image);
+    const std::vector<Backup> found = backups_of(o.image, options.window.offset,
+                                                 options.window.length);
     if (found.empty())
       throw Failure(kExitAbsent, o.image + ": no backups in " + backup_folder());
-    from = found.front();
+    from = found.front().path;
   }
   const Bytes saved = read_image(system_io(), from);
-  EditSession session(system_io(), o.image, o.write.options());
+  EditSession session(system_io(), o.image, options);
+  const BackupRecord now = record_for(o.image, options, session.original());
+  const std::string why = restore_refusal(describe_backup(from), saved, now);
+  if (!why.empty() && !o.write.force)
+    throw Failure(kExitIo, o.image + ": " + why + "; nothing was written (--force restores it)");
   if (saved.size() != session.original().size()) {
     throw Failure(kExitUsage, from + ": holds " + std::to_string(saved.size()) + " bytes, " +
                                   o.image + " " + std::to_string(session.original().size()) +
                                   "; nothing was written");
   }
-  write_back(session, saved, Region{0, static_cast<uint32_t>(saved.size())}, o.write);
-  if (!o.write.dry_run) std::cout << o.image << ": restored from " << from << '\n';
+  if (o.write.dry_run) {
+    print_plan(o, from, session, saved);
+    return kExitOk;
+  }
+  session.commit(saved, Region{0, static_cast<uint32_t>(saved.size())});
+  std::cout << o.image << ": restored from " << from << '\n';
   return kExitOk;
 }
 
@@ -49,6 +88,7 @@ void add_backup_commands(CLI::App &app, int &status) {
   auto image = std::make_shared<std::string>();
   CLI::App *b = app.add_subcommand("backups", "List the backups of an image, newest first");
   b->add_option("IMAGE", *image, "Image file or device")->required();
+  add_json_flag(b, "One JSON object per backup per line: path and its record");
   b->callback([image, &status] { status = run_backups(*image); });
 
   auto restore = std::make_shared<RestoreOptions>();

@@ -22,7 +22,7 @@ constexpr const char *kExitStatuses =
 
 // The commands that read or edit an image, and so take --offset and --length.
 const std::string kTakesImage =
-    " show get set delete dump check info checksum diff macs restore verify ";
+    " show get set delete dump check info checksum diff macs backups restore verify ";
 
 // `idprom IMAGE [options]` means `idprom show IMAGE [options]` when IMAGE
 // is a file (or "-"); any other first word must be a command.
