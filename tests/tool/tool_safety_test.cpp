@@ -181,6 +181,10 @@ TEST(ToolSafety, BackupsKnowTheirBoard) {
   const std::string a = newest({img})["path"].get<std::string>(),
                     w = newest(window)["path"].get<std::string>();
   const std::string refused = "; nothing was written (--force restores it)\n";
+  const std::string orphan = a + ".old.bin.json", temporary = std::filesystem::path(a)
+      .replace_filename("." + std::filesystem::path(a).filename().string() + ".idprom-1-0");
+  write_file(orphan, "{}");  // what a kill -9 between record and backup leaves
+  write_file(temporary, "");
   const std::vector<Case> steps = {
       {{"restore", img}, 5, "", "idprom: " + img + ": " + a + " is a backup of another board: "
        "pcb-serial SN000000001 (in place: SN000000009)" + refused},
@@ -208,6 +212,7 @@ TEST(ToolSafety, BackupsKnowTheirBoard) {
   EXPECT_EQ(read_file(part), blank);  // the window's backup, into the window only
   const nlohmann::json undo = newest({img});  // what the forced restore overwrote
   EXPECT_EQ(read_file(undo["path"].get<std::string>()), swapped);
+  EXPECT_FALSE(std::filesystem::exists(orphan) || std::filesystem::exists(temporary));
   EXPECT_EQ(undo, nlohmann::json({{"path", undo["path"]}, {"target", img}, {"simulated", false},
       {"offset", 0}, {"length", 256}, {"time", undo["time"]},
       {"identity", {{"pid", "LC-TEST-01"}, {"pcb-serial", "SN000000009"},
