@@ -213,6 +213,7 @@ TEST(ToolSafety, BackupsKnowTheirBoard) {
   const nlohmann::json undo = newest({img});  // what the forced restore overwrote
   EXPECT_EQ(read_file(undo["path"].get<std::string>()), swapped);
   EXPECT_FALSE(std::filesystem::exists(orphan) || std::filesystem::exists(temporary));
+  EXPECT_TRUE(std::filesystem::exists(a + ".json"));  // a finished backup's record stays
   EXPECT_EQ(undo, nlohmann::json({{"path", undo["path"]}, {"target", img}, {"simulated", false},
       {"offset", 0}, {"length", 256}, {"time", undo["time"]},
       {"identity", {{"pid", "LC-TEST-01"}, {"pcb-serial", "SN000000009"},
