@@ -4,8 +4,9 @@
 //   ~/.local/state/idprom/backups/%2Fdev%2Fmtdblock0@20261206T031450.123456789Z.bin
 //                                 image path, with %, / and @ escaped  UTC time
 //
-// A part on a bus is named by its path (i2c:1:0x50); a simulated one
-// (IDPROM_I2C_SIMULATE) by its path under the simulation's folder
+// and beside each its record, NAME.bin.json (backup_record.hpp), made
+// first.  A part on a bus is named by its path (i2c:1:0x50); a simulated
+// one (IDPROM_I2C_SIMULATE) by its path under the simulation's folder
 // (%2Ftmp%2Fsim%2Fi2c:1:0x50), so that a rehearsal's backups never pass for
 // those of the real part.
 #include <sys/stat.h>
@@ -19,6 +20,7 @@
 
 #include "base/errors.hpp"
 #include "io/fileio.hpp"
+#include "io/backup_record.hpp"
 #include "io/fileio_detail.hpp"
 #include "io/rehearsal.hpp"
 
@@ -54,11 +56,31 @@ std::string utc_now() {
   return text;
 }
 
+// "2026-12-06T03:14:50.123456789Z" of a utc_now() time.
+std::string iso_time(const std::string &t) {
+  return t.substr(0, 4) + "-" + t.substr(4, 2) + "-" + t.substr(6, 5) + ":" + t.substr(11, 2) +
+         ":" + t.substr(13);
+}
+
 // The name the backups of `image` go under, escaped.
 std::string backup_stem(const std::string &image) {
   if (!i2c::parse_target(image)) return escaped(resolved(image)) + "@";
   const std::string simulation = i2c::simulation_folder();
   return escaped(simulation.empty() ? image : resolved(simulation) + "/" + image) + "@";
+}
+
+// What a run killed while making a backup of the same target left: a
+// record without its backup, temporary files.  Called under the target's
+// lock, so no other run is making one.
+void sweep_unfinished(const std::string &folder, const std::string &stem) {
+  std::error_code ec;
+  for (const auto &entry : std::filesystem::directory_iterator(folder, ec)) {
+    const std::string name = entry.path().filename();
+    const bool orphan = name.starts_with(stem) && name.ends_with(".bin.json") &&
+                        !std::filesystem::exists(folder + "/" + name.substr(0, name.size() - 5));
+    if (orphan || (name.starts_with("." + stem) && name.find(".idprom-") != std::string::npos))
+      std::filesystem::remove(entry.path(), ec);
+  }
 }
 
 // The folder, created (private to the user) when missing.
@@ -86,28 +108,41 @@ std::vector<std::string> list_backups(const std::string &image) {
   std::error_code ec;
   for (const auto &entry : std::filesystem::directory_iterator(backup_folder(), ec)) {
     const std::string name = entry.path().filename();
-    if (name.starts_with(prefix)) names.push_back(name);
+    if (name.starts_with(prefix) && name.ends_with(".bin")) names.push_back(name);
   }
   std::sort(names.rbegin(), names.rend());
   for (std::string &name : names) name = backup_folder() + "/" + name;
   return names;
 }
 
-// Saves the original before an in-place write; a backup that cannot be
-// made stops the edit before anything is written.
+// Saves the original, record first, before an in-place write; a backup
+// that cannot be made stops the edit before anything is written.
 void EditSession::make_backup() {
   if (options_.no_backup) return;
+  BackupRecord record = record_for(path_, options_, original_);
+  const auto save = [&](const std::string &time) {
+    record.time = iso_time(time);
+    write_record(io_, backup_, record);
+    try {
+      write_atomically(io_, backup_, original_, 0600, false);
+    } catch (const Failure &) {
+      io_.unlink(record_path(backup_).c_str());
+      throw;
+    }
+  };
   try {
     if (!options_.backup.empty()) {
       backup_ = options_.backup;
-      write_atomically(io_, backup_, original_, 0600, false);
+      save(utc_now());
       return;
     }
-    const std::string stem = made_backup_folder() + "/" + backup_stem(path_);
+    const std::string folder = made_backup_folder(), stem = backup_stem(path_);
+    sweep_unfinished(folder, stem);
     for (int attempt = 0;; ++attempt) {
-      backup_ = stem + utc_now() + ".bin";
+      const std::string now = utc_now();
+      backup_ = folder + "/" + stem + now + ".bin";
       try {
-        write_atomically(io_, backup_, original_, 0600, false);
+        save(now);
         return;
       } catch (const Failure &f) {
         if (f.code() != kExitUsage || attempt == 10) throw;  // exists: take a later time

@@ -101,6 +101,7 @@ struct WriteOptions {
   double wait = 5;         // seconds to wait for another edit's lock
   Window window;
   i2c::Access device;      // the part and write-protect line of an i2c: path
+  bool backup_always = false;  // also back up before an atomic replacement (restore)
 };
 
 // What a front end other than the tool adds to a session.

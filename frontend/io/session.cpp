@@ -119,6 +119,7 @@ void EditSession::commit(const Bytes &updated, Region dirty) {
   } else if (in_place_) {
     commit_in_place(updated, dirty);
   } else {
+    if (options_.backup_always) make_backup();
     commit_atomic(updated);
   }
 }

@@ -75,7 +75,7 @@ def test_value_kinds_and_save(tmp_path, monkeypatch, img):
     window, stale = idprom.Image.open(path, 0x100, 256), idprom.Image.open(path, 0x100, 256)
     assert window == img and window.set("pcb-serial", "SN7") == (10, 11)
     assert window.save(backup=True) == (0xc, 9)  # only the bytes that changed
-    assert len(list((tmp_path / "state" / "idprom" / "backups").iterdir())) == 1
+    assert len(list((tmp_path / "state" / "idprom" / "backups").glob("*.bin"))) == 1
     assert path.read_bytes() == b"\x11" * 256 + bytes(window) + b"\x22" * 16
     stale["pcb-serial"] = "SN8"  # read before window's save: refused, then forced
     with pytest.raises(idprom.ConflictError, match=f"^{path}: changed since it was read"):
@@ -208,7 +208,7 @@ def test_i2c_part_through_the_simulated_one(tmp_path, monkeypatch, part, error):
     img.set("chassis-serial", "SN000012345")
     assert img.save() == (0x5e, 5) and img.save("i2c:1:0x50", **part) == (0, 0)
     assert memory.read_bytes() == bytes(img) and not (tmp_path / "i2c:1:0x50").exists()
-    backups = [p.name for p in (tmp_path / "s" / "idprom" / "backups").iterdir()]
+    backups = [p.name for p in (tmp_path / "s" / "idprom" / "backups").glob("*.bin")]
     assert [n.split("@")[0] for n in backups] == [f"{tmp_path}/i2c:1:0x50".replace("/", "%2F")]
 
 

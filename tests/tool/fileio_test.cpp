@@ -119,19 +119,20 @@ TEST(FileLayer, InPlaceFaultsAndRetries) {
     const char *message;  // "" for success
     const Bytes *left;    // the image afterwards (null: not known)
   };
-  // pwrite 0 fills the backup; 1 and 2 are the runs; 3 and 4 write the
-  // original back.  fsync 0 flushes the backup, 1 its folder, 2 the runs.
+  // pwrite 0 fills the backup's record, 1 the backup; 2 and 3 are the runs;
+  // 4 and 5 write the original back.  fsync 0 flushes the record, 1 its
+  // folder, 2 the backup, 3 the folder again, 4 the runs.
   const std::vector<Case> cases = {
-      {"run write fails", [](FaultyIo &io) { io.fail_write = 2; }, "were written back", &kOriginal},
-      {"run corrupted", [](FaultyIo &io) { io.corrupt_write = 1; }, "differs from the", &kOriginal},
-      {"flush fails", [](FaultyIo &io) { io.fail_fsync = 2; }, "were written back", &kOriginal},
-      {"read-back fails", [](FaultyIo &io) { io.fail_read_after = 2; }, "FAILED TOO", nullptr},
-      {"restore fails too", [](FaultyIo &io) { io.fail_write = 3, io.corrupt_write = 1; },
+      {"run write fails", [](FaultyIo &io) { io.fail_write = 3; }, "were written back", &kOriginal},
+      {"run corrupted", [](FaultyIo &io) { io.corrupt_write = 2; }, "differs from the", &kOriginal},
+      {"flush fails", [](FaultyIo &io) { io.fail_fsync = 4; }, "were written back", &kOriginal},
+      {"read-back fails", [](FaultyIo &io) { io.fail_read_after = 3; }, "FAILED TOO", nullptr},
+      {"restore fails too", [](FaultyIo &io) { io.fail_write = 4, io.corrupt_write = 2; },
        "the original image is in ", nullptr},
       {"short writes", [](FaultyIo &io) { io.short_writes = true; }, "", &kUpdated},
       {"EINTR", [](FaultyIo &io) { io.interrupt = EINTR; }, "", &kUpdated},
       {"EAGAIN", [](FaultyIo &io) { io.interrupt = EAGAIN; }, "", &kUpdated},
-      {"device cannot flush", [](FaultyIo &io) { io.fail_fsync = 2, io.fsync_errno = EINVAL; }, "",
+      {"device cannot flush", [](FaultyIo &io) { io.fail_fsync = 4, io.fsync_errno = EINVAL; }, "",
        &kUpdated},
   };
   for (const Case &c : cases) {

@@ -5,7 +5,9 @@
 #include <sys/stat.h>
 #include <sys/xattr.h>
 
+#include <filesystem>
 #include <future>
+#include <nlohmann/json.hpp>
 
 #include "idprom.hpp"
 #include "run_tool.hpp"
@@ -161,35 +163,89 @@ TEST(ToolSafety, DryRunShowsTheChangeAndWritesNothing) {
   }
 }
 
-TEST(ToolSafety, WindowBackupsAndRestore) {
+using Args = std::vector<std::string>;
+Args operator+(Args a, const Args &b) {
+  a.insert(a.end(), b.begin(), b.end());
+  return a;
+}
+
+// The newest backup's record, as `backups --json` prints it.
+nlohmann::json newest(const Args &args) {
+  const Outcome r = run_tool(Args{"backups", "--json"} + args);
+  return r.status == 0 ? nlohmann::json::parse(r.out.substr(0, r.out.find('\n'))) : nullptr;
+}
+
+// Backups know their target, window and board: restore refuses another
+// board's (a swap), another window's and another file's backup unless
+// --force, backs up what it overwrites, and a simulated part's backups
+// stay apart from the real part's.
+TEST(ToolSafety, BackupsKnowTheirBoard) {
   Scratch dir;
-  ::setenv("XDG_STATE_HOME", dir.path("state").c_str(), 1);
-  const std::string img = dir.path("part.bin");
-  const Bytes part(70000, 0x5A);
-  Bytes blank = part;
-  std::fill(blank.begin() + 69000, blank.begin() + 69256, 0xFF);
-  write_file(img, blank);
-  const std::vector<std::string> window = {"--offset", "69000", "--length", "0x100"};
-  auto with = [&](std::vector<std::string> args) {
-    args.insert(args.end(), window.begin(), window.end());
-    return run_tool(args);
+  const std::string state = dir.path("state"), img = dir.path("board.bin"),
+                    part = dir.path("part.bin"), sim = dir.path("sim");
+  ::setenv("XDG_STATE_HOME", state.c_str(), 1);
+  const Bytes sample = read_file(IDPROM_SAMPLE_IMAGE);
+  Bytes blank(1024, 0x5A);
+  std::fill(blank.begin() + 512, blank.begin() + 768, 0xFF);
+  write_file(img, sample);
+  write_file(part, blank);
+  std::filesystem::create_directory(sim);
+  write_file(sim + "/i2c-1-0x50.bin", sample);
+  const Args window = {part, "--offset", "512", "--length", "256"};
+  const Args chip = {"i2c:1:0x50", "--chip", "24c02"};
+  ASSERT_EQ(run_tool({"set", img, "vid=V02", "--in-place"}).status, 0);  // backs up the sample
+  ASSERT_EQ(run_tool({"set", img, "pcb-serial=SN000000009", "mainboard-serial=M1"}).status, 0);
+  const Bytes swapped = read_file(img);
+  ASSERT_EQ(run_tool(Args{"set"} + window + Args{"pid=A"}).status, 0);
+  const std::string a = newest({img})["path"].get<std::string>(),
+                    w = newest(window)["path"].get<std::string>();
+  const std::string refused = "; nothing was written (--force restores it)\n";
+  const std::string orphan = a + ".old.bin.json", temporary = std::filesystem::path(a)
+      .replace_filename("." + std::filesystem::path(a).filename().string() + ".idprom-1-0");
+  write_file(orphan, "{}");  // what a kill -9 between record and backup leaves
+  write_file(temporary, "");
+  const std::vector<Case> steps = {
+      {{"restore", img}, 5, "", "idprom: " + img + ": " + a + " is a backup of another board: "
+       "pcb-serial SN000000001 (in place: SN000000009)" + refused},
+      {{"restore", part, w}, 5, "", "idprom: " + part + ": " + w + " is a backup of offset "
+       "0x0200, 256 bytes, not of offset 0x0000, 1024 bytes" + refused},
+      {Args{"restore"} + window + Args{a}, 5, "", "idprom: " + part + ": " + a +
+       " is a backup of " + img + ", not of " + part + refused},
+      {{"backups", part, "--offset", "0"}, 1, "", "idprom: " + part + ": no backups in " + state +
+       "/idprom/backups\n"},
+      {{"restore", img, "--force", "--dry-run"}, 0, img + ": would restore from " + a + "\n"
+       "changed PCB Serial Number (0xc1): SN000000009 -> SN000000001\n"
+       "changed Version Identifier (0x89): V02 -> V01\n"
+       "removed Mainboard Serial Number (0xce): M1\n", ""},
+      {{"restore", img, "--force"}, 0, img + ": restored from " + a + "\n", ""},
+      {Args{"restore"} + window, 0, part + ": restored from " + w + "\n", ""},
+      {{"backups", "i2c:1:0x50"}, 1, "", "idprom: i2c:1:0x50: no backups in " + state +
+       "/idprom/backups\n"},
   };
-  ASSERT_EQ(with({"set", img, "pid=A"}).status, 0);
-  const Bytes first = read_file(img);
-  ASSERT_EQ(with({"set", img, "pid=B"}).status, 0);
-  EXPECT_EQ(with({"get", img, "pid"}).out, "B\n");
-  const Bytes second = read_file(img);
-  EXPECT_TRUE(std::equal(part.begin(), part.begin() + 69000, second.begin()));
-  EXPECT_TRUE(std::equal(part.begin() + 69256, part.end(), second.begin() + 69256));
-  const Outcome list = run_tool({"backups", img});
-  ASSERT_EQ(list.status, 0);
-  const std::string newest = list.out.substr(0, list.out.find('\n'));
-  const std::string oldest = list.out.substr(newest.size() + 1, list.out.size() - newest.size() - 2);
-  EXPECT_EQ(newest.rfind(dir.path("state") + "/idprom/backups/", 0), 0u) << newest;
-  EXPECT_EQ(with({"restore", img}).out, img + ": restored from " + newest + "\n");
-  EXPECT_EQ(read_file(img), first);
-  EXPECT_EQ(with({"restore", img, oldest}).status, 0);
-  EXPECT_EQ(read_file(img), blank);
+  ::setenv("IDPROM_I2C_SIMULATE", sim.c_str(), 1);
+  EXPECT_EQ(run_tool(Args{"set"} + chip + Args{"vid=V03"}).status, 0);
+  const nlohmann::json simulated = newest(chip);
+  const Outcome listed = run_tool({"backups", "i2c:1:0x50"});
+  ::unsetenv("IDPROM_I2C_SIMULATE");
+  expect_cases(steps);  // the real part's backups: none
+  EXPECT_EQ(read_file(img), sample);
+  EXPECT_EQ(read_file(part), blank);  // the window's backup, into the window only
+  const nlohmann::json undo = newest({img});  // what the forced restore overwrote
+  EXPECT_EQ(read_file(undo["path"].get<std::string>()), swapped);
+  EXPECT_FALSE(std::filesystem::exists(orphan) || std::filesystem::exists(temporary));
+  struct stat record {};  // a finished backup's record stays, private
+  EXPECT_EQ(::stat((a + ".json").c_str(), &record) == 0 ? record.st_mode & 0777 : 0, 0600U);
+  EXPECT_EQ(undo, nlohmann::json({{"path", undo["path"]}, {"target", img}, {"simulated", false},
+      {"offset", 0}, {"length", 256}, {"time", undo["time"]},
+      {"identity", {{"pid", "LC-TEST-01"}, {"pcb-serial", "SN000000009"},
+      {"chassis-serial", "SN000000002"}, {"mainboard-serial", "M1"},
+      {"base-mac", "0200.0000.0100"}}}}));
+  EXPECT_EQ(std::tuple(simulated["bus"], simulated["address"], simulated["chip"]),
+            std::tuple(1, 0x50, "24c02"));
+  EXPECT_EQ(listed.out, simulated["path"].get<std::string>() + "  " +
+      simulated["time"].get<std::string>().substr(0, 19) + "Z  offset 0x0000, 256 bytes  "
+      "pid=LC-TEST-01 pcb-serial=SN000000001 chassis-serial=SN000000002 base-mac=0200.0000.0100"
+      "  simulated\n");
 }
 
 }  // namespace
