@@ -42,7 +42,9 @@ TEST(ToolBatch, EveryImageProcessedWithItsNameAndTheFirstStatus) {
        "idprom: " + bad + ": " + bad_text + "\n"},
       {{"get", a, "slots", "0x0c"}, 1, "5\n", "idprom: " + a + ": no type 0x0c\n"},
       {{"get", "-t", "0x0c", a, c, "--hex"}, 1, c + ": 12\n", "idprom: " + a + ": no type 0x0c\n"},
-      {{"check", "--json", bad}, 3, "",
+      {{"check", "--json", bad}, 3,  // an object on standard output too, "ok": false
+       R"({"file":")" + bad + R"(","ok":false,"problem":")" + bad_text +
+           R"(","offset":2,"status":3})" "\n",
        R"({"error":")" + bad_text + R"(","file":")" + bad + R"(","offset":2,"status":3})" "\n"},
       {{"info", "--json", "/nonexistent"}, 5, "",
        R"({"error":"cannot open: No such file or directory","file":"/nonexistent","status":5})"

@@ -42,7 +42,7 @@ int run_dump(const DumpOptions &o) {
 
 // "ok: 5 entries, end marker at 0x00a4, 91 bytes free"; the line starts
 // with the image's name (the runner adds it).
-int check_one(const ImageFlags &flags, const std::string &path, ImageOutput &out) {
+int check_sound(const ImageFlags &flags, const std::string &path, ImageOutput &out) {
   const Loaded image = load_image(path, flags);
   const auto problems = image_problems(image.bytes);
   if (!problems.empty()) {
@@ -59,6 +59,20 @@ int check_one(const ImageFlags &flags, const std::string &path, ImageOutput &out
   out.json["end_marker"] = l.end_marker ? nlohmann::ordered_json(*l.end_marker) : nullptr;
   if (!l.end_marker) out.json["may_be_truncated"] = true;
   return kExitOk;
+}
+
+// With --json every image gets its object, a failing one "ok": false with
+// the problem, its offset where it has one, and the exit status (the error
+// line goes to standard error as for every command).
+int check_one(const ImageFlags &flags, const std::string &path, ImageOutput &out) {
+  try {
+    return check_sound(flags, path, out);
+  } catch (const Failure &f) {
+    out.json = {{"ok", false}, {"problem", f.file() == path ? f.detail() : f.what()}};
+    out.json["offset"] = f.offset() ? nlohmann::ordered_json(*f.offset()) : nullptr;
+    out.json["status"] = f.code();
+    throw;
+  }
 }
 
 std::string checksums_text(std::span<const uint8_t> bytes) {
