@@ -83,15 +83,11 @@ void check_filler(const ImageView &view, std::vector<RuleFailure> &out) {
 
 void check_macs(const ImageView &view, const Rules &rules, std::vector<RuleFailure> &out) {
   const auto base = view.find(IDPROM_TYPE_BASE_MAC);
-  if (base && base->length != 6) {
-    out.push_back({"base-mac", "Base MAC Address holds " + std::to_string(base->length) +
-                                   " bytes, a MAC address 6"});
-    return;
+  if (const auto problem = base_mac_problem(view)) {
+    out.push_back({"base-mac", *problem});
+    if (base->length != 6) return;
   }
   const uint64_t first = base ? macbuf_to_mac64(base->value.data()) : 0;
-  if (base && (first == 0 || is_multicast(first)))
-    out.push_back({"base-mac", "Base MAC Address " + mac_text(first) +
-                                   (first == 0 ? " is all zero" : " is a multicast address")});
   if (!rules.mac) return;
   if (!base) {
     out.push_back({"mac", "no Base MAC Address"});
@@ -107,6 +103,23 @@ void check_macs(const ImageView &view, const Rules &rules, std::vector<RuleFailu
 }
 
 }  // namespace
+
+std::optional<std::string> base_mac_problem(const ImageView &view) {
+  const auto base = view.find(IDPROM_TYPE_BASE_MAC);
+  if (!base) return std::nullopt;
+  if (base->length != 6)
+    return "Base MAC Address holds " + std::to_string(base->length) + " bytes, a MAC address 6";
+  const uint64_t mac = macbuf_to_mac64(base->value.data());
+  if (mac == 0) return "Base MAC Address " + mac_text(mac) + " is all zero";
+  if (mac == 0xFFFFFFFFFFFF) return "Base MAC Address " + mac_text(mac) + " is the broadcast address";
+  if (is_multicast(mac)) return "Base MAC Address " + mac_text(mac) + " is a multicast address";
+  return std::nullopt;
+}
+
+void refuse_bad_base_mac(const std::string &name, const Bytes &image) {
+  if (const auto problem = base_mac_problem(ImageView(image)))
+    throw Failure(kExitValue, name + ": " + *problem + "; nothing was written (--force stores it anyway)");
+}
 
 Rules read_rules(const json &rules, const std::string &source) {
   only_known(rules, {"size", "required", "match", "mac"}, source);

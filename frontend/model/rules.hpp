@@ -19,6 +19,7 @@
 #include <string>
 #include <vector>
 
+#include "idprom.hpp"
 #include "io/fileio.hpp"
 
 namespace re2 {
@@ -46,6 +47,17 @@ struct RuleFailure {
   std::string rule;     // "size", "required", "match", "mac", "filler" or "base-mac"
   std::string message;  // what is wrong, naming the field
 };
+
+// Why the image's Base MAC Address cannot be a board's ("Base MAC Address
+// 0300.0000.0100 is a multicast address", also broadcast; "... is all
+// zero"; a length other than 6), or nullopt when it can or is absent.
+// verify and program refuse such an image; set and build too, unless told
+// to store it anyway.
+std::optional<std::string> base_mac_problem(const ImageView &view);
+
+// Throws Failure (kExitValue): "NAME: <problem>; nothing was written
+// (--force stores it anyway)" when base_mac_problem finds one.
+void refuse_bad_base_mac(const std::string &name, const Bytes &image);
 
 // The rules an image that decodes fails: size, required, match, base-mac,
 // mac, filler.

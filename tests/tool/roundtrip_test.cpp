@@ -5,6 +5,8 @@
 //   - `show --json IMG | build -` gives IMG back byte for byte.
 #include <gtest/gtest.h>
 
+#include <fstream>
+
 #include <map>
 #include <random>
 #include <sstream>
@@ -132,7 +134,12 @@ void expect_build_of_show_keeps(const Scratch &dir, const Bytes &image, const st
   EXPECT_EQ(show.status, 0) << what << ": " << show.err;
   write_file(desc, show.out);
   std::remove(out.c_str());
-  const Outcome build = run_tool({"build", "-", "-o", out}, desc);
+  Outcome build = run_tool({"build", "-", "-o", out}, desc);
+  if (build.status == 6) {  // a Base MAC Address no board can have goes in only with --force
+    EXPECT_NE(build.err.find(": Base MAC Address "), std::string::npos) << what << build.err;
+    EXPECT_FALSE(std::ifstream(out).good()) << what;
+    build = run_tool({"build", "-", "-o", out, "--force"}, desc);
+  }
   EXPECT_EQ(build.status, 0) << what << ": " << build.err;
   EXPECT_EQ(read_file(out), image) << what;
 }

@@ -174,7 +174,11 @@ TEST(ToolVerify, ReportsEachFailedRulePerImage) {
       "mac": {"start": "02:00:00:00:01:00", "end": "0200.0000.013f"}})"));
   write_file(bad, Bytes{0x01, 0x02, 0x03});
   write_file(odd, read_file(kSample));
-  ASSERT_EQ(run_tool({"set", odd, "pid=XX-1", "base-mac=03:00:00:00:01:00"}).status, 0);
+  const std::vector<std::string> multicast = {"set", odd, "pid=XX-1", "base-mac=03:00:00:00:01:00"};
+  EXPECT_EQ(run_tool(multicast).err, "idprom: " + odd + ": Base MAC Address 0300.0000.0100 is a "
+            "multicast address; nothing was written (--force stores it anyway)\n");
+  EXPECT_EQ(read_file(odd), read_file(kSample));
+  ASSERT_EQ(run_tool({"set", odd, "pid=XX-1", "base-mac=03:00:00:00:01:00", "--force"}).status, 0);
   const Outcome r = run_tool({"verify", "--rules", rules, kSample, odd, bad});
   EXPECT_EQ(r.status, 7);
   EXPECT_EQ(r.out, kSample + ": ok\n" + odd + ": match: PID (0xcb) 'XX-1' does not match /^LC-/\n" +

@@ -7,6 +7,7 @@
 #include "command.hpp"
 #include "common.hpp"
 #include "model/describe.hpp"
+#include "model/rules.hpp"
 
 namespace idprom::tool {
 namespace {
@@ -42,6 +43,7 @@ int run_build(const BuildOptions &o) {
   const std::optional<uint32_t> size =
       o.size.empty() ? std::nullopt : std::optional<uint32_t>(size_option(o.size));
   const Bytes image = build_image(description, size, source);
+  if (!o.force) refuse_bad_base_mac(source, image);
   if (o.output == "-") {  // to standard output, for a pipe
     std::cout.write(reinterpret_cast<const char *>(image.data()),
                     static_cast<std::streamsize>(image.size()));

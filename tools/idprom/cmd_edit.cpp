@@ -7,6 +7,7 @@
 #include "base/errors.hpp"
 #include "command.hpp"
 #include "common.hpp"
+#include "model/rules.hpp"
 #include "io/guard.hpp"
 #include "model/fields.hpp"
 #include "model/types.hpp"
@@ -67,6 +68,14 @@ int run_set(const SetOptions &o) {
     }
   }
   guard_edit(o.image, session.original(), work, o.write.force);
+  // A Base MAC Address this edit stores must be one a board can have
+  // (verify and program refuse the others); one already there is kept.
+  const auto base_mac = [](const Bytes &image) {
+    const auto e = ImageView(image).find(IDPROM_TYPE_BASE_MAC);
+    return e ? Bytes(e->value.begin(), e->value.end()) : Bytes{};
+  };
+  if (!o.write.force && base_mac(work) != base_mac(session.original()))
+    refuse_bad_base_mac(o.image, work);
   write_back(session, work, dirty, o.write);
   return kExitOk;
 }
