@@ -57,6 +57,9 @@ TEST(ToolCommands, OutputsAndStatuses) {
        "idprom: --wait: expected 0 to 86400 seconds, not 'nan' (see `idprom help`)\n"},
       {{"build", desc, "-o", "-"}, 2, "", "idprom: " + desc + ": unknown member \"tale\"\n"},
       {{"build", ok, "-o", "-"}, 0, std::string("\x01\x05\xff", 3), ""},
+      {{"set", kSample, "--dry-run", "--instance", "3", "pid=X"}, 1, "",  // other types not counted
+       "idprom: " + kSample + ": PID (0xcb): --instance 3: the image has 1 instance; --instance 2 "
+       "adds one; nothing was written\n"},
   };
   const std::string undeclared =
       "idprom: i2c:1:0x50: the part is not declared; declare the part with --chip NAME (see "
