@@ -60,7 +60,10 @@ constexpr Constant kConstants[] = {
 // PCB_SERIAL spells pcb-serial: upper case for lower, '_' for '-'.
 constexpr bool spells(const char *spelling, const char *name) {
   for (; *spelling != '\0' && *name != '\0'; ++spelling, ++name) {
-    const char want = *name == '-' ? '_' : *name >= 'a' && *name <= 'z' ? *name - 'a' + 'A' : *name;
+    constexpr char kUpper[] = "ABCDEFGHIJKLMNOPQRSTUVWXYZ";
+    const char want = *name == '-'                    ? '_'
+                      : *name >= 'a' && *name <= 'z' ? kUpper[*name - 'a']
+                                                     : *name;
     if (*spelling != want) return false;
   }
   return *spelling == *name;
