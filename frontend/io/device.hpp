@@ -8,7 +8,7 @@
 
 #include <memory>
 
-#include "io/fileio.hpp"
+#include "io/system.hpp"
 #include "i2c/eeprom.hpp"
 #include "io/rehearsal.hpp"
 

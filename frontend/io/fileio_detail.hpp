@@ -4,7 +4,7 @@
 #include <chrono>
 #include <string>
 
-#include "io/fileio.hpp"
+#include "io/system.hpp"
 
 namespace idprom::tool::detail {
 

@@ -3,20 +3,8 @@
 
 #include "base/errors.hpp"
 #include "idprom.hpp"
-#include "model/values.hpp"
 
 namespace idprom::tool {
-
-uint64_t read_mac(std::string_view text, const std::string &what) {
-  try {
-    const Bytes mac =
-        parse_value(text, ValueContext{IDPROM_TYPE_BASE_MAC, kAttrHex, std::nullopt, false});
-    if (mac.size() != 6) throw Failure(kExitValue, "a MAC address holds 6 bytes");
-    return macbuf_to_mac64(mac.data());
-  } catch (const Failure &f) {
-    throw Failure(f.code(), what + ": " + f.what());
-  }
-}
 
 std::optional<MacForm> mac_form(std::string_view name) noexcept {
   if (name == "dotted") return MacForm::kDotted;

@@ -11,9 +11,6 @@ namespace idprom::tool {
 
 inline constexpr uint64_t kLastMac = 0xFFFFFFFFFFFFULL;
 
-// A MAC address in any form `set` reads for Base MAC Address; throws
-// Failure (value) naming `what`.
-uint64_t read_mac(std::string_view text, const std::string &what);
 
 // The text forms of an address: dotted as the listing prints it
 // (001a.2b3c.4d5e), colon (00:1a:2b:3c:4d:5e) or plain (001a2b3c4d5e).

@@ -9,7 +9,7 @@
 
 #include "base/errors.hpp"
 #include "idprom.hpp"
-#include "model/image.hpp"
+#include "base/numbers.hpp"
 
 namespace idprom::tool {
 namespace {

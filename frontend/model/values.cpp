@@ -437,4 +437,15 @@ Bytes parse_value(std::string_view text, const ValueContext &ctx) {
   return bytes;
 }
 
+uint64_t read_mac(std::string_view text, const std::string &what) {
+  try {
+    const Bytes mac =
+        parse_value(text, ValueContext{IDPROM_TYPE_BASE_MAC, kAttrHex, std::nullopt, false});
+    if (mac.size() != 6) throw Failure(kExitValue, "a MAC address holds 6 bytes");
+    return macbuf_to_mac64(mac.data());
+  } catch (const Failure &f) {
+    throw Failure(f.code(), what + ": " + f.what());
+  }
+}
+
 }  // namespace idprom::tool

@@ -73,6 +73,10 @@ std::optional<Bytes> parse_hex_bytes(std::string_view text);
 // for any other text.
 std::optional<Bytes> parse_mac(std::string_view text);
 
+// A MAC address in any form `set` reads for Base MAC Address; throws
+// Failure (value) naming `what`.
+uint64_t read_mac(std::string_view text, const std::string &what);
+
 // Lower-case hex digits of bytes, without separators.
 std::string hex_string(std::span<const uint8_t> bytes);
 

@@ -14,6 +14,7 @@
 #include "model/macaddr.hpp"
 #include "model/program.hpp"
 #include "model/types.hpp"
+#include "model/values.hpp"
 
 namespace idprom::tool {
 namespace {
