@@ -68,16 +68,17 @@ Bytes read_hex_int(std::string_view text, const ValueContext &ctx) {
 }
 
 // Numbers joined by a separator, each of the byte width its row gives:
-// 73-1234-02 for a part number of widths 1-2-1.
-// An integer-valued type also takes the plain integer `get --int` prints
-// (258 for Hardware Revision 1.2): a number without a separator.
+// 73-1234-02 for a part number of widths 1-2-1.  A version (numbers joined
+// by '.') may leave out trailing numbers, which are 0, as versions are
+// read: Hardware Revision 1 is 1.0, Firmware Version 4.2 is 4.2.0.0.  A
+// fixed-size value also reads as the one integer `get --int` prints, in
+// hex with 0x (0x0102 for Hardware Revision 1.2); never as a plain decimal
+// integer, which would make 1 mean 0.1.
 Bytes read_fields(std::string_view text, const ValueContext &ctx) {
   const TypeInfo &row = *find_type(ctx.type);
   const char separator = catalogue::separator(row);
-  if (lookup_is_integer(ctx.type) && text.find(separator) == std::string_view::npos &&
-      parse_unsigned(text, 10)) {
-    return read_decimal(text, ctx);
-  }
+  if (!is_variable(ctx.type) && (text.starts_with("0x") || text.starts_with("0X")))
+    return read_hex_int(text, ctx);
   std::vector<std::string_view> parts;
   for (size_t pos = 0;;) {
     const size_t cut = text.find(separator, pos);
@@ -85,6 +86,7 @@ Bytes read_fields(std::string_view text, const ValueContext &ctx) {
     if (cut == std::string_view::npos) break;
     pos = cut + 1;
   }
+  const bool version = separator == '.';
   Bytes out;
   std::string expected;
   bool ok = true;
@@ -92,14 +94,19 @@ Bytes read_fields(std::string_view text, const ValueContext &ctx) {
   for (; i < 4 && row.groups[i].width != 0; ++i) {
     const uint32_t width = row.groups[i].width;
     expected += (i == 0 ? "" : std::string(1, separator)) + "(" + width_text(width) + ")";
-    const auto v = i < parts.size() ? parse_unsigned(parts[i], 10) : std::nullopt;
+    const auto v = i < parts.size() ? parse_unsigned(parts[i], 10)
+                   : version        ? std::optional<uint64_t>(0)
+                                    : std::nullopt;
     ok = ok && v && *v <= max_of(width);
     if (ok) {
       const Bytes part = big_endian(*v, width);
       out.insert(out.end(), part.begin(), part.end());
     }
   }
-  if (!ok || parts.size() != i) fail(ctx, text, "decimal numbers " + expected);
+  if (!ok || parts.size() > i || (!version && parts.size() != i)) {
+    fail(ctx, text, "decimal numbers " + expected +
+                        (version ? ", trailing ones 0 when left out" : ""));
+  }
   return out;
 }
 
@@ -320,7 +327,7 @@ void check_size(const Bytes &bytes, std::string_view text, const ValueContext &c
 
 std::string integer_text(uint32_t type, uint64_t value) {
   const TypeInfo *row = find_type(type);
-  if (row != nullptr && row->form == Form::kHexInt) {
+  if (row != nullptr && (row->form == Form::kHexInt || row->form == Form::kFields)) {
     return hex(value, static_cast<int>(2 * fixed_width(type)));
   }
   return std::to_string(value);

@@ -56,8 +56,9 @@ Bytes parse_value(std::string_view text, const ValueContext &context);
 
 // The integer of a fixed-size integer-valued field as `get --int` prints
 // it, in the form parse_value reads back: 0x and hex digits of the class
-// width for types read as hex digits (Controller Type 0x1324), decimal for
-// the others.
+// width for types read as hex digits (Controller Type 0x1324) and for
+// grouped values (Hardware Revision 1.2 is 0x0102; these read no plain
+// decimal integer, so that 1 means 1.0), decimal for the others.
 std::string integer_text(uint32_t type, uint64_t value);
 
 // Refuses a display attribute other than 0 for a fixed-size type, which has

@@ -223,12 +223,12 @@ TEST(ToolValuesRoundTrip, GetIntAndListingTextReadBack) {
   Scratch dir;
   const std::string img = dir.path("b.bin");
   write_file(img, read_file(kSample));
-  ASSERT_EQ(
-      run_tool({"set", img, "hw-rev=258", "power=41 Watts (Maximum)", "deviation-n=-5"}).status,
-      0);
+  ASSERT_EQ(run_tool({"set", img, "hw-rev=0x0102", "power=41 Watts (Maximum)", "deviation-n=-5"})
+                .status,
+            0);
   EXPECT_EQ(run_tool({"get", img, "--hex", "deviation-n"}).out, "fffffffb\n");  // listed as -5
   EXPECT_EQ(run_tool({"get", img, "hw-rev"}).out, "1.2\n");
-  EXPECT_EQ(run_tool({"get", img, "--int", "hw-rev"}).out, "258\n");
+  EXPECT_EQ(run_tool({"get", img, "--int", "hw-rev"}).out, "0x0102\n");
   EXPECT_EQ(run_tool({"get", img, "power"}).out, "41\n");
   const std::string desc = dir.path("d.json");
   write_file(desc, std::string("{\"size\": 64,\n \"entries\": [{\"type\": 1 \"value\": \"3\"}]}"));

@@ -5,6 +5,7 @@
 #include <gtest/gtest.h>
 
 #include <fstream>
+#include <optional>
 
 #include "base/errors.hpp"
 #include "idprom.hpp"
@@ -45,6 +46,44 @@ TEST(ToolValues, EachFormWritesOneLineThatReadsBack) {
   for (const char *bad : {"\\", "a\\x4", "a\\q", "\x07", "caf\xc3\xa9"}) {  // escape or refuse
     EXPECT_THROW(parse_value(bad, ValueContext{0xCB, 0x80, 18, false}), Failure) << bad;
   }
+}
+
+// Grouped values read one way only: a version may leave out trailing
+// numbers (1 is 1.0), other groups are all given; the integer only in hex,
+// as get --int prints it (a plain 1 would otherwise be 0.1).
+TEST(ToolValues, GroupedFormsReadOneWay) {
+  const struct {
+    uint32_t type;
+    const char *text;
+    std::optional<Bytes> value;
+  } cases[] = {
+      {0x41, "1", Bytes{1, 0}},                 // a version's left-out numbers are 0
+      {0x8C, "4.2", Bytes{4, 2, 0, 0}},
+      {0x41, "0x0102", Bytes{1, 2}},            // the integer get --int prints
+      {0x82, "0x49", Bytes{0, 0, 0, 0x49}},
+      {0x82, "73-1234-02", Bytes{73, 0x04, 0xD2, 2}},
+      {0x41, "258", std::nullopt},              // no plain decimal integer
+      {0x41, "1.", std::nullopt},
+      {0x41, "1.2.3", std::nullopt},
+      {0x82, "73", std::nullopt},               // a part number needs every group
+      {0x82, "73-1234", std::nullopt},
+      {0xE2, "0x49", std::nullopt},             // variable class: no integer
+  };
+  for (const auto &c : cases) {
+    const ValueContext ctx{c.type, 0, std::nullopt, false};
+    if (c.value) {
+      EXPECT_EQ(parse_value(c.text, ctx), *c.value) << c.text;
+    } else {
+      EXPECT_THROW(parse_value(c.text, ctx), Failure) << hex(c.type) << " " << c.text;
+    }
+  }
+  try {
+    parse_value("1.2.3", ValueContext{0x41, 0, std::nullopt, false});
+  } catch (const Failure &f) {
+    EXPECT_STREQ(f.what(), "value '1.2.3' for Hardware Revision (0x41): expected decimal numbers "
+                           "(0 to 255).(0 to 255), trailing ones 0 when left out");
+  }
+  EXPECT_EQ(integer_text(0x41, 0x0102), "0x0102");
 }
 
 // The sample's PID entry (LC-TEST-01, 18 bytes) edited in a description.
