@@ -5,10 +5,13 @@
 #include <sys/stat.h>
 #include <sys/xattr.h>
 
+#include <CLI/CLI.hpp>
 #include <filesystem>
 #include <future>
+#include <map>
 #include <nlohmann/json.hpp>
 
+#include "command.hpp"
 #include "idprom.hpp"
 #include "run_tool.hpp"
 
@@ -124,23 +127,59 @@ TEST(ToolSafety, AttributesSurviveAndPipesRead) {
   EXPECT_EQ(r.out + r.err, "LC-2\n");
 }
 
-// A reader waits for the lock an edit in place holds while it writes: it
-// sees the image after the edit, never the bytes half-way.
+using Args = std::vector<std::string>;
+Args operator+(Args a, const Args &b) {
+  a.insert(a.end(), b.begin(), b.end());
+  return a;
+}
+
+// Every command that reads an image (the commands with --wait and no
+// --dry-run) takes --wait as edits do: with 0 it fails at once against the
+// lock an edit in place holds while it writes; with a wait it reads the
+// image after the edit, never the bytes half-way.
 TEST(ToolSafety, ReadersWaitForWriters) {
   Scratch dir;
-  const std::string img = dir.path("board.bin");
+  const std::string img = dir.path("board.bin"), rules = dir.path("rules.json");
   write_file(img, read_file(IDPROM_SAMPLE_IMAGE));
+  write_file(rules, std::string(R"({"required": ["pid"]})"));
+  const std::map<std::string, Args> readers = {
+      {"show", {img}},     {"get", {img, "pid"}},       {"dump", {img}},
+      {"check", {img}},    {"info", {img}},             {"checksum", {img}},
+      {"diff", {img, img}}, {"macs", {img}},            {"verify", {"--rules", rules, img}}};
+  CLI::App app;
+  idprom::tool::Chosen chosen;
+  idprom::tool::attach_commands(app, chosen);
+  for (const idprom::tool::Command *c : idprom::tool::commands()) {
+    const CLI::App *sub = app.get_subcommand(c->name);
+    EXPECT_EQ(readers.contains(c->name), sub->get_option_no_throw("--wait") != nullptr &&
+                                             sub->get_option_no_throw("--dry-run") == nullptr)
+        << c->name;
+  }
   write_file(dir.path("new.bin"), read_file(img));  // the edit the writer will make
   ASSERT_EQ(run_tool({"set", dir.path("new.bin"), "pid=LC-TEST-99"}).status, 0);
   const Bytes after = read_file(dir.path("new.bin"));
   const int writer = ::open(img.c_str(), O_RDWR | O_CLOEXEC);  // not the reader's lock too
   ASSERT_EQ(::flock(writer, LOCK_EX), 0);
-  auto reader = std::async(std::launch::async, [&] { return run_tool({"get", img, "pid"}); });
-  EXPECT_EQ(reader.wait_for(std::chrono::milliseconds(300)), std::future_status::timeout);
+  std::vector<std::future<Outcome>> waiting;
+  for (const auto &[name, args] : readers) {
+    const Outcome r = run_tool(Args{name, "--wait", "0"} + args);
+    EXPECT_EQ(r.status, 5) << name;
+    EXPECT_EQ(r.err, "idprom: " + img + ": the image is locked by another edit; gave up after 0 s "
+                     "(--wait SECONDS)\n") << name;
+    const Args waits = Args{name, "--wait", "60"} + args;
+    waiting.push_back(std::async(std::launch::async, [waits] { return run_tool(waits); }));
+  }
+  EXPECT_EQ(waiting[0].wait_for(std::chrono::milliseconds(300)), std::future_status::timeout);
   ASSERT_EQ(::pwrite(writer, after.data(), after.size(), 0), static_cast<ssize_t>(after.size()));
   ::close(writer);
-  const Outcome r = reader.get();
-  EXPECT_EQ(r.out + r.err, "LC-TEST-99\n");
+  auto w = waiting.begin();
+  for (const auto &[name, args] : readers) {
+    const Outcome r = (w++)->get();
+    EXPECT_EQ(r.status, 0) << name << r.err;
+    if (name == "get") {
+      EXPECT_EQ(r.out, "LC-TEST-99\n");  // the image after the edit
+    }
+  }
 }
 
 TEST(ToolSafety, DryRunShowsTheChangeAndWritesNothing) {
@@ -161,12 +200,6 @@ TEST(ToolSafety, DryRunShowsTheChangeAndWritesNothing) {
     EXPECT_EQ(r.out, out);
     EXPECT_EQ(read_file(img), sample);
   }
-}
-
-using Args = std::vector<std::string>;
-Args operator+(Args a, const Args &b) {
-  a.insert(a.end(), b.begin(), b.end());
-  return a;
 }
 
 // The newest backup's record, as `backups --json` prints it.

@@ -94,7 +94,7 @@ int run_restore(const RestoreOptions &o) {
 void declare_backups(CLI::App &b, BackupsOptions &o) {
   b.add_option("IMAGE", o.image, "Image file or device")->required();
   add_json_flag(b, o.output, "One JSON object per backup per line: path and its record");
-  add_image_flags(b, o.image_flags);
+  add_image_flags(b, o.image_flags, false);
 }
 
 void declare_restore(CLI::App &r, RestoreOptions &o) {

@@ -22,6 +22,21 @@ void throw_if_malformed(const Loaded &image) {
     throw Failure::about(image.path, kExitMalformed, *problem, image.layout.malformed_at);
 }
 
+namespace {
+
+// 0 to a day; "nan" and "inf" parse, and compare false with any range.
+const CLI::Validator kSeconds(
+    [](const std::string &text) -> std::string {
+      double seconds = -1;
+      const bool number = std::sscanf(text.c_str(), "%lf", &seconds) == 1;
+      return number && seconds >= 0 && seconds <= 86400
+                 ? ""
+                 : "expected 0 to 86400 seconds, not '" + text + "'";
+    },
+    "SECONDS", "seconds");
+
+}  // namespace
+
 Window ImageFlags::window() const {
   Window window;
   if (!offset.empty()) window.offset = parse_number(offset, "--offset");
@@ -33,12 +48,18 @@ Window ImageFlags::window() const {
   return window;
 }
 
-void add_image_flags(CLI::App &sub, ImageFlags &flags) {
+void add_image_flags(CLI::App &sub, ImageFlags &flags, bool reads) {
   sub.add_option("--offset", flags.offset,
                  "Where the image starts in the file or device (default 0)")
       ->type_name("N");
   sub.add_option("--length", flags.length, "Bytes of the image (1-65536; default: to the end)")
       ->type_name("M");
+  if (reads) {
+    sub.add_option("--wait", flags.wait, "Seconds to wait while an edit holds the image (0: none)")
+        ->type_name("SECONDS")
+        ->check(kSeconds)
+        ->capture_default_str();
+  }
   i2c::PartOptions &part = flags.device.part;
   sub.add_option("--chip", part.chip, "Part of an i2c: image (`idprom chips` lists them)")
       ->type_name("NAME");
@@ -58,7 +79,8 @@ void add_image_flags(CLI::App &sub, ImageFlags &flags) {
 }
 
 WriteOptions WriteFlags::options(const ImageFlags &image) const {
-  return WriteOptions{in_place, dry_run, no_backup, backup, wait, image.window(), image.device};
+  return WriteOptions{in_place,   dry_run,        no_backup,   backup,
+                      image.wait, image.window(), image.device};
 }
 
 void add_write_flags(CLI::App &sub, WriteFlags &w) {
@@ -72,17 +94,6 @@ void add_write_flags(CLI::App &sub, WriteFlags &w) {
                                 "file in ~/.local/state/idprom/backups)")
                      ->type_name("PATH");
   sub.add_flag("--no-backup", w.no_backup, "No backup of an in-place write")->excludes(backup);
-  sub.add_option("--wait", w.wait, "Seconds to wait while another edit holds the image (0: none)")
-      ->type_name("SECONDS")
-      ->check(CLI::Validator(
-          [](const std::string &text) -> std::string {
-            double seconds = -1;  // "nan" and "inf" parse, and compare false with any range
-            const bool number = std::sscanf(text.c_str(), "%lf", &seconds) == 1;
-            return number && seconds >= 0 && seconds <= 86400 ? ""
-                   : "expected 0 to 86400 seconds, not '" + text + "'";
-          },
-          "SECONDS", "seconds"))
-      ->capture_default_str();
   sub.add_flag("--force", w.force,
                "Edit even when bytes after the end marker or the end marker itself are lost");
 }
@@ -122,7 +133,7 @@ void write_back(EditSession &session, const Bytes &updated, Region dirty, const 
 }
 
 Loaded load_image(const std::string &path, const ImageFlags &flags) {
-  Loaded image{path, read_image(system_io(), path, flags.window(), flags.device), {}};
+  Loaded image{path, read_image(system_io(), path, flags.window(), flags.device, flags.wait), {}};
   image.layout = image.view().layout();
   return image;
 }

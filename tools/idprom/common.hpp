@@ -22,19 +22,23 @@ namespace idprom::tool {
 void throw_if_malformed(const Loaded &image);
 
 // The options of every command that reads or edits an image: --offset and
-// --length, and for an i2c:BUS:ADDR path the part (--chip, --size,
+// --length, --wait (readers and writers wait alike for another edit's
+// lock), and for an i2c:BUS:ADDR path the part (--chip, --size,
 // --page-size, --address-width, --write-cycle-ms) and its write-protect
 // line (--wp-gpio, --wp-active-low).
 struct ImageFlags {
   std::string offset;
   std::string length;
+  double wait = 5;
   i2c::Access device;
 
   // The window the flags chose (checked: a length of 1 to 65536 bytes).
   Window window() const;
 };
-// Declared last by each such command, so that they close its option list.
-void add_image_flags(CLI::App &sub, ImageFlags &flags);
+// Declared last by each such command, so that they close its option list;
+// without `reads` (a command that names an image but does not read it) no
+// --wait.
+void add_image_flags(CLI::App &sub, ImageFlags &flags, bool reads = true);
 
 // The dry run of an edit on an i2c: part: the page writes it would make
 // (offset in the part and length of each), one a line; nothing for none.
@@ -49,7 +53,6 @@ struct WriteFlags {
   bool in_place = false;
   std::string backup;
   bool no_backup = false;
-  double wait = 5;
   bool force = false;
 
   WriteOptions options(const ImageFlags &image) const;
