@@ -10,7 +10,9 @@
 #include <cstring>
 #include <fstream>
 #include <map>
+#include <nlohmann/json.hpp>
 #include <regex>
+#include <sstream>
 
 #include "command.hpp"
 #include "run_tool.hpp"
@@ -338,6 +340,45 @@ TEST(ToolMisc, ManualHelpAndCompletionFollowTheCommandTable) {
       EXPECT_NE(opts.find(flag), std::string::npos) << name << flag;
     }
   }
+}
+
+
+// The --json of the commands that print a table or a run's result: one
+// object a line, members and values exact; program's units are the
+// manifest's lines.
+TEST(ToolMisc, JsonShapes) {
+  Scratch dir;
+  const std::string out = dir.path("lot");
+  const struct {
+    std::vector<std::string> args;
+    size_t line;
+    std::string json;
+  } cases[] = {
+      {{"chips", "--json"}, 1,
+       R"({"chip":"24c02","size":256,"page_size":8,"address_width":1,"write_cycle_ms":10})"},
+      {{"types", "--json"}, 13,
+       R"({"code":65,"type_hex":"0x41","name":"hw-rev","label":"Hardware Revision",
+           "class":"2-byte","length_word":"2"})"},
+      {{"checksum", "--json", kSample, "--range", "0:16"}, 0,
+       R"({"file":")" + kSample +
+           R"(","offset":0,"length":16,"checksum":"0xf6dc6cca","crc16":"0x54df"})"},
+      {{"program", "--json", kSample, "--count", "1", "--out", out, "--serial", "SN#"}, 0,
+       R"({"out":")" + out + R"(","manifest":"manifest.jsonl","recovered":null,"units":[
+           {"file":"SN1.bin","serial":"SN1","base_mac":"0200.0000.0100","block_size":64,
+            "checksum":"0xe989b37b"}]})"},
+  };
+  for (const auto &c : cases) {
+    const Outcome r = run_tool(c.args);
+    ASSERT_EQ(r.status, 0) << r.err;
+    std::istringstream lines(r.out);
+    std::string line;
+    for (size_t i = 0; i <= c.line; ++i) std::getline(lines, line);
+    EXPECT_EQ(nlohmann::json::parse(line), nlohmann::json::parse(c.json)) << c.args[0];
+  }
+  const Outcome again = run_tool({"program", "--json", kSample, "--count", "1", "--out", out,
+                                  "--force"});
+  EXPECT_EQ(nlohmann::json::parse(again.out)["units"][0],
+            nlohmann::json::parse(slurp(out + "/manifest.jsonl")));
 }
 
 }  // namespace

@@ -75,11 +75,16 @@ int check_one(const ImageFlags &flags, const std::string &path, ImageOutput &out
   }
 }
 
-std::string checksums_text(std::span<const uint8_t> bytes) {
-  char line[64];
+// The two checksums of some bytes, as text lines and as the members of a
+// JSON object ("checksum", "crc16"; info's and checksum's alike).
+std::string checksums_text(std::span<const uint8_t> bytes, nlohmann::ordered_json &json) {
   const auto n = static_cast<uint32_t>(bytes.size());
-  std::snprintf(line, sizeof line, "checksum:   0x%08x\ncrc-16:     0x%04x\n",
-                calculate_crc(bytes.data(), n), crc_16_buf(bytes.data(), static_cast<int32_t>(n)));
+  const uint32_t checksum = calculate_crc(bytes.data(), n);
+  const uint16_t crc = crc_16_buf(bytes.data(), static_cast<int32_t>(n));
+  json["checksum"] = hex(checksum, 8);
+  json["crc16"] = hex(crc, 4);
+  char line[64];
+  std::snprintf(line, sizeof line, "checksum:   0x%08x\ncrc-16:     0x%04x\n", checksum, crc);
   return line;
 }
 
@@ -89,20 +94,16 @@ int info_one(const ImageFlags &flags, const std::string &path, ImageOutput &out)
   const Layout &l = image.layout;
   const auto size = static_cast<uint32_t>(image.bytes.size());
   const auto used = std::span<const uint8_t>(image.bytes).first(l.used);
-  const uint32_t checksum = calculate_crc(used.data(), l.used);
-  const uint16_t crc = crc_16_buf(used.data(), static_cast<int32_t>(l.used));
+  out.json = {{"size", size}, {"used", l.used}, {"free", size - l.used}};
+  out.json["end_marker"] = l.end_marker ? nlohmann::ordered_json(*l.end_marker) : nullptr;
+  out.json["entries"] = l.entries;
   out.text << "size:       " << count_of(size, "byte", "bytes") << '\n'
            << "used:       " << count_of(l.used, "byte", "bytes") << '\n'
            << "free:       " << count_of(size - l.used, "byte", "bytes") << '\n'
            << "entries:    " << l.entries << '\n'
            << "end marker: " << (l.end_marker ? hex(*l.end_marker, 4) : std::string("none"))
            << '\n'
-           << checksums_text(used);
-  out.json = {{"size", size}, {"used", l.used}, {"free", size - l.used}};
-  out.json["end_marker"] = l.end_marker ? nlohmann::ordered_json(*l.end_marker) : nullptr;
-  out.json["entries"] = l.entries;
-  out.json["checksum"] = hex(checksum, 8);
-  out.json["crc16"] = hex(crc, 4);
+           << checksums_text(used, out.json);
   throw_if_malformed(image);
   return kExitOk;
 }
@@ -131,16 +132,20 @@ int run_info(const BatchOptions &o) {
 struct ChecksumOptions {
   std::string image;
   std::string range;
+  OutputFlags output;
   ImageFlags image_flags;
 };
 
-int run_checksum(const ChecksumOptions &o) {
-  const Loaded image = load_image(o.image, o.image_flags);
+// The range summed (the whole image by default) goes into the JSON object
+// as "offset" and "length".
+int checksum_one(const ChecksumOptions &o, const std::string &path, ImageOutput &out) {
+  const Loaded image = load_image(path, o.image_flags);
   std::span<const uint8_t> bytes = image.bytes;
+  uint32_t offset = 0;
   if (!o.range.empty()) {
     const size_t colon = o.range.find(':');
     if (colon == std::string::npos) throw Failure(kExitUsage, "--range: expected OFFSET:LENGTH");
-    const uint32_t offset = parse_number(o.range.substr(0, colon), "--range offset");
+    offset = parse_number(o.range.substr(0, colon), "--range offset");
     const uint32_t length = parse_number(o.range.substr(colon + 1), "--range length");
     if (offset > bytes.size() || length > bytes.size() - offset) {
       throw Failure(kExitUsage, "--range " + o.range + ": runs past the image's end (" +
@@ -148,8 +153,16 @@ int run_checksum(const ChecksumOptions &o) {
     }
     bytes = bytes.subspan(offset, length);
   }
-  std::cout << checksums_text(bytes);
+  out.json = {{"offset", offset}, {"length", bytes.size()}};
+  out.text << checksums_text(bytes, out.json);
   return kExitOk;
+}
+
+int run_checksum(const ChecksumOptions &o) {
+  return run_batch(
+      {o.image},
+      [&](const std::string &path, ImageOutput &out) { return checksum_one(o, path, out); },
+      o.output);
 }
 
 void declare_dump(CLI::App &d, DumpOptions &dump) {
@@ -168,6 +181,7 @@ void declare_checksum(CLI::App &s, ChecksumOptions &sum) {
   s.add_option("IMAGE", sum.image, "Image file, or - for standard input")->required();
   s.add_option("--range", sum.range, "Range to sum (decimal or 0x hex); default: the whole image")
       ->type_name("OFFSET:LENGTH");
+  add_json_flag(s, sum.output, "One JSON object: file, offset, length, checksum, crc16");
   add_image_flags(s, sum.image_flags);
 }
 

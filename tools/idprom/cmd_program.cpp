@@ -7,6 +7,7 @@
 #include <nlohmann/json.hpp>
 
 #include "base/errors.hpp"
+#include "batch.hpp"
 #include "command.hpp"
 #include "common.hpp"
 #include "io/publish.hpp"
@@ -29,6 +30,7 @@ struct ProgramOptions {
   std::string mac_end;
   std::vector<std::string> sets;
   bool force = false;
+  OutputFlags output;
 };
 
 // A template is a description when its name ends in .json or its text
@@ -57,7 +59,8 @@ ProgramRequest request_of(const ProgramOptions &o) {
   return r;
 }
 
-std::string manifest_line(const Unit &u) {
+// A unit as the manifest lists it, and as --json prints it.
+nlohmann::ordered_json unit_json(const Unit &u) {
   const ImageView view(u.image);
   const auto text_of = [&](uint32_t type) -> nlohmann::ordered_json {
     const auto e = view.find(type);
@@ -69,26 +72,50 @@ std::string manifest_line(const Unit &u) {
   line["base_mac"] = text_of(resolve_type("base-mac"));
   line["block_size"] = u.block;
   line["checksum"] = hex(calculate_crc(u.image.data(), static_cast<uint32_t>(u.image.size())), 8);
-  return line.dump(-1, ' ', false, nlohmann::json::error_handler_t::replace) + '\n';
+  return line;
 }
 
-std::vector<BatchFile> outputs_of(std::vector<Unit> units) {
+std::string json_line(const nlohmann::ordered_json &json) {
+  return json.dump(-1, ' ', false, nlohmann::json::error_handler_t::replace) + '\n';
+}
+
+// The images and, last, the manifest of `listed`, the units' lines: the
+// manifest going in is what makes the batch complete.
+std::vector<BatchFile> outputs_of(std::vector<Unit> units, const nlohmann::ordered_json &listed) {
   std::vector<BatchFile> out;
   std::string manifest;
-  for (Unit &u : units) {
-    manifest += manifest_line(u);
-    out.push_back(BatchFile{u.file, std::move(u.image)});
-  }
-  // Last: the manifest going in is what makes the batch complete.
+  for (const auto &line : listed) manifest += json_line(line);
+  for (Unit &u : units) out.push_back(BatchFile{u.file, std::move(u.image)});
   out.push_back(BatchFile{"manifest.jsonl", Bytes(manifest.begin(), manifest.end())});
   return out;
 }
 
+// --json: the folder, what an interrupted run's recovery did (null for
+// nothing; the note goes to standard error as well) and the manifest's units.
+void print_json(const std::string &dir, const std::string &recovered,
+                const nlohmann::ordered_json &listed) {
+  nlohmann::ordered_json out = {{"out", dir}, {"manifest", "manifest.jsonl"}};
+  const size_t end = recovered.find_last_not_of('\n');
+  out["recovered"] = nullptr;
+  if (end != std::string::npos) out["recovered"] = recovered.substr(0, end + 1);
+  out["units"] = listed;
+  std::cout << json_line(out);
+}
+
 int run_program(const ProgramOptions &o) {
-  const std::vector<BatchFile> files = outputs_of(plan_units(request_of(o)));
-  std::cerr << publish_batch(system_io(), o.out, files, o.force).recovered;
-  std::cout << o.out << ": " << files.size() - 1 << (files.size() == 2 ? " image" : " images")
-            << " and manifest.jsonl\n";
+  std::vector<Unit> units = plan_units(request_of(o));
+  const size_t count = units.size();
+  nlohmann::ordered_json listed = nlohmann::ordered_json::array();
+  for (const Unit &u : units) listed.push_back(unit_json(u));
+  const std::string recovered =
+      publish_batch(system_io(), o.out, outputs_of(std::move(units), listed), o.force).recovered;
+  std::cerr << recovered;
+  if (o.output.json) {
+    print_json(o.out, recovered, listed);
+  } else {
+    std::cout << o.out << ": " << count << (count == 1 ? " image" : " images")
+              << " and manifest.jsonl\n";
+  }
   return kExitOk;
 }
 
@@ -110,6 +137,8 @@ void declare_program(CLI::App &p, ProgramOptions &o) {
   p.add_option("--set", o.sets, "TYPE=VALUE for every unit, read as set reads it")
       ->type_name("TYPE=VALUE");
   p.add_flag("--force", o.force, "Replace existing files");
+  add_json_flag(p, o.output,
+                "One JSON object: out, manifest, recovered, and units as the manifest lists them");
 }
 
 }  // namespace
