@@ -1,15 +1,17 @@
 // MAC address text and 48-bit integers.
 #include "model/macaddr.hpp"
 
+#include <iterator>
+
 #include "base/errors.hpp"
 #include "idprom.hpp"
 
 namespace idprom::tool {
 
 std::optional<MacForm> mac_form(std::string_view name) noexcept {
-  if (name == "dotted") return MacForm::kDotted;
-  if (name == "colon") return MacForm::kColon;
-  if (name == "plain") return MacForm::kPlain;
+  for (size_t i = 0; i < std::size(kMacFormNames); ++i) {
+    if (name == kMacFormNames[i]) return static_cast<MacForm>(i);
+  }
   return std::nullopt;
 }
 

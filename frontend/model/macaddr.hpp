@@ -16,6 +16,9 @@ inline constexpr uint64_t kLastMac = 0xFFFFFFFFFFFFULL;
 // (001a.2b3c.4d5e), colon (00:1a:2b:3c:4d:5e) or plain (001a2b3c4d5e).
 enum class MacForm : uint8_t { kDotted, kColon, kPlain };
 
+// Their names, in the order of MacForm: what --mac-format takes.
+inline constexpr const char *kMacFormNames[] = {"dotted", "colon", "plain"};
+
 // The form named "dotted", "colon" or "plain"; std::nullopt for any other.
 std::optional<MacForm> mac_form(std::string_view name) noexcept;
 

@@ -15,6 +15,7 @@
 #include <sstream>
 
 #include "command.hpp"
+#include "i2c/part.hpp"
 #include "run_tool.hpp"
 
 using namespace idprom::test;
@@ -379,6 +380,41 @@ TEST(ToolMisc, JsonShapes) {
                                   "--force"});
   EXPECT_EQ(nlohmann::json::parse(again.out)["units"][0],
             nlohmann::json::parse(slurp(out + "/manifest.jsonl")));
+}
+
+// Completion offers the tables' words: chip names, MAC forms, and type
+// names for every type argument, not only the first (bash, run for real).
+TEST(ToolMisc, CompletionOffersTheTablesWords) {
+  Scratch dir;
+  const std::string script = dir.path("idprom.bash"), driver = dir.path("driver.bash");
+  write_file(script, run_tool({"completion", "bash"}).out);
+  std::string chips;
+  for (const auto &p : idprom::tool::i2c::kChips) chips += std::string(p.name) + "\n";
+  const struct {
+    std::string words;
+    int word;
+    std::string offered;
+  } cases[] = {
+      {"get b.bin --chip ''", 4, chips},
+      {"show b.bin --mac-format ''", 4, "dotted\ncolon\nplain\n"},
+      {"get b.bin pid pcb-s", 4, "pcb-serial\n"},
+      {"get -t pcb-s", 3, "pcb-serial\n"},
+      {"show b.bin --only pid,pcb-s", 4, "pid,pcb-serial,\n"},
+      {"set b.bin pid=X hw-r", 4, "hw-rev=\n"},
+  };
+  for (const auto &c : cases) {
+    write_file(driver, "cd " + dir.path("") + "; source " + script + "; COMP_WORDS=(idprom " +
+                           c.words + "); COMP_CWORD=" + std::to_string(c.word) +
+                           "; _idprom 2>/dev/null; printf '%s\\n' \"${COMPREPLY[@]}\"\n");
+    std::FILE *bash = ::popen(("bash " + driver).c_str(), "r");
+    ASSERT_NE(bash, nullptr);
+    std::string offered;
+    for (int ch; (ch = std::fgetc(bash)) != EOF;) offered += static_cast<char>(ch);
+    ::pclose(bash);
+    EXPECT_EQ(offered, c.offered) << c.words;
+  }
+  EXPECT_NE(run_tool({"completion", "fish"}).out.find("-l mac-format -a 'dotted colon plain'"),
+            std::string::npos);
 }
 
 }  // namespace

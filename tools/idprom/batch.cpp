@@ -4,6 +4,7 @@
 #include <CLI/CLI.hpp>
 #include <algorithm>
 #include <iostream>
+#include <iterator>
 
 namespace idprom::tool {
 namespace {
@@ -59,7 +60,8 @@ void add_mac_format_flag(CLI::App &sub, OutputFlags &flags) {
                  "MAC addresses as 0200.0000.0100 (dotted), 02:00:00:00:01:00 (colon) or "
                  "020000000100 (plain)")
       ->type_name("dotted|colon|plain")
-      ->check(CLI::IsMember({"dotted", "colon", "plain"}))
+      ->check(CLI::IsMember(std::vector<std::string>(std::begin(kMacFormNames),
+                                                     std::end(kMacFormNames))))
       ->capture_default_str();
 }
 

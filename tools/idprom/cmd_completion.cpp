@@ -1,11 +1,14 @@
-// completion: shell scripts that complete commands, their options and type
-// names, generated from the command table and the one type table.
+// completion: shell scripts that complete commands, their options, type
+// names and option values, generated from the command table, the one type
+// table, the chip table and the MAC address forms.
 #include <CLI/CLI.hpp>
 #include <iostream>
 
 #include "base/errors.hpp"
 #include "command.hpp"
 #include "common.hpp"
+#include "i2c/part.hpp"
+#include "model/macaddr.hpp"
 #include "model/types.hpp"
 
 namespace idprom::tool {
@@ -42,6 +45,20 @@ std::string type_names() {
   return out;
 }
 
+// Options whose values are words of a table, and those words.
+struct Valued {
+  std::string option;
+  std::string words;
+};
+
+std::vector<Valued> valued_options() {
+  std::string chips, forms;
+  for (const i2c::Part &p : i2c::kChips) chips += (chips.empty() ? "" : " ") + std::string(p.name);
+  for (const char *name : kMacFormNames) forms += (forms.empty() ? "" : " ") + std::string(name);
+  const std::string types = type_names();
+  return {{"--chip", chips}, {"--mac-format", forms}, {"--type", types}, {"-t", types}};
+}
+
 // Single quotes for the shells: ' becomes '\''.
 std::string quoted(const std::string &text) {
   std::string out = "'";
@@ -67,16 +84,24 @@ void bash(const std::vector<Completed> &commands) {
                "  case ${COMP_WORDS[1]} in\n";
   for (const Completed &c : commands)
     std::cout << "    " << c.name << ") opts=" << quoted(c.options) << " ;;\n";
+  std::cout << "  esac\n"
+               "  case $prev in\n";
+  for (const Valued &v : valued_options())
+    std::cout << "    " << v.option << ") COMPREPLY=($(compgen -W " << quoted(v.words)
+              << " -- \"$cur\")); return ;;\n";
+  // A list after --only or --except: the type after the last comma.
   std::cout
-      << "  esac\n"
-         "  case $prev in\n"
-         "    --only|--except) COMPREPLY=($(compgen -W \"$types\" -- \"$cur\")); return ;;\n"
+      << "    --only|--except) local pre=; [[ $cur == *,* ]] && pre=${cur%,*},; compopt -o "
+         "nospace; COMPREPLY=($(compgen -P \"$pre\" -S , -W \"$types\" -- \"${cur##*,}\")); "
+         "return ;;\n"
          "    --set) compopt -o nospace; COMPREPLY=($(compgen -S = -W \"$types\" -- \"$cur\")); "
          "return ;;\n"
          "  esac\n"
          "  if [[ $cur == -* ]]; then COMPREPLY=($(compgen -W \"$opts\" -- \"$cur\")); return; fi\n"
          "  case ${COMP_WORDS[1]} in\n"
-         "    get|delete) if [ \"$COMP_CWORD\" -eq 3 ]; then COMPREPLY=($(compgen -W \"$types\" -- "
+         "    get) if [ \"$COMP_CWORD\" -ge 3 ]; then COMPREPLY=($(compgen -W \"$types\" -- "
+         "\"$cur\") $(compgen -f -- \"$cur\")); return; fi ;;\n"
+         "    delete) if [ \"$COMP_CWORD\" -eq 3 ]; then COMPREPLY=($(compgen -W \"$types\" -- "
          "\"$cur\")); return; fi ;;\n"
          "    set) if [ \"$COMP_CWORD\" -ge 3 ]; then compopt -o nospace; COMPREPLY=($(compgen -S "
          "= -W \"$types\" -- \"$cur\")); return; fi ;;\n"
@@ -106,13 +131,16 @@ void zsh(const std::vector<Completed> &commands) {
   for (const Completed &c : commands)
     std::cout << "    " << c.name << ") opts=(" << c.options << ") ;;\n";
   std::cout << "  esac\n"
-               "  case $words[CURRENT-1] in\n"
-               "    --only|--except) compadd -a types; return ;;\n"
+               "  case $words[CURRENT-1] in\n";
+  for (const Valued &v : valued_options())
+    std::cout << "    " << v.option << ") compadd " << v.words << "; return ;;\n";
+  std::cout << "    --only|--except) compset -P '*,'; compadd -S , -q -a types; return ;;\n"
                "    --set) compadd -S = -a types; return ;;\n"
                "  esac\n"
                "  if [[ $PREFIX == -* ]]; then compadd -a opts; return; fi\n"
                "  case $words[2] in\n"
-               "    get|delete) (( CURRENT == 4 )) && { compadd -a types; return; } ;;\n"
+               "    get) (( CURRENT >= 4 )) && { compadd -a types; _files; return; } ;;\n"
+               "    delete) (( CURRENT == 4 )) && { compadd -a types; return; } ;;\n"
                "    set) (( CURRENT >= 4 )) && { compadd -S = -a types; return; } ;;\n"
                "    help|completion) _describe command commands; compadd bash zsh fish; return ;;\n"
                "  esac\n"
@@ -134,6 +162,17 @@ void fish(const std::vector<Completed> &commands) {
                 << (o.starts_with("--") ? "-l " + o.substr(2) : "-s " + o.substr(1)) << "\n";
       at = end + 1;
     }
+  }
+  for (const Valued &v : valued_options()) {
+    std::string users;  // the commands that declare the option
+    for (const Completed &c : commands) {
+      if ((" " + c.options + " ").find(" " + v.option + " ") != std::string::npos)
+        users += " " + c.name;
+    }
+    const std::string flag =
+        v.option.starts_with("--") ? "-l " + v.option.substr(2) : "-s " + v.option.substr(1);
+    std::cout << "complete -c idprom -x -n '__fish_seen_subcommand_from" << users << "' " << flag
+              << " -a " << quoted(v.words) << "\n";
   }
   const std::string types = quoted(type_names());
   std::cout
