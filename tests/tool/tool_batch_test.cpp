@@ -1,5 +1,5 @@
-// Several images in one run, JSON Lines, JSON errors, MAC text forms and
-// what get --int prints, through the binary.
+// Several images in one run, JSON Lines, JSON errors and MAC text forms,
+// through the binary.
 #include <gtest/gtest.h>
 
 #include <algorithm>
@@ -8,8 +8,6 @@
 
 #include "idprom.hpp"
 #include "run_tool.hpp"
-#include "base/errors.hpp"
-#include "model/types.hpp"
 
 using namespace idprom::test;
 
@@ -100,35 +98,6 @@ TEST(ToolBatch, MacFormsAndCount) {
   EXPECT_EQ(all.out.substr(all.out.size() - 30), "0200.0000.013e\n0200.0000.013f\n");
   const Outcome j = run_tool({"show", kSample, "--json", "--mac-format", "colon"});
   EXPECT_NE(j.out.find("\"text\": \"02:00:00:00:01:00\""), std::string::npos);
-}
-
-// Every fixed-size integer type: what get --int prints, set stores back
-// byte for byte.
-TEST(ToolBatch, GetIntReadsBackThroughSet) {
-  Scratch dir;
-  const std::string img = dir.path("a"), copy = dir.path("b");
-  ASSERT_EQ(run_tool({"new", img, "--size", "256"}).status, 0);
-  ASSERT_EQ(run_tool({"new", copy, "--size", "256"}).status, 0);
-  std::vector<std::string> set = {"set", img}, get = {"get", img, "--int"};
-  for (const auto &row : idprom::tool::type_table()) {
-    if (idprom::is_variable(row.code) || !idprom::lookup_is_integer(row.code)) continue;
-    const std::string code = idprom::tool::hex(row.code);
-    // 9a3c5e71 cut to the width: hex digits that do not read as decimal.
-    set.push_back(code + "=hex:" + std::string("9a3c5e71").substr(0, 2 * idprom::fixed_width(row.code)));
-    get.push_back(code);
-  }
-  ASSERT_GT(get.size(), 20U);
-  ASSERT_EQ(run_tool(set).status, 0);
-  const Outcome printed = run_tool(get);
-  ASSERT_EQ(printed.status, 0) << printed.err;
-  std::istringstream lines(printed.out);
-  std::vector<std::string> back = {"set", copy};
-  std::string line;
-  for (size_t i = 3; i < get.size() && std::getline(lines, line); ++i)
-    back.push_back(get[i] + "=" + line);
-  ASSERT_EQ(run_tool(back).status, 0);
-  EXPECT_EQ(read_file(copy), read_file(img));
-  EXPECT_EQ(run_tool({"get", img, "--int", "controller-type"}).out, "0x9a3c\n");
 }
 
 }  // namespace

@@ -231,7 +231,6 @@ TEST(ToolValuesRoundTrip, GetIntAndListingTextReadBack) {
             0);
   EXPECT_EQ(run_tool({"get", img, "--hex", "deviation-n"}).out, "fffffffb\n");  // listed as -5
   EXPECT_EQ(run_tool({"get", img, "hw-rev"}).out, "1.2\n");
-  EXPECT_EQ(run_tool({"get", img, "--int", "hw-rev"}).out, "0x0102\n");
   EXPECT_EQ(run_tool({"get", img, "power"}).out, "41\n");
   const std::string desc = dir.path("d.json");
   write_file(desc, std::string("{\"size\": 64,\n \"entries\": [{\"type\": 1 \"value\": \"3\"}]}"));
@@ -345,8 +344,7 @@ TEST(ToolMisc, ManualHelpAndCompletionFollowTheCommandTable) {
 
 
 // The --json of the commands that print a table or a run's result: one
-// object a line, members and values exact; program's units are the
-// manifest's lines.
+// object a line, members and values exact.
 TEST(ToolMisc, JsonShapes) {
   Scratch dir;
   const std::string out = dir.path("lot");
@@ -357,9 +355,6 @@ TEST(ToolMisc, JsonShapes) {
   } cases[] = {
       {{"chips", "--json"}, 1,
        R"({"chip":"24c02","size":256,"page_size":8,"address_width":1,"write_cycle_ms":10})"},
-      {{"types", "--json"}, 13,
-       R"({"code":65,"type_hex":"0x41","name":"hw-rev","label":"Hardware Revision",
-           "class":"2-byte","length_word":"2"})"},
       {{"checksum", "--json", kSample, "--range", "0:16"}, 0,
        R"({"file":")" + kSample +
            R"(","offset":0,"length":16,"checksum":"0xf6dc6cca","crc16":"0x54df"})"},
@@ -376,10 +371,6 @@ TEST(ToolMisc, JsonShapes) {
     for (size_t i = 0; i <= c.line; ++i) std::getline(lines, line);
     EXPECT_EQ(nlohmann::json::parse(line), nlohmann::json::parse(c.json)) << c.args[0];
   }
-  const Outcome again = run_tool({"program", "--json", kSample, "--count", "1", "--out", out,
-                                  "--force"});
-  EXPECT_EQ(nlohmann::json::parse(again.out)["units"][0],
-            nlohmann::json::parse(slurp(out + "/manifest.jsonl")));
 }
 
 // Completion offers the tables' words: chip names, MAC forms, and type
@@ -413,8 +404,6 @@ TEST(ToolMisc, CompletionOffersTheTablesWords) {
     ::pclose(bash);
     EXPECT_EQ(offered, c.offered) << c.words;
   }
-  EXPECT_NE(run_tool({"completion", "fish"}).out.find("-l mac-format -a 'dotted colon plain'"),
-            std::string::npos);
 }
 
 }  // namespace
