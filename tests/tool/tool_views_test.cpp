@@ -58,6 +58,7 @@ struct EditCase {
   const char *err;  // a part of standard error
   int runs;
   const char *serial;  // what the image holds afterwards; null: unchanged, untouched
+  bool window = false;  // the image lies at offset 16 of a larger file
 };
 
 TEST(Edit, ScriptedEditors) {
@@ -66,6 +67,8 @@ TEST(Edit, ScriptedEditors) {
       {":", 0, "no change; nothing was written\n", "", 1, nullptr},
       {"sed -i '%s' \"$1\"", 0, "set PCB Serial Number (0xc1)\nchanged: offset 0x000a, 11 bytes\n",
        "", 1, "SN000000042"},
+      {"sed -i '%s' \"$1\"", 0, "set PCB Serial Number (0xc1)\nchanged: offset 0x000a, 11 bytes\n",
+       "", 1, "SN000000042", true},
       // invalid, then saved again as reopened (the error comments aside)
       {"[ $N = 0 ] && echo '{\"size\": 256, \"entries\": [' > \"$1\"; :", 2, "",
        "the text ends before the JSON is complete (a missing } or ]?); the description came back "
@@ -82,7 +85,12 @@ TEST(Edit, ScriptedEditors) {
     ::unsetenv("TMPDIR");  // the last case's folder is gone
     Scratch dir;
     const std::string image = dir.path("board.bin"), script = dir.path("editor.sh");
-    write_file(image, read_file(kSample));
+    const Bytes lead(c.window ? 16 : 0, 0xAA);
+    const auto with_lead = [&](Bytes b) {
+      b.insert(b.begin(), lead.begin(), lead.end());
+      return b;
+    };
+    write_file(image, with_lead(read_file(kSample)));
     char body[512];
     std::snprintf(body, sizeof body, c.script, kSerial);
     write_file(script, "N=$(ls " + dir.path("seen") + "* 2>/dev/null | wc -l); cp \"$1\" " +
@@ -94,7 +102,8 @@ TEST(Edit, ScriptedEditors) {
     ::setenv("XDG_STATE_HOME", dir.path("state").c_str(), 1);
     struct stat before {}, after {};
     ::stat(image.c_str(), &before);
-    const Outcome r = run_tool({"edit", image});
+    const Outcome r = c.window ? run_tool({"edit", image, "--offset", "16", "--length", "256"})
+                               : run_tool({"edit", image});
     ::stat(image.c_str(), &after);
     EXPECT_EQ(r.status, c.status) << c.script << r.err;
     EXPECT_EQ(r.out, c.out) << c.script;
@@ -107,7 +116,7 @@ TEST(Edit, ScriptedEditors) {
     }
     if (c.serial == nullptr) {
       EXPECT_TRUE(std::filesystem::is_empty(dir.path("tmp")));
-      EXPECT_EQ(read_file(image), read_file(kSample)) << c.script;
+      EXPECT_EQ(read_file(image), with_lead(read_file(kSample))) << c.script;
       EXPECT_EQ(after.st_ino, before.st_ino);
       EXPECT_EQ(after.st_mtim.tv_nsec, before.st_mtim.tv_nsec);
       EXPECT_FALSE(std::filesystem::exists(dir.path("state"))) << "a backup of nothing";
@@ -115,7 +124,7 @@ TEST(Edit, ScriptedEditors) {
     }
     Bytes expected = read_file(kSample);
     std::copy_n(c.serial, std::strlen(c.serial), expected.begin() + 0x0A);
-    EXPECT_EQ(read_file(image), expected) << c.script;
+    EXPECT_EQ(read_file(image), with_lead(expected)) << c.script;
     // The edited text is kept only when it was not written, in the file named.
     const size_t kept = r.err.find(dir.path("tmp/idprom-edit-"));
     EXPECT_EQ(kept != std::string::npos, c.status != 0);
