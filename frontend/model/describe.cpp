@@ -25,7 +25,9 @@ std::string hex_crc(std::span<const uint8_t> bytes) {
   return hex(crc, 4).substr(2);
 }
 
-ordered entry_json(const ImageView &view, const Entry &e, MacForm form) {
+}  // namespace
+
+ordered describe_entry(const ImageView &view, const Entry &e, MacForm form) {
   ordered out;
   out["offset"] = e.offset;
   out["type"] = e.type;
@@ -40,6 +42,8 @@ ordered entry_json(const ImageView &view, const Entry &e, MacForm form) {
   out["hex_crc"] = hex_crc(e.value);
   return out;
 }
+
+namespace {
 
 // Bytes after the end marker, when they are not all 0xff filler.
 std::optional<Bytes> tail_of(const ImageView &view, const Layout &layout) {
@@ -241,7 +245,7 @@ ordered describe(const ImageView &view, MacForm form) {
   out["free"] = view.size() - layout.used;
   out["end_marker"] = layout.end_marker ? ordered(*layout.end_marker) : ordered(nullptr);
   out["entries"] = ordered::array();
-  for (const Entry &e : view) out["entries"].push_back(entry_json(view, e, form));
+  for (const Entry &e : view) out["entries"].push_back(describe_entry(view, e, form));
   if (const auto tail = tail_of(view, layout)) out["tail"] = hex_string(*tail);
   if (layout.malformed_at) {
     out["malformed"] = {{"offset", *layout.malformed_at},

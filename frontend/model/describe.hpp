@@ -41,6 +41,9 @@ namespace idprom::tool {
 
 // MAC addresses in "text" take `form` (build reads every form back).
 nlohmann::ordered_json describe(const ImageView &view, MacForm form = MacForm::kDotted);
+// One entry's object in "entries".
+nlohmann::ordered_json describe_entry(const ImageView &view, const Entry &entry,
+                                      MacForm form = MacForm::kDotted);
 
 // Parses the text of a description; a syntax error is reported with its
 // line and column.  Throws Failure (usage) naming `source`.

@@ -8,6 +8,7 @@
 #include "batch.hpp"
 #include "command.hpp"
 #include "common.hpp"
+#include "model/annotate.hpp"
 #include "model/fields.hpp"
 
 namespace idprom::tool {
@@ -19,11 +20,21 @@ constexpr uint32_t kMaxDump = 65520;
 struct DumpOptions {
   std::string image;
   bool ascii = false;
+  bool fields = false;
+  OutputFlags output;
   ImageFlags image_flags;
 };
 
 int run_dump(const DumpOptions &o) {
   const Loaded image = load_image(o.image, o.image_flags);
+  if (o.fields) {
+    if (o.output.json)
+      std::cout << annotated_json(image.view(), o.output.mac_form()).dump(2) << '\n';
+    else
+      std::cout << annotated_text(image.view());
+    throw_if_malformed(image);
+    return kExitOk;
+  }
   if (!o.ascii) {
     std::cout << as_lines(image.view().dump());
     throw_if_malformed(image);
@@ -167,7 +178,15 @@ int run_checksum(const ChecksumOptions &o) {
 
 void declare_dump(CLI::App &d, DumpOptions &dump) {
   d.add_option("IMAGE", dump.image, "Image file, or - for standard input")->required();
-  d.add_flag("--ascii", dump.ascii, "Every byte, upper-case hex with a text column");
+  auto *ascii = d.add_flag("--ascii", dump.ascii, "Every byte, upper-case hex with a text column");
+  auto *fields = d.add_flag("--fields", dump.fields,
+                            "Every byte annotated entry by entry: header, value, type, label, "
+                            "value text; end marker, filler and where the list breaks");
+  fields->excludes(ascii);
+  add_json_flag(d, dump.output, "With --fields: the same as JSON");
+  add_mac_format_flag(d, dump.output);
+  d.get_option("--json")->needs(fields);
+  d.get_option("--mac-format")->needs(d.get_option("--json"));
   add_image_flags(d, dump.image_flags);
 }
 
@@ -188,7 +207,8 @@ void declare_checksum(CLI::App &s, ChecksumOptions &sum) {
 }  // namespace
 
 extern const Command kDump = command<DumpOptions, declare_dump, run_dump>(
-    "dump", "Hex dump: the used part, or --ascii the whole image", "IMAGE");
+    "dump", "Hex dump: the used part, --ascii the whole image, --fields annotated by entry",
+    "IMAGE");
 extern const Command kCheck = command<BatchOptions, declare_batch, run_check>(
     "check", "Validate images; name each one's first problem and its offset", "IMAGE...");
 extern const Command kInfo = command<BatchOptions, declare_batch, run_info>(

@@ -5,8 +5,9 @@
 
 namespace idprom::tool {
 
-extern const Command kShow, kGet, kSet, kDelete, kNew, kBuild, kDump, kCheck, kInfo, kChecksum,
-    kDiff, kMacs, kTypes, kBackups, kRestore, kProgram, kVerify, kCompletion, kHelp, kChips;
+extern const Command kShow, kGet, kSet, kDelete, kNew, kBuild, kEdit, kDump, kCheck, kInfo,
+    kChecksum, kDiff, kMacs, kTypes, kBackups, kRestore, kProgram, kVerify, kCompletion, kHelp,
+    kChips;
 
 namespace {
 
@@ -18,6 +19,7 @@ constexpr const Command *kCommands[] = {
     &kDelete,
     &kNew,
     &kBuild,
+    &kEdit,
     &kDump,
     &kCheck,
     &kInfo,
