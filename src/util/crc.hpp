@@ -25,6 +25,10 @@ uint32_t sum_words_parallel(uint32_t sum, const uint8_t *words, uint32_t count) 
 #define IDPROM_CRC16_FOLD 0
 #endif
 
+// The rotate-and-add sum in 256-bit registers where the processor has them
+// (crc32_words.cpp): the same builds as the folding.
+#define IDPROM_CRC32_WIDE IDPROM_CRC16_FOLD
+
 #if IDPROM_CRC16_FOLD
 // Folds the `blocks` 16-byte blocks at p (at least one) into 16 bytes at
 // out whose CRC from 0 equals the blocks' CRC from 0, and returns the end of
