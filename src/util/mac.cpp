@@ -1,25 +1,33 @@
 // MAC address text: the hex-digit decoder, the dotted writer and the reader
 // of dotted, colon and plain text.
 #include <algorithm>
+#include <array>
 #include <cstring>
 
 #include "idprom.h"
 
 namespace {
 
-// idprom_actoh's body, which idprom_macbuf_r calls directly: a call to the
-// exported, interposable function would go through the PLT, twelve times
-// per address.
-int32_t hex_value(char ch) noexcept {
-  if (ch >= '0' && ch <= '9') return ch - '0';
-  if (ch >= 'a' && ch <= 'f') return ch - 'a' + 10;
-  if (ch >= 'A' && ch <= 'F') return ch - 'A' + 10;
-  return -1;
-}
+// Hex digit values by character, 0xFF for every other character: the
+// decoder of idprom_actoh and of idprom_macbuf_r, which uses it directly (a
+// call to the exported, interposable function would go through the PLT,
+// twelve times per address).
+constexpr std::array<uint8_t, 256> kDigitValue = [] {
+  std::array<uint8_t, 256> t{};
+  for (auto &v : t) v = 0xFF;
+  for (int i = 0; i < 10; ++i) t['0' + i] = static_cast<uint8_t>(i);
+  for (int i = 0; i < 6; ++i) t['a' + i] = t['A' + i] = static_cast<uint8_t>(10 + i);
+  return t;
+}();
+
+uint8_t digit_value(char ch) noexcept { return kDigitValue[static_cast<unsigned char>(ch)]; }
 
 }  // namespace
 
-extern "C" IDPROM_API int32_t idprom_actoh(char ch) noexcept { return hex_value(ch); }
+extern "C" IDPROM_API int32_t idprom_actoh(char ch) noexcept {
+  const uint8_t v = digit_value(ch);
+  return v == 0xFF ? -1 : v;
+}
 
 // Each pair is formatted at its own place with the caller's bound, as
 // snprintf(place, size, "%02x") would: the first bound - 1 of its two
@@ -28,9 +36,22 @@ extern "C" IDPROM_API int32_t idprom_actoh(char ch) noexcept { return hex_value(
 // write inside the pair's three bytes whatever size says.  The dot goes
 // over the terminator, third byte of the pair's place, so it is stored only
 // when that byte lies inside the bound: a size below 3 stores no dot.
+// A whole six-byte address, the usual call, is written straight through.
 extern "C" IDPROM_API char *idprom_macstring_r(const uint8_t *mac, int32_t length, char *buf,
                                                int32_t size) noexcept {
   constexpr char kHex[] = "0123456789abcdef";
+  if (length == 6 && size >= 3) {
+    //  0 1 2 3 4 5 6 7 8 9 10 11 12 13 14
+    //  h l h l . h l h l . h  l  h  l  \0
+    constexpr int kAt[6] = {0, 2, 5, 7, 10, 12};
+    for (int i = 0; i < 6; ++i) {
+      buf[kAt[i]] = kHex[mac[i] >> 4];
+      buf[kAt[i] + 1] = kHex[mac[i] & 0xF];
+    }
+    buf[4] = buf[9] = '.';
+    buf[14] = '\0';
+    return buf;
+  }
   const auto bound = static_cast<size_t>(std::clamp<int32_t>(size, 0, 3));
   char *out = buf;
   for (int32_t i = 0; i < length; ++i) {
@@ -58,25 +79,32 @@ constexpr MacForm kDotted{{0, 2, 5, 7, 10, 12}, 14};
 constexpr MacForm kColon{{0, 3, 6, 9, 12, 15}, 17};
 constexpr MacForm kPlain{{0, 2, 4, 6, 8, 10}, 12};
 
-// strlen bounded by limit (strnlen is POSIX, not standard C++).
-size_t bounded_length(const char *text, size_t limit) noexcept {
+// The form and the number of characters ahead of the terminator, up to
+// the form's need, in one pass: the first "." decides, else any ":".  A
+// text longer than the colon form is searched on for a "." only past it.
+const MacForm &form_of(const char *text, size_t *length) noexcept {
   size_t n = 0;
-  while (n < limit && text[n] != '\0') ++n;
-  return n;
+  bool colon = false;
+  for (; n < kColon.chars && text[n] != '\0'; ++n) {
+    if (text[n] == '.') {
+      while (n < kDotted.chars && text[n] != '\0') ++n;
+      *length = std::min(n, kDotted.chars);
+      return kDotted;
+    }
+    colon |= text[n] == ':';
+  }
+  const bool more = n == kColon.chars;
+  const bool dotted = more && std::strchr(text + n, '.') != nullptr;
+  colon = colon || (more && std::strchr(text + n, ':') != nullptr);
+  const MacForm &form = dotted ? kDotted : colon ? kColon : kPlain;
+  *length = std::min(n, form.chars);
+  return form;
 }
 
-const MacForm &form_of(const char *text) noexcept {
-  if (std::strchr(text, '.') != nullptr) return kDotted;
-  if (std::strchr(text, ':') != nullptr) return kColon;
-  return kPlain;
-}
-
-// Two digits as one byte, unvalidated: -1 from a non-hex character sets all
-// the bits it reaches, so "zz" and "5z" give 0xFF and "z5" gives 0xF5.
+// Two digits as one byte, unvalidated: 0xFF from a non-hex character sets
+// all the bits it reaches, so "zz" and "5z" give 0xFF and "z5" gives 0xF5.
 uint8_t pair_value(char hi, char lo) noexcept {
-  const auto h = static_cast<uint32_t>(hex_value(hi));
-  const auto l = static_cast<uint32_t>(hex_value(lo));
-  return static_cast<uint8_t>(h << 4 | l);
+  return static_cast<uint8_t>(digit_value(hi) << 4 | digit_value(lo));
 }
 
 }  // namespace
@@ -85,8 +113,12 @@ uint8_t pair_value(char hi, char lo) noexcept {
 // terminator: a text shorter than its form reads as if padded with non-hex
 // characters (the terminator itself is one).
 extern "C" IDPROM_API void idprom_macbuf_r(const char *text, uint8_t *mac) noexcept {
-  const MacForm &form = form_of(text);
-  const size_t n = bounded_length(text, form.chars);
+  size_t n = 0;
+  const MacForm &form = form_of(text, &n);
+  if (n == form.chars) {
+    for (size_t i = 0; i < 6; ++i) mac[i] = pair_value(text[form.first[i]], text[form.first[i] + 1]);
+    return;
+  }
   const auto at = [&](size_t pos) { return pos < n ? text[pos] : '\0'; };
   for (size_t i = 0; i < 6; ++i) mac[i] = pair_value(at(form.first[i]), at(form.first[i] + 1));
 }
