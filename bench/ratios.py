@@ -77,7 +77,8 @@ def best(report):
     for b in report["benchmarks"]:
         if b.get("run_type", "iteration") != "iteration" or b.get("error_occurred"):
             continue
-        name = b.get("run_name", b["name"])
+        # processes are timed by hand: "BM_True/manual_time" is BM_True
+        name = b.get("run_name", b["name"]).removesuffix("/manual_time")
         if name not in got or rate(b) > rate(got[name]):
             got[name] = b
     return got
