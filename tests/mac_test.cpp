@@ -83,6 +83,9 @@ TEST(Mac, RandomRoundTrip) {
     for (auto &b : mac) b = static_cast<uint8_t>(rng());
     char dotted[15], colon[18], plain[13];
     idprom_macstring_r(mac.data(), 6, dotted, 15);
+    char want[16];
+    std::snprintf(want, sizeof want, "%02x%02x.%02x%02x.%02x%02x", mac[0], mac[1], mac[2], mac[3], mac[4], mac[5]);
+    ASSERT_EQ(std::memcmp(dotted, want, 15), 0) << want;  // lower case, terminated
     std::snprintf(colon, sizeof colon, "%02x:%02X:%02x:%02X:%02x:%02X", mac[0], mac[1], mac[2], mac[3], mac[4], mac[5]);
     std::snprintf(plain, sizeof plain, "%02X%02x%02X%02x%02X%02x", mac[0], mac[1], mac[2], mac[3], mac[4], mac[5]);
     for (const char *text : {dotted, colon, plain}) ASSERT_EQ(read_mac(text), mac) << text;

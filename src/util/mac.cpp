@@ -2,6 +2,7 @@
 // of dotted, colon and plain text.
 #include <algorithm>
 #include <array>
+#include <bit>
 #include <cstring>
 
 #include "idprom.h"
@@ -17,12 +18,41 @@ namespace {
 constexpr std::array<uint8_t, 256> kDigitValue = [] {
   std::array<uint8_t, 256> t{};
   for (auto &v : t) v = 0xFF;
-  for (int i = 0; i < 10; ++i) t['0' + i] = static_cast<uint8_t>(i);
-  for (int i = 0; i < 6; ++i) t['a' + i] = t['A' + i] = static_cast<uint8_t>(10 + i);
+  for (size_t i = 0; i < 10; ++i) t['0' + i] = static_cast<uint8_t>(i);
+  for (size_t i = 0; i < 6; ++i) t['a' + i] = t['A' + i] = static_cast<uint8_t>(10 + i);
   return t;
 }();
 
 uint8_t digit_value(char ch) noexcept { return kDigitValue[static_cast<uint8_t>(ch)]; }
+
+// Four bytes, the first in the low byte of `bytes`, as eight lower-case hex
+// digits in a little-endian word, the first byte's high digit first: each
+// byte spread to 16 bits, its nibbles to one byte each, and every nibble
+// turned into its digit at once ('0' + n, plus 39 more from 10 on).
+uint64_t hex_digits(uint32_t bytes) noexcept {
+  uint64_t y = bytes;
+  y = (y | y << 16) & 0x0000FFFF0000FFFFULL;
+  y = (y | y << 8) & 0x00FF00FF00FF00FFULL;
+  const uint64_t n = (y >> 4 & 0x000F000F000F000FULL) | (y & 0x000F000F000F000FULL) << 8;
+  const uint64_t letters = (n + 0x0606060606060606ULL) >> 4 & 0x0101010101010101ULL;
+  return n + 0x3030303030303030ULL + letters * ('a' - '0' - 10);
+}
+
+// A six-byte address as its 14 characters and terminator, in two
+// overlapping 8-byte stores (little-endian hosts):
+//   buf  0  1  2  3  4  5  6  7  8  9 10 11 12 13 14
+//        c0 c1 c2 c3 .  c4 c5 c6 c7 .  d0 d1 d2 d3 \0
+//        [------- first -------]
+//                             [------- second -------]
+void write_address(const uint8_t *mac, char *buf) noexcept {
+  const uint64_t c = hex_digits(static_cast<uint32_t>(mac[0] | mac[1] << 8 | mac[2] << 16) |
+                                static_cast<uint32_t>(mac[3]) << 24);
+  const uint64_t d = hex_digits(static_cast<uint32_t>(mac[4] | mac[5] << 8)) & 0xFFFFFFFF;
+  const uint64_t first = (c & 0xFFFFFFFF) | uint64_t{'.'} << 32 | (c >> 32) << 40;
+  const uint64_t second = c >> 48 | uint64_t{'.'} << 16 | d << 24;
+  std::memcpy(buf, &first, 8);
+  std::memcpy(buf + 7, &second, 8);
+}
 
 }  // namespace
 
@@ -38,21 +68,15 @@ extern "C" IDPROM_API int32_t idprom_actoh(char ch) noexcept {
 // write inside the pair's three bytes whatever size says.  The dot goes
 // over the terminator, third byte of the pair's place, so it is stored only
 // when that byte lies inside the bound: a size below 3 stores no dot.
-// A whole six-byte address, the usual call, is written straight through.
+// A whole six-byte address, the usual call, is written in two stores.
 extern "C" IDPROM_API char *idprom_macstring_r(const uint8_t *mac, int32_t length, char *buf,
                                                int32_t size) noexcept {
   constexpr char kHex[] = "0123456789abcdef";
-  if (length == 6 && size >= 3) {
-    //  0 1 2 3 4 5 6 7 8 9 10 11 12 13 14
-    //  h l h l . h l h l . h  l  h  l  \0
-    constexpr int kAt[6] = {0, 2, 5, 7, 10, 12};
-    for (int i = 0; i < 6; ++i) {
-      buf[kAt[i]] = kHex[mac[i] >> 4];
-      buf[kAt[i] + 1] = kHex[mac[i] & 0xF];
+  if constexpr (std::endian::native == std::endian::little) {
+    if (length == 6 && size >= 3) {
+      write_address(mac, buf);
+      return buf;
     }
-    buf[4] = buf[9] = '.';
-    buf[14] = '\0';
-    return buf;
   }
   const auto bound = static_cast<size_t>(std::clamp<int32_t>(size, 0, 3));
   char *out = buf;
