@@ -2,7 +2,8 @@
 # Installs the Debian packages a build needs, when they are missing.
 #   scripts/deps.sh build   compiler, CMake, Ninja, GoogleTest, CLI11, nlohmann-json, libgpiod, RE2,
 #                           pybind11 and Python's headers, pytest, setuptools and wheel
-#   scripts/deps.sh bench   the build set plus Google Benchmark, Boost and valgrind
+#   scripts/deps.sh bench   the build set plus Google Benchmark, Boost, valgrind, and hexdump
+#                           and xxd (the dump's peers)
 #   scripts/deps.sh kernel  the build set plus Debian's kernel, QEMU, static busybox and cpio
 #                           (the kernel test)
 #   scripts/deps.sh ci      all of the above plus what CI's extra checks use
@@ -13,7 +14,7 @@ kernel="$build linux-image-amd64 qemu-system-x86 busybox-static cpio xz-utils"
 ci="$kernel clang libclang-rt-14-dev gcovr valgrind cppcheck clang-tidy libbenchmark-dev libboost-dev dpkg-dev file man-db
   g++-i686-linux-gnu g++-s390x-linux-gnu qemu-user-static gcc-arm-none-eabi libnewlib-arm-none-eabi
   libstdc++-arm-none-eabi-newlib"
-bench="$build libbenchmark-dev libboost-dev valgrind python3"
+bench="$build libbenchmark-dev libboost-dev valgrind python3 bsdextrautils xxd"
 case "${1:-build}" in
   build) want=$build ;;
   bench) want=$bench ;;

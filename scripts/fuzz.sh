@@ -5,7 +5,7 @@
 #   scripts/fuzz.sh [SECONDS] [HARNESS...]   each harness for SECONDS (default 60)
 #   FUZZ_RUNS=N scripts/fuzz.sh 0 [HARNESS...]   each harness for N executions
 #
-# HARNESS is decode, edit or print (default: every one built).  The
+# HARNESS is decode, edit, print or util (default: every one built).  The
 # seeds in fuzz/corpus/<harness>/ are only read; new inputs go to
 # build/fuzz/corpus/<harness>/ and any crashing input to
 # build/fuzz/artifacts/.  Exits non-zero on the first finding: a crash, a

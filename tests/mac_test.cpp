@@ -65,6 +65,8 @@ TEST(Mac, TextForms) {
       {"001a2b3c4d5e77", kMac},     // plain; nothing after the last pair is read
       {"z51a.2b3c.4d5e", {0xF5, 0x1A, 0x2B, 0x3C, 0x4D, 0x5E}},  // non-hex sets the bits it reaches
       {"00:", {0x00, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF}},
+      {"001a2b3c4d5e00112233.", {0x00, 0x1A, 0xB3, 0xC4, 0x5E, 0x00}},  // a dot past the colon form's end
+      {"001a2b3c4d5e00112233:", {0x00, 0xA2, 0x3C, 0xD5, 0x00, 0x12}},  // a colon there, no dot
   };
   for (const auto &c : cases) EXPECT_EQ(read_mac(c.text), c.mac) << c.text;
   // Every cut reads as if padded with non-hex, never past its terminator.
@@ -81,6 +83,9 @@ TEST(Mac, RandomRoundTrip) {
     for (auto &b : mac) b = static_cast<uint8_t>(rng());
     char dotted[15], colon[18], plain[13];
     idprom_macstring_r(mac.data(), 6, dotted, 15);
+    char want[16];
+    std::snprintf(want, sizeof want, "%02x%02x.%02x%02x.%02x%02x", mac[0], mac[1], mac[2], mac[3], mac[4], mac[5]);
+    ASSERT_EQ(std::memcmp(dotted, want, 15), 0) << want;  // lower case, terminated
     std::snprintf(colon, sizeof colon, "%02x:%02X:%02x:%02X:%02x:%02X", mac[0], mac[1], mac[2], mac[3], mac[4], mac[5]);
     std::snprintf(plain, sizeof plain, "%02X%02x%02X%02x%02X%02x", mac[0], mac[1], mac[2], mac[3], mac[4], mac[5]);
     for (const char *text : {dotted, colon, plain}) ASSERT_EQ(read_mac(text), mac) << text;

@@ -226,7 +226,7 @@ class Image:
     def fields(self) -> List[Field]:
         """Every entry in image order, up to the end marker (or the first
         entry that does not decode)."""
-        return [Field._make(t) for t in _idprom.fields(self._data)]
+        return _idprom.fields(self._data, Field)
 
     def __iter__(self) -> Iterator[Field]:
         return iter(self.fields())

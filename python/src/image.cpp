@@ -26,14 +26,24 @@ py::object none_if_empty(const std::string &text) {
   return text.empty() ? py::object(py::none()) : py::object(py::str(text));
 }
 
-// (offset, type, name, label, length, attribute, value, text) per entry.
-py::list fields(const py::bytes &data) {
+// A Field (offset, type, name, label, length, attribute, value, text) per
+// entry.  Field, a named tuple passed in from the package, is allocated
+// and filled here: no intermediate tuple and no Python-level constructor
+// per entry, which would cost more than the walk itself.
+py::list fields(const py::bytes &data, const py::type &field) {
+  auto *const cls = reinterpret_cast<PyTypeObject *>(field.ptr());
+  if (!PyType_IsSubtype(cls, &PyTuple_Type)) throw py::type_error("fields: expected a tuple type");
   const ImageView view(span_of(data));
   py::list out;
   for (const Entry &e : view) {
-    out.append(py::make_tuple(e.offset, e.type, none_if_empty(tool::type_name(e.type)),
-                              none_if_empty(tool::type_label(e.type)), e.length, e.attribute,
-                              bytes_of(e.value), tool::field_text(view, e)));
+    constexpr Py_ssize_t kItems = 8;
+    py::object items[kItems] = {py::int_(e.offset), py::int_(e.type), none_if_empty(tool::type_name(e.type)),
+                          none_if_empty(tool::type_label(e.type)), py::int_(e.length),
+                          py::int_(e.attribute), bytes_of(e.value), py::str(tool::field_text(view, e))};
+    auto f = py::reinterpret_steal<py::object>(cls->tp_alloc(cls, kItems));
+    if (!f) throw py::error_already_set();
+    for (Py_ssize_t i = 0; i < kItems; ++i) PyTuple_SET_ITEM(f.ptr(), i, items[i].release().ptr());
+    out.append(f);
   }
   return out;
 }
@@ -185,7 +195,7 @@ size_t walk_fields(const py::list &images) {
 }  // namespace
 
 void bind_image(py::module_ &m) {
-  m.def("fields", &fields, py::arg("data"));
+  m.def("fields", &fields, py::arg("data"), py::arg("field"));
   m.def("get_text", &get_text, py::arg("data"), py::arg("type"), py::arg("instance"));
   m.def("get", &get_data, py::arg("data"), py::arg("type"), py::arg("instance"));
   m.def("get_bytes", &get_bytes, py::arg("data"), py::arg("type"), py::arg("instance"));

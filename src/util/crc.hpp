@@ -17,6 +17,26 @@ uint32_t calculate_crc_words(uint32_t sum, const uint8_t *words, uint32_t count)
 // Exposed so that tests can hold it to the sequential form on short runs too.
 uint32_t sum_words_parallel(uint32_t sum, const uint8_t *words, uint32_t count) noexcept;
 
+// Carry-less folding for crc_16_buf (crc16_fold.cpp), on x86-64 only and
+// not in the small-CRC build; everywhere else the tables do all the work.
+#if !defined(IDPROM_SMALL_CRC) && defined(__x86_64__) && defined(__GNUC__)
+#define IDPROM_CRC16_FOLD 1
+#else
+#define IDPROM_CRC16_FOLD 0
+#endif
+
+// The rotate-and-add sum in 256-bit registers where the processor has them
+// (crc32_words.cpp): the same builds as the folding.
+#define IDPROM_CRC32_WIDE IDPROM_CRC16_FOLD
+
+#if IDPROM_CRC16_FOLD
+// Folds the `blocks` 16-byte blocks at p (at least one) into 16 bytes at
+// out whose CRC from 0 equals the blocks' CRC from 0, and returns the end of
+// the blocks; when the processor lacks carry-less multiplication it returns
+// p and writes nothing.
+const uint8_t *crc16_fold(const uint8_t *p, uint32_t blocks, uint8_t *out) noexcept;
+#endif
+
 // One byte of CRC-16 (0x1021, most significant bit first, nothing
 // reflected).  The eight shift-and-XOR steps of the definition fold into
 // five operations on the 16-bit value: with the data byte XORed into the

@@ -46,7 +46,12 @@ int run_dump(const DumpOptions &o) {
               << bytes.size() << " bytes\n";
     bytes = bytes.first(kMaxDump);
   }
-  std::cout << ImageView(bytes).enhanced_dump();
+  // Straight from the library to standard output, row by row through its
+  // buffer: no copy of the whole text in memory, whose fresh pages would
+  // cost more than formatting it.  std::cout shares that buffer; a failed
+  // write is left on it for main's check.
+  idprom_enhanced_dump(bytes.data(), static_cast<uint32_t>(bytes.size()));
+  if (std::fflush(stdout) != 0) std::cout.setstate(std::ios::badbit);
   throw_if_malformed(image);
   return kExitOk;
 }

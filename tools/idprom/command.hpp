@@ -8,6 +8,7 @@
 #include <functional>
 #include <memory>
 #include <span>
+#include <string_view>
 
 namespace idprom::tool {
 
@@ -51,7 +52,10 @@ constexpr Command command(const char *name, const char *help, const char *synops
 // Every command, in the order `idprom help` lists them.
 std::span<const Command *const> commands();
 
-// Adds every command to the parser.
-void attach_commands(CLI::App &app, Chosen &chosen);
+// Adds every command to the parser; or, when `only` names a command, that
+// one alone (with `help` and `completion`, which list the others, every
+// command).  Declaring one command's options instead of all of them is
+// most of what a short command's start-up saves.
+void attach_commands(CLI::App &app, Chosen &chosen, std::string_view only = {});
 
 }  // namespace idprom::tool

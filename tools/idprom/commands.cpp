@@ -41,8 +41,11 @@ constexpr const Command *kCommands[] = {
 
 std::span<const Command *const> commands() { return kCommands; }
 
-void attach_commands(CLI::App &app, Chosen &chosen) {
-  for (const Command *c : kCommands) c->attach(*app.add_subcommand(c->name, c->help), chosen);
+void attach_commands(CLI::App &app, Chosen &chosen, std::string_view only) {
+  // `help` and `completion` read the other commands from the parser.
+  const bool alone = !only.empty() && only != kHelp.name && only != kCompletion.name;
+  for (const Command *c : kCommands)
+    if (!alone || only == c->name) c->attach(*app.add_subcommand(c->name, c->help), chosen);
 }
 
 }  // namespace idprom::tool

@@ -36,6 +36,14 @@ std::vector<char *> with_default_command(int argc, char **argv) {
   return args;
 }
 
+// The command the arguments name, or empty (an option first, or none).
+std::string_view command_named(const std::vector<char *> &args) {
+  if (args.size() < 2) return {};
+  for (const idprom::tool::Command *c : idprom::tool::commands())
+    if (std::strcmp(c->name, args[1]) == 0) return c->name;
+  return {};
+}
+
 std::string failure_message(const CLI::App *, const CLI::Error &e) {
   return std::string("idprom: ") + e.what() + " (see `idprom help`)\n";
 }
@@ -50,10 +58,10 @@ int main(int argc, char **argv) {
   app.footer(kExitStatuses);
   app.failure_message(failure_message);
   Chosen chosen;
-  attach_commands(app, chosen);
   int status = kExitOk;
   try {
     std::vector<char *> args = with_default_command(argc, argv);
+    attach_commands(app, chosen, command_named(args));
     app.parse(static_cast<int>(args.size()), args.data());
     status = chosen.run();
   } catch (const CLI::ParseError &e) {
