@@ -74,8 +74,10 @@ if(TARGET idprom_tool)
   # Outside the system's library folders the tool finds libidprom.so.0
   # relative to its own folder, so that an installed tree works under any
   # prefix without ldconfig or LD_LIBRARY_PATH and can be moved whole.  A
-  # system prefix (/usr, the packages) needs no search path and gets none.
-  if(NOT CMAKE_INSTALL_FULL_LIBDIR IN_LIST CMAKE_CXX_IMPLICIT_LINK_DIRECTORIES)
+  # system prefix (/usr, the packages) needs no search path and gets none,
+  # and neither does a static tool, which loads nothing.
+  get_target_property(idprom_tool_static idprom_tool IDPROM_STATIC_LINK)
+  if(NOT idprom_tool_static AND NOT CMAKE_INSTALL_FULL_LIBDIR IN_LIST CMAKE_CXX_IMPLICIT_LINK_DIRECTORIES)
     file(RELATIVE_PATH bin_to_lib ${CMAKE_INSTALL_FULL_BINDIR} ${CMAKE_INSTALL_FULL_LIBDIR})
     set_target_properties(idprom_tool PROPERTIES INSTALL_RPATH "$ORIGIN/${bin_to_lib}")
   endif()
