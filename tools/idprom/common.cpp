@@ -22,16 +22,7 @@ void throw_if_malformed(const Loaded &image) {
     throw Failure::about(image.path, kExitMalformed, *problem, image.layout.malformed_at);
 }
 
-Window ImageFlags::window() const {
-  Window window;
-  if (!offset.empty()) window.offset = parse_number(offset, "--offset");
-  if (!length.empty()) {
-    const uint32_t bytes = parse_number(length, "--length");
-    if (bytes == 0 || bytes > kMaxImage) throw Failure(kExitUsage, "--length: 1 to 65536 bytes");
-    window.length = bytes;
-  }
-  return window;
-}
+Window ImageFlags::window() const { return parse_window(offset, length); }
 
 void add_image_flags(CLI::App &sub, ImageFlags &flags) {
   sub.add_option("--offset", flags.offset,
