@@ -1,7 +1,7 @@
 #!/bin/sh
 # Installs the Debian packages a build needs, when they are missing.
 #   scripts/deps.sh build   compiler, CMake, Ninja, GoogleTest, CLI11, nlohmann-json, libgpiod, RE2,
-#                           pybind11 and Python's headers, pytest, setuptools and wheel
+#                           pybind11 and Python's headers, pytest, Hypothesis, setuptools and wheel
 #   scripts/deps.sh bench   the build set plus Google Benchmark, Boost, valgrind, and hexdump
 #                           and xxd (the dump's peers)
 #   scripts/deps.sh kernel  the build set plus Debian's kernel, QEMU, static busybox and cpio
@@ -9,7 +9,7 @@
 #   scripts/deps.sh ci      all of the above plus what CI's extra checks use
 set -eu
 build="cmake ninja-build g++ libgtest-dev libgmock-dev libcli11-dev nlohmann-json3-dev pkg-config
-  libgpiod-dev libre2-dev pybind11-dev python3-dev python3-pytest python3-setuptools python3-wheel"
+  libgpiod-dev libre2-dev pybind11-dev python3-dev python3-pytest python3-hypothesis python3-setuptools python3-wheel"
 kernel="$build linux-image-amd64 qemu-system-x86 busybox-static cpio xz-utils"
 ci="$kernel clang libclang-rt-14-dev gcovr valgrind cppcheck clang-tidy libbenchmark-dev libboost-dev dpkg-dev file man-db
   g++-i686-linux-gnu g++-s390x-linux-gnu qemu-user-static gcc-arm-none-eabi libnewlib-arm-none-eabi

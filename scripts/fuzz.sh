@@ -5,7 +5,9 @@
 #   scripts/fuzz.sh [SECONDS] [HARNESS...]   each harness for SECONDS (default 60)
 #   FUZZ_RUNS=N scripts/fuzz.sh 0 [HARNESS...]   each harness for N executions
 #
-# HARNESS is decode, edit, print or util (default: every one built).  The
+# HARNESS is decode, edit, print or util (the library), or value, mac, describe,
+# rules, program, target or window (the front ends' parsers); default: every
+# one built.  The
 # seeds in fuzz/corpus/<harness>/ are only read; new inputs go to
 # build/fuzz/corpus/<harness>/ and any crashing input to
 # build/fuzz/artifacts/.  Exits non-zero on the first finding: a crash, a
@@ -33,7 +35,11 @@ for h in $harnesses; do
     # keeping executions fast; the 15- and 16-bit limits are reached through
     # the harnesses' parameters (filler, long spans), not long inputs.
     print) dict=fuzz/dict/image.dict max_len=1024 ;;
-    *) dict=fuzz/dict/image.dict max_len=4096 ;;
+    decode|edit) dict=fuzz/dict/image.dict max_len=4096 ;;
+    # Text: a few short lines, a value, or a description of a small image.
+    mac|target|window) dict=fuzz/dict/frontend.dict max_len=64 ;;
+    value|program) dict=fuzz/dict/frontend.dict max_len=512 ;;
+    *) dict=fuzz/dict/frontend.dict max_len=2048 ;;
   esac
   mkdir -p "$out/corpus/$h"
   limit=(-max_total_time="$seconds")

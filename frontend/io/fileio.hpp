@@ -26,6 +26,7 @@
 #include <cstdint>
 #include <optional>
 #include <string>
+#include <string_view>
 #include <memory>
 #include <vector>
 
@@ -66,6 +67,11 @@ struct SessionTerms {
   std::optional<Bytes> expect;
   OptionNames names;
 };
+
+// The window that --offset N and --length M name (either text may be empty:
+// not given): numbers as read_number reads them, a length of 1 to kMaxImage
+// bytes.  Throws Failure (usage) naming the option.
+Window parse_window(std::string_view offset, std::string_view length);
 
 // Reads an image for a read-only command; "-" is standard input, and
 // i2c:BUS:ADDR a serial EEPROM on a bus (the part declared in `device`; the

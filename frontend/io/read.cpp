@@ -7,6 +7,7 @@
 #include <cerrno>
 
 #include "base/errors.hpp"
+#include "base/numbers.hpp"
 #include "io/device.hpp"
 #include "io/fileio.hpp"
 #include "io/fileio_detail.hpp"
@@ -48,6 +49,17 @@ int open_for_reading(Io &io, const std::string &path, double wait, struct stat *
 }
 
 }  // namespace
+
+Window parse_window(std::string_view offset, std::string_view length) {
+  Window window;
+  if (!offset.empty()) window.offset = parse_number(offset, "--offset");
+  if (!length.empty()) {
+    const uint32_t bytes = parse_number(length, "--length");
+    if (bytes == 0 || bytes > kMaxImage) throw Failure(kExitUsage, "--length: 1 to 65536 bytes");
+    window.length = bytes;
+  }
+  return window;
+}
 
 Bytes read_image(Io &io, const std::string &path, const Window &window,
                  const i2c::Access &device, double wait) {

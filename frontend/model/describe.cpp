@@ -234,6 +234,11 @@ json parse_description(std::string_view text, const std::string &source) {
                                    ? what.substr(dash + 3)
                                    : "unexpected byte " + hex(static_cast<uint8_t>(text[byte - 1]));
     bad(source, "not valid JSON at " + position_of(text, byte) + ": " + detail);
+  } catch (const json::out_of_range &e) {
+    // A number past a double's range: "number overflow parsing '1e400'",
+    // without a position.
+    const std::string what = e.what();
+    bad(source, "not valid JSON: " + what.substr(what.find("] ") + 2));
   }
 }
 

@@ -1,5 +1,5 @@
-// Values as text: the exact text of each form (the round-trip laws are in
-// roundtrip_test.cpp), and a description applied member by member.
+// Values as text: the exact text of each form (the round-trip laws are
+// fuzzed: fuzz/frontend.cpp), and a description applied member by member.
 #include "model/values.hpp"
 
 #include <gtest/gtest.h>

@@ -44,27 +44,39 @@ std::optional<uint32_t> attribute_option(const std::string &attr) {
   return kAttrDecimal;  // CLI11 allows only hex, text and decimal
 }
 
-Region apply_assignment(ImageEditor &editor, const std::string &text, const SetOptions &o,
+Region apply_assignment(ImageEditor &editor, const Assignment &a, const SetOptions &o,
                         uint32_t instance) {
-  const Assignment a = split_assignment(text);
   return assign(editor, FieldEdit{a.type, instance, !o.no_create, attribute_option(o.attr), o.hex},
                 a.value);
 }
 
 int run_set(const SetOptions &o) {
   const uint32_t instance = instance_of(o.instance);
+  // Every message names the type (and the value, when it is the value's
+  // fault), so the assignment is not repeated in front of it.
+  const auto reworded = [&](const Failure &f) {
+    return f.reworded(o.image + ": " + f.what() + "; nothing was written");
+  };
+  // The types are read before the image, as delete (and the Python
+  // package) read them: bad arguments are reported whatever the image holds.
+  std::vector<Assignment> assignments;
+  for (const std::string &text : o.assignments) {
+    try {
+      assignments.push_back(split_assignment(text));
+    } catch (const Failure &f) {
+      throw reworded(f);
+    }
+  }
   EditSession session = open_for_edit(o.image, o.write, o.image_flags);
   refuse_malformed(o.image, session.original());
   Bytes work = session.original();
   ImageEditor editor(work);
   Region dirty;
-  for (const std::string &assignment : o.assignments) {
+  for (const Assignment &assignment : assignments) {
     try {
       dirty = dirty.joined(apply_assignment(editor, assignment, o, instance));
     } catch (const Failure &f) {
-      // Every message names the type (and the value, when it is the value's
-      // fault), so the assignment is not repeated in front of it.
-      throw f.reworded(o.image + ": " + f.what() + "; nothing was written");
+      throw reworded(f);
     }
   }
   guard_edit(o.image, session.original(), work, o.write.force);

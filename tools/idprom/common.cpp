@@ -37,16 +37,7 @@ const CLI::Validator kSeconds(
 
 }  // namespace
 
-Window ImageFlags::window() const {
-  Window window;
-  if (!offset.empty()) window.offset = parse_number(offset, "--offset");
-  if (!length.empty()) {
-    const uint32_t bytes = parse_number(length, "--length");
-    if (bytes == 0 || bytes > kMaxImage) throw Failure(kExitUsage, "--length: 1 to 65536 bytes");
-    window.length = bytes;
-  }
-  return window;
-}
+Window ImageFlags::window() const { return parse_window(offset, length); }
 
 void add_image_flags(CLI::App &sub, ImageFlags &flags, bool reads) {
   sub.add_option("--offset", flags.offset,
