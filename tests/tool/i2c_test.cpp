@@ -273,3 +273,30 @@ TEST(I2c, ToolEditsTheSimulatedPart) {
   }
   ::unsetenv("IDPROM_I2C_SIMULATE_DROP");
 }
+
+// A support bundle holds the target's bytes exactly as read, as a folder
+// or inside a tar file, from a file and from a simulated part.
+TEST(I2c, ReportBundlesTheRawImage) {
+  idprom::test::Scratch dir;
+  Bytes odd = idprom::test::sample_image();
+  odd.resize(256, 0xA5);  // bytes after the end marker, which no reader may tidy
+  idprom::test::write_file(dir.path("i2c-1-0x50.bin"), odd);
+  idprom::test::write_file(dir.path("file.bin"), odd);
+  ::setenv("IDPROM_I2C_SIMULATE", dir.path("").c_str(), 1);
+  const std::vector<std::tuple<std::vector<std::string>, std::string>> table = {
+      {{"i2c:1:0x50", "--chip", "24c02", "-o", dir.path("part")}, dir.path("part/image.bin")},
+      {{dir.path("file.bin"), "-o", dir.path("b.tar")}, dir.path("b/image.bin")},
+  };
+  for (const auto &[args, image] : table) {
+    std::vector<std::string> command = {"report"};
+    command.insert(command.end(), args.begin(), args.end());
+    EXPECT_EQ(idprom::test::run_tool(command).status, 0) << args[0];
+    if (args.back().ends_with(".tar")) {
+      EXPECT_EQ(std::system(("tar -C " + dir.path("") + " -xf " + args.back()).c_str()), 0);
+    }
+    EXPECT_EQ(idprom::test::read_file(image), odd) << args[0];
+    EXPECT_EQ(idprom::test::run_tool(command).status, 2) << "an existing bundle is kept";
+  }
+  ::unsetenv("IDPROM_I2C_SIMULATE");
+  EXPECT_EQ(idprom::test::read_file(dir.path("i2c-1-0x50.bin")), odd);
+}

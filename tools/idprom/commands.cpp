@@ -6,7 +6,7 @@
 namespace idprom::tool {
 
 extern const Command kShow, kGet, kSet, kDelete, kNew, kBuild, kDump, kCheck, kInfo, kChecksum,
-    kDiff, kMacs, kTypes, kBackups, kRestore, kProgram, kVerify, kCompletion, kHelp, kChips;
+    kDiff, kMacs, kTypes, kBackups, kRestore, kProgram, kVerify, kScan, kReport, kCompletion, kHelp, kChips;
 
 namespace {
 
@@ -29,6 +29,8 @@ constexpr const Command *kCommands[] = {
     &kRestore,
     &kProgram,
     &kVerify,
+    &kScan,
+    &kReport,
     &kCompletion,
     &kHelp,
     &kChips,
