@@ -209,7 +209,8 @@ bool read_unbound(const ScanOptions &o, i2c::Bus &bus, const i2c::Target &t, Fou
   f.json["width_ambiguous"] = true;
   f.geometry = "width ambiguous (declare it with --chip NAME or --address-width 1|2; no command "
                "writes to it until then)";
-  if (uniform(p.bytes, 0xFF)) f.bytes = p.bytes;  // blank however it is addressed
+  // Bytes that are all alike read the same however the part is addressed.
+  if (!p.bytes.empty() && uniform(p.bytes, p.bytes[0])) f.bytes = p.bytes;
   else f.why_unread = "image not read";
   return true;
 }
