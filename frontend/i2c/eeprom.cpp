@@ -5,12 +5,16 @@
 #include <cerrno>
 #include <cstring>
 
+#include "i2c/diagnose.hpp"
+
 namespace idprom::tool::i2c {
 namespace {
 
 // Between acknowledge polls: a write cycle is a few milliseconds, so this
 // ends the wait within a tenth of one without flooding the bus.
 constexpr uint64_t kPollUs = 200;
+
+constexpr const char *kReadBackWrong = "read back wrong";
 
 std::string describe(Run run) {
   return hex(run.offset, 4) + "-" + hex(run.offset + run.length - 1, 4);
@@ -128,7 +132,7 @@ std::string Eeprom::attempt(Run run, const uint8_t *data) {
   if (const int err = read_into(run.offset, back)) {
     return std::string("reading back failed (") + std::strerror(err) + ")";
   }
-  return std::equal(back.begin(), back.end(), data) ? "" : "read back wrong";
+  return std::equal(back.begin(), back.end(), data) ? "" : kReadBackWrong;
 }
 
 bool Eeprom::acknowledged(uint8_t device, uint32_t offset) {
@@ -138,16 +142,39 @@ bool Eeprom::acknowledged(uint8_t device, uint32_t offset) {
   const uint64_t start = clock_.now_us();
   const uint64_t deadline = uint64_t{part_.write_cycle_ms} * 1000;
   for (;;) {
+    cycle_us_ = clock_.now_us() - start;
     if (bus_.transfer(device, probe, {}) == 0) return true;
     if (clock_.now_us() - start >= deadline) return false;
     clock_.sleep_us(kPollUs);
   }
 }
 
+// The declared geometry and the write cycle seen, for a diagnosis.
+std::string Eeprom::declared() const {
+  return (part_.name.empty() ? std::string() : std::string(part_.name) + ": ") +
+         std::to_string(part_.page_size) + "-byte pages, " +
+         count_of(part_.address_width, "address byte", "address bytes") + ", write cycle up to " +
+         std::to_string(part_.write_cycle_ms) + " ms; the last write was acknowledged after " +
+         std::to_string(cycle_us_ / 1000) + "." + std::to_string(cycle_us_ % 1000 / 100) + " ms";
+}
+
+// What the window holds after a run read back wrong tells how the write
+// went wrong; a window that cannot be read says nothing more.
+std::string Eeprom::why_wrong(const std::vector<Run> &runs, size_t failed, uint32_t offset,
+                              const Bytes &original) {
+  Bytes back(original.size());
+  if (read_into(offset, back) != 0) return "";
+  const std::span<const Run> written(runs.data(), failed);
+  return "; " + explain(diagnose(original, back, offset, written, runs[failed], part_.page_size),
+                       declared());
+}
+
 void Eeprom::restore(const std::vector<Run> &runs, size_t failed, const std::string &why,
                      uint32_t offset, const Bytes &original) {
   std::string message = target_.name + ": bytes " + describe(runs[failed]) + ": " + why +
-                        ", also on the retry; ";
+                        ", also on the retry" +
+                        (why == kReadBackWrong ? why_wrong(runs, failed, offset, original) : "") +
+                        "; ";
   if (failed == 0) message += "nothing else was written";
   for (size_t k = 0; k < failed; ++k) {
     message += (k ? ", " : "written before: ") + describe(runs[k]);
@@ -160,6 +187,20 @@ void Eeprom::restore(const std::vector<Run> &runs, size_t failed, const std::str
                              "): the part holds a mix of old and new bytes",
                          false);
     }
+  }
+  // Bytes that landed outside the runs are not undone by writing the runs
+  // again: only the whole window read back as it was counts as restored.
+  Bytes back(original.size());
+  const int err = read_into(offset, back);
+  if (err != 0 || back != original) {
+    throw WriteFailure(message + "; after restoring, " +
+                           (err != 0 ? std::string("reading the bytes back failed (") +
+                                           std::strerror(err) + ")"
+                                     : "bytes " +
+                                           runs_text(diagnose(original, back, offset, {},
+                                                              {offset, 0}, 0).changed) +
+                                           " still differ from the original"),
+                       false);
   }
   throw WriteFailure(message + "; the original bytes were restored", true);
 }

@@ -86,6 +86,9 @@ class Eeprom {
   std::string program(Run run, const uint8_t *data);
   std::string attempt(Run run, const uint8_t *data);
   bool acknowledged(uint8_t device, uint32_t offset);
+  std::string declared() const;
+  std::string why_wrong(const std::vector<Run> &runs, size_t failed, uint32_t offset,
+                        const Bytes &original);
   [[noreturn]] void restore(const std::vector<Run> &runs, size_t failed, const std::string &why,
                             uint32_t offset, const Bytes &original);
 
@@ -94,6 +97,7 @@ class Eeprom {
   Part part_;
   Clock &clock_;
   size_t chunk_;  // the largest read the adapter has not refused
+  uint64_t cycle_us_ = 0;  // how long the last write cycle kept the part busy
 };
 
 }  // namespace idprom::tool::i2c

@@ -63,11 +63,12 @@ bool SimulatedEeprom::receive(uint16_t device, const uint8_t *bytes, size_t n) {
   pointer_ = (high | bytes[width - 1]) % part_.size;
   if (n == width) return true;
   std::string line = where('W', device);
-  const uint32_t page = pointer_ / part_.page_size * part_.page_size;
+  const uint32_t at = (pointer_ + set_.write_shift) % part_.size;
+  const uint32_t page = at / part_.page_size * part_.page_size;
   const bool stored = !protected_ && (set_.dropped_writes >> (writes_++ % 32) & 1) == 0;
   for (size_t i = width; i < n; ++i) {
     line += hex_byte(bytes[i]);
-    if (stored) mem_[page + (pointer_ + i - width) % part_.page_size] = bytes[i];
+    if (stored) mem_[page + (at + i - width) % part_.page_size] = bytes[i];
   }
   transcript_.push_back(line);
   busy_until_ = now_ + set_.write_cycle_us;

@@ -34,6 +34,7 @@ struct SimulatedSettings {
   bool protect_stuck = false;   // the write-protect line never releases
   uint32_t dropped_writes = 0;  // bit i (mod 32): the i-th write with data is not stored
   uint32_t wrong_reads = 0;     // bit i (mod 32): the i-th read answers its first byte wrong
+  uint32_t write_shift = 0;     // written data lands this many bytes further on
 };
 
 class SimulatedEeprom : public I2cIo, public Clock, public WriteProtect {

@@ -120,6 +120,7 @@ class EditSession {
   void commit_atomic(const Bytes &updated);
   void commit_in_place(const Bytes &updated, Region dirty);
   void make_backup();
+  std::string stuck(Region span);
   void restore(const std::vector<Region> &runs, const std::string &why);
   void commit_device(const Bytes &updated);
 

@@ -17,6 +17,7 @@
 #include "io/fileio.hpp"
 #include "io/fileio_detail.hpp"
 #include "io/device.hpp"
+#include "i2c/diagnose.hpp"
 
 namespace idprom::tool {
 
@@ -141,6 +142,17 @@ void EditSession::commit_atomic(const Bytes &updated) {
   }
 }
 
+// What the written span reads back as tells a part behind a driver that
+// stores nothing (write protect) from one that stores part of a write.
+std::string EditSession::stuck(Region span) {
+  Bytes back(span.length);
+  const auto base = static_cast<off_t>(options_.window.offset);
+  if (read_exact(io_, fd_, back.data(), back.size(), base + span.offset) != 0) return "";
+  const auto before = std::span<const uint8_t>(original_).subspan(span.offset, span.length);
+  const auto at = static_cast<uint32_t>(base) + span.offset;  // windows lie in the first 4 GiB
+  return "; " + i2c::explain(i2c::diagnose(before, back, at, {}, {at, span.length}, 0), "");
+}
+
 void EditSession::commit_in_place(const Bytes &updated, Region dirty) {
   const std::vector<Region> runs = changed_runs(original_, updated, dirty);
   if (runs.empty()) return;
@@ -160,7 +172,8 @@ void EditSession::commit_in_place(const Bytes &updated, Region dirty) {
                          &mismatch);
   if (mismatch >= 0) {
     restore(runs, "verification failed: the byte read back at offset " +
-                      hex(static_cast<uint64_t>(mismatch)) + " differs from the one written");
+                      hex(static_cast<uint64_t>(mismatch)) + " differs from the one written" +
+                      stuck(span));
   }
   if (err != 0) restore(runs, std::string("reading back: ") + std::strerror(err));
 }

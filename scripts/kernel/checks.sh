@@ -456,6 +456,42 @@ part50() { part_hex 0x50; }
 part51() { part_hex 0x51 -f; }
 part52() { part_hex 0x52; }
 
+# scan finds the board on an unbound part and the one at24 owns, with their
+# PIDs, and says "no image" for a part of zeros; it writes nothing: no
+# SMBus write of the tool's in the kernel's trace, every part's bytes (read
+# by i2cdump) as before, no backup.
+scan_finds_parts() {
+  b=$WORK/two.bin
+  cp /data/sample.bin "$b" && idprom set "$b" pid=SCAN-TWO > /dev/null || return 1
+  idprom restore --force "$(i2c_target 0x50)" $CHIP /data/sample.bin > /dev/null &&
+    idprom restore --force "$EEPROM" "$b" > /dev/null || return 1
+  for at in 0x00 0x20 0x40 0x60 0x80 0xa0 0xc0 0xe0; do
+    i2cset -y "$BUS" 0x52 "$at" $(yes 0x00 | head -32) i || return 1
+  done
+  for a in 0x50 0x52 0x53 0x54; do part_hex $a > "$WORK/scan.$a"; done
+  part_hex 0x51 -f > "$WORK/scan.0x51"
+  ls -l "$HOME/.local/state/idprom/backups" > "$WORK/scan.backups"
+  trace_start
+  idprom scan --bus "$BUS" > "$WORK/scan.out" || fail "exit status $?" || return 1
+  echo 0 > "$TR/tracing_on"
+  cat "$WORK/scan.out"
+  pid=$(idprom get /data/sample.bin pid)
+  grep -q "^i2c:$BUS:0x50: 1 address byte (proven by reads), 256 bytes read; pid=$pid " \
+    "$WORK/scan.out" || fail "no line for 0x50 with pid=$pid" || return 1
+  grep -q "^$EEPROM (i2c:$BUS:0x51, driver at24): 24c02, 256 bytes (from the driver); pid=SCAN-TWO " \
+    "$WORK/scan.out" || fail "no line for the at24 part with pid=SCAN-TWO" || return 1
+  grep -q "^i2c:$BUS:0x52: .*; no image$" "$WORK/scan.out" || fail "0x52 not 'no image'" || return 1
+  grep -q "i2c:$BUS:0x51:" "$WORK/scan.out" && fail "the at24 part was probed" && return 1
+  writes=$(grep ' idprom-' "$TR/trace" | grep -c 'smbus_write:')
+  [ "$writes" = 0 ] || fail "$writes SMBus writes by the tool" || return 1
+  for a in 0x50 0x52 0x53 0x54; do
+    part_hex $a | cmp -s - "$WORK/scan.$a" || fail "the part at $a changed" || return 1
+  done
+  part_hex 0x51 -f | cmp -s - "$WORK/scan.0x51" || fail "the at24 part changed" || return 1
+  ls -l "$HOME/.local/state/idprom/backups" | cmp -s - "$WORK/scan.backups" || fail "a backup"
+  echo "$(wc -l < "$WORK/scan.out") parts" > "$NOTE"
+}
+
 # ---- the list ----
 
 check "i2c-stub, i2c-dev and at24 loaded; at24 bound through new_device" load_drivers
@@ -483,6 +519,7 @@ check "byte-only adapter: edits equal a file's" \
   with_bytes_only edits_match "$(i2c_target 0x52)" "$CHIP" part52
 check "byte-only adapter: kill -9 during a write, then restore" killed_then_restored
 check "adapter without byte transfers: refused with a clear message" no_byte_transfers_refused
+check "scan: both boards with their PIDs, no image on zeros; nothing written" scan_finds_parts
 
 echo "kernel $(uname -r)"
 echo "$passed passed, $failed failed"

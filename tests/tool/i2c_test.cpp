@@ -30,13 +30,16 @@ struct Scenario {
   SimulatedSettings settings;
   std::string error;             // "" for success
   std::vector<std::string> log;  // empty: not checked
+  uint32_t page = 0;             // the part's real page size, when not the declared one
 };
 
 const Target kTarget{1, 0x50, "i2c:1:0x50"};
 
-// A part whose byte i holds i.
-SimulatedEeprom part(const PartOptions &options, SimulatedSettings settings = {}) {
-  const Part p = declare_part(options, kTarget);
+// A part whose byte i holds i (its page `page` bytes when not 0).
+SimulatedEeprom part(const PartOptions &options, SimulatedSettings settings = {},
+                     uint32_t page = 0) {
+  Part p = declare_part(options, kTarget);
+  if (page != 0) p.page_size = page;
   Bytes bytes(p.size);
   for (size_t i = 0; i < bytes.size(); ++i) bytes[i] = static_cast<uint8_t>(i);
   return SimulatedEeprom(p, 0x50, bytes, settings);
@@ -57,9 +60,20 @@ std::string run(SimulatedEeprom &sim, const PartOptions &options, uint32_t at, c
   return "";
 }
 
+// The 256 bytes of such a part with `values` from `at`.
+Bytes changed(uint32_t at, const Bytes &values) {
+  Bytes bytes(256);
+  for (size_t i = 0; i < bytes.size(); ++i) bytes[i] = static_cast<uint8_t>(i);
+  std::copy(values.begin(), values.end(), bytes.begin() + at);
+  return bytes;
+}
+
 }  // namespace
 
+// A write that does not stick is told apart by what the window reads back.
 TEST(I2c, Scenarios) {
+  const std::string seen = " (24c02: 8-byte pages, 1 address byte, write cycle up to 10 ms; the "
+                           "last write was acknowledged after 3.0 ms)";
   const std::string nak = "the write failed (No such device or address)";
   const std::vector<Scenario> table = {
       {"24c02: a run per page, split at its end", {"24c02"}, 6, {0xA0, 0xA1, 0xA2}, {}, "",
@@ -91,12 +105,26 @@ TEST(I2c, Scenarios) {
        {.dropped_writes = 0b10}, "", {"R50 06:3", "W50 06 a0 a1", "R50 06:2", "W50 08 a2",
                                       "R50 08:1", "W50 08 a2", "R50 08:1"}},
       {"dropped twice: restored", {"24c02"}, 6, {0xA0, 0xA1, 0xA2}, {.dropped_writes = 0b110},
-       "i2c:1:0x50: bytes 0x0008-0x0008: read back wrong, also on the retry; written before: "
-       "0x0006-0x0007; the original bytes were restored", {}},
+       "i2c:1:0x50: bytes 0x0008-0x0008: read back wrong, also on the retry; nothing changed, as "
+       "on a write-protected part (its write-protect line, at24's read-only or force_ro setting, "
+       "a strap on the board); written before: 0x0006-0x0007; the original bytes were restored",
+       {}},
       {"a wrong read-back is read again", {"24c02"}, 6, {0xA0}, {.wrong_reads = 0b10}, "", {}},
       {"write protect stays on", {"24c02"}, 6, {0xA0}, {.protect_stuck = true},
-       "i2c:1:0x50: bytes 0x0006-0x0006: read back wrong, also on the retry; nothing else was "
-       "written; the original bytes were restored", {}},
+       "i2c:1:0x50: bytes 0x0006-0x0006: read back wrong, also on the retry; nothing changed, as "
+       "on a write-protected part (its write-protect line, at24's read-only or force_ro setting, "
+       "a strap on the board); nothing else was written; the original bytes were restored", {}},
+      {"a page smaller than declared wraps", {"24c02"}, 0, changed(0, {0xA0, 0xA1, 0xA2, 0xA3,
+       0xA4, 0xA5, 0xA6, 0xA7}), {}, "i2c:1:0x50: bytes 0x0000-0x0007: read back wrong, also on "
+       "the retry; only bytes 0x0000-0x0003 changed: the part's page may be smaller, or its write "
+       "cycle longer, than declared" + seen + "; nothing else was written; restoring "
+       "0x0000-0x0007 failed too (read back wrong): the part holds a mix of old and new bytes "
+       "[not restored]", {}, 4},
+      {"bytes land at another offset", {"24c02"}, 0, changed(6, {0xA0}), {.write_shift = 0x40},
+       "i2c:1:0x50: bytes 0x0006-0x0006: read back wrong, also on the retry; bytes 0x0046-0x0046 "
+       "changed instead: the part takes its address otherwise than declared" + seen + "; declare "
+       "its address width with --chip or --address-width; nothing else was written; after "
+       "restoring, bytes 0x0046-0x0046 still differ from the original [not restored]", {}},
       {"the whole part", {"24c01"}, 0, Bytes(128, 0xA5), {}, "", {}},
       {"a driver owns it", {"24c02"}, 6, {0xA0}, {.driver_bound = true}, "i2c:1:0x50: Device or "
        "resource busy (a kernel driver owns the part; use its device file)", {}},
@@ -104,7 +132,7 @@ TEST(I2c, Scenarios) {
        "i2c:1:0x50: 2 bytes from 0x00ff pass the end of the 256-byte part", {}},
   };
   for (const Scenario &s : table) {
-    SimulatedEeprom m = part(s.part, s.settings);
+    SimulatedEeprom m = part(s.part, s.settings, s.page);
     EXPECT_EQ(run(m, s.part, s.at, s.edit), s.error) << s.what;
     Bytes want = part(s.part).contents();
     if (s.error.empty()) std::copy(s.edit.begin(), s.edit.end(), want.begin() + s.at);
@@ -217,7 +245,9 @@ TEST(I2c, ToolEditsTheSimulatedPart) {
       {"a simulated write-protect line, released to write", "", {"--chip", "24c02", "--wp-gpio",
        "gpiochip0:17"}, 0, ""},
       {"a page dropped twice: the pages before it named, all restored", "0x6", {"--chip",
-       "24c02"}, 5, fail + "bytes 0x0060-0x0062: read back wrong, also on the retry; written "
+       "24c02"}, 5, fail + "bytes 0x0060-0x0062: read back wrong, also on the retry; nothing "
+       "changed, as on a write-protected part (its write-protect line, at24's read-only or "
+       "force_ro setting, a strap on the board); written "
        "before: 0x005e-0x005f; the original bytes were restored\n"},
       {"the part's file and the declared part differ", "", {"--chip", "24c04"}, 2,
        "i2c-1-0x50.bin: the simulated part holds 256 bytes, the declared part 512\n"},
@@ -242,4 +272,31 @@ TEST(I2c, ToolEditsTheSimulatedPart) {
     EXPECT_EQ(idprom::test::read_file(memory), idprom::test::read_file(file)) << what;
   }
   ::unsetenv("IDPROM_I2C_SIMULATE_DROP");
+}
+
+// A support bundle holds the target's bytes exactly as read, as a folder
+// or inside a tar file, from a file and from a simulated part.
+TEST(I2c, ReportBundlesTheRawImage) {
+  idprom::test::Scratch dir;
+  Bytes odd = idprom::test::sample_image();
+  odd.resize(256, 0xA5);  // bytes after the end marker, which no reader may tidy
+  idprom::test::write_file(dir.path("i2c-1-0x50.bin"), odd);
+  idprom::test::write_file(dir.path("file.bin"), odd);
+  ::setenv("IDPROM_I2C_SIMULATE", dir.path("").c_str(), 1);
+  const std::vector<std::tuple<std::vector<std::string>, std::string>> table = {
+      {{"i2c:1:0x50", "--chip", "24c02", "-o", dir.path("part")}, dir.path("part/image.bin")},
+      {{dir.path("file.bin"), "-o", dir.path("b.tar")}, dir.path("b/image.bin")},
+  };
+  for (const auto &[args, image] : table) {
+    std::vector<std::string> command = {"report"};
+    command.insert(command.end(), args.begin(), args.end());
+    EXPECT_EQ(idprom::test::run_tool(command).status, 0) << args[0];
+    if (args.back().ends_with(".tar")) {
+      EXPECT_EQ(std::system(("tar -C " + dir.path("") + " -xf " + args.back()).c_str()), 0);
+    }
+    EXPECT_EQ(idprom::test::read_file(image), odd) << args[0];
+    EXPECT_EQ(idprom::test::run_tool(command).status, 2) << "an existing bundle is kept";
+  }
+  ::unsetenv("IDPROM_I2C_SIMULATE");
+  EXPECT_EQ(idprom::test::read_file(dir.path("i2c-1-0x50.bin")), odd);
 }

@@ -5,9 +5,9 @@
 
 namespace idprom::tool {
 
-extern const Command kShow, kGet, kSet, kDelete, kNew, kBuild, kEdit, kDump, kCheck, kInfo,
-    kChecksum, kDiff, kMacs, kTypes, kBackups, kRestore, kProgram, kVerify, kCompletion, kHelp,
-    kChips;
+extern const Command kShow, kGet, kSet, kDelete, kNew, kBuild, kEdit, kDump,
+    kCheck, kInfo, kChecksum, kDiff, kMacs, kTypes, kBackups, kRestore,
+    kProgram, kVerify, kScan, kReport, kCompletion, kHelp, kChips;
 
 namespace {
 
@@ -31,21 +31,25 @@ constexpr const Command *kCommands[] = {
     &kRestore,
     &kProgram,
     &kVerify,
+    &kScan,
+    &kReport,
     &kCompletion,
     &kHelp,
     &kChips,
 };
 // clang-format on
 
-}  // namespace
+} // namespace
 
 std::span<const Command *const> commands() { return kCommands; }
 
 void attach_commands(CLI::App &app, Chosen &chosen, std::string_view only) {
   // `help` and `completion` read the other commands from the parser.
-  const bool alone = !only.empty() && only != kHelp.name && only != kCompletion.name;
+  const bool alone =
+      !only.empty() && only != kHelp.name && only != kCompletion.name;
   for (const Command *c : kCommands)
-    if (!alone || only == c->name) c->attach(*app.add_subcommand(c->name, c->help), chosen);
+    if (!alone || only == c->name)
+      c->attach(*app.add_subcommand(c->name, c->help), chosen);
 }
 
-}  // namespace idprom::tool
+} // namespace idprom::tool
