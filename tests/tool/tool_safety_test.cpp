@@ -144,7 +144,8 @@ TEST(ToolSafety, ReadersWaitForWriters) {
   write_file(rules, std::string(R"({"required": ["pid"]})"));
   const std::map<std::string, Args> readers = {
       {"show", {img}}, {"get", {img, "pid"}}, {"dump", {img}}, {"check", {img}}, {"info", {img}},
-      {"checksum", {img}}, {"diff", {img, img}}, {"macs", {img}}, {"verify", {"--rules", rules, img}}};
+      {"checksum", {img}}, {"diff", {img, img}}, {"macs", {img}}, {"verify", {"--rules", rules, img}},
+      {"report", {img, "-o", dir.path("bundle")}}};
   CLI::App app;
   idprom::tool::Chosen chosen;
   idprom::tool::attach_commands(app, chosen);

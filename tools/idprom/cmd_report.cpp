@@ -178,7 +178,7 @@ void put_backups(const ReportOptions &o, const std::string &dir) {
 
 void gather(const ReportOptions &o, const std::string &dir) {
   const Bytes bytes = read_image(system_io(), o.image, o.image_flags.window(),
-                                 o.image_flags.device);
+                                 o.image_flags.device, o.image_flags.wait);
   put(dir, "image.bin", bytes);
   const std::string copy = dir + "/image.bin";
   const std::pair<const char *, std::vector<std::string>> runs[] = {

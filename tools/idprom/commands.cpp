@@ -5,9 +5,9 @@
 
 namespace idprom::tool {
 
-extern const Command kShow, kGet, kSet, kDelete, kNew, kBuild, kEdit, kDump,
-    kCheck, kInfo, kChecksum, kDiff, kMacs, kTypes, kBackups, kRestore,
-    kProgram, kVerify, kScan, kReport, kCompletion, kHelp, kChips;
+extern const Command kShow, kGet, kSet, kDelete, kNew, kBuild, kEdit, kDump, kCheck, kInfo,
+    kChecksum, kDiff, kMacs, kTypes, kBackups, kRestore, kProgram, kVerify, kScan, kReport,
+    kCompletion, kHelp, kChips;
 
 namespace {
 
