@@ -13,6 +13,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <filesystem>
 #include <thread>
 
 #include "base/errors.hpp"
@@ -206,11 +207,14 @@ void sync_directory(Io &io, const std::string &dir) {
   io.close(fd);
 }
 
+// The temporary files of `path` are named .NAME.idprom-PID-N beside it.
+std::string temporary_prefix(const std::string &path) { return "." + base_of(path) + ".idprom-"; }
+
 // Creates a temporary file next to `path`; returns its fd and sets *name.
 int open_temporary(Io &io, const std::string &path, std::string *name) {
   static unsigned counter = 0;
   for (int attempt = 0; attempt < 100; ++attempt) {
-    *name = parent_of(path) + "/." + base_of(path) + ".idprom-" + std::to_string(::getpid()) + "-" +
+    *name = parent_of(path) + "/" + temporary_prefix(path) + std::to_string(::getpid()) + "-" +
             std::to_string(counter++);
     const int fd = io.open(name->c_str(), O_RDWR | O_CREAT | O_EXCL | O_CLOEXEC, 0600);
     if (fd >= 0 || errno != EEXIST) return fd;
@@ -351,6 +355,14 @@ void write_atomically(Io &io, const std::string &path, const Bytes &bytes, mode_
                          doing + ": " + std::strerror(err) + "; " + path + " was not changed", err);
   }
   sync_directory(io, parent_of(path));
+}
+
+void sweep_temporaries(const std::string &path) {
+  const std::string prefix = temporary_prefix(path);
+  std::error_code ec;
+  for (const auto &entry : std::filesystem::directory_iterator(parent_of(path), ec)) {
+    if (entry.path().filename().string().starts_with(prefix)) std::filesystem::remove(entry.path(), ec);
+  }
 }
 
 void create_file(Io &io, const std::string &path, const Bytes &bytes, bool force,

@@ -167,6 +167,10 @@ void create_file(Io &io, const std::string &path, const Bytes &bytes, bool force
 void write_atomically(Io &io, const std::string &path, const Bytes &bytes, mode_t mode,
                       bool replace, const struct stat *owner = nullptr);
 
+// Removes the temporary files a killed replacement of `path` left beside
+// it.  Only under the lock on `path`: no other run is then writing one.
+void sweep_temporaries(const std::string &path);
+
 // The folder of backups: $XDG_STATE_HOME/idprom/backups, else
 // ~/.local/state/idprom/backups.
 std::string backup_folder();

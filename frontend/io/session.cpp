@@ -135,6 +135,7 @@ std::vector<Region> EditSession::planned_pages(const Bytes &updated) const {
 
 void EditSession::commit_atomic(const Bytes &updated) {
   try {
+    sweep_temporaries(resolved(path_));
     write_atomically(io_, resolved(path_), updated, stat_.st_mode, true, &stat_);
   } catch (const Failure &f) {
     if (f.kind() != Kind::kOwner || *terms_.names.in_place == '\0') throw;

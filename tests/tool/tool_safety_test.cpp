@@ -58,6 +58,47 @@ TEST(ToolSafety, ConcurrentEditsAreNeverLost) {
   }
 }
 
+// kill -9 at a different moment of each edit, replaced and in place: the
+// image is always the one before or the one after, whole, and once the
+// next edit has swept what the killed ones left, no file is left beside it
+// and every backup is a whole image.
+TEST(ToolSafety, KillNineAtAnyMomentLeavesAWholeImage) {
+  Scratch dir;
+  const std::string img = dir.path("k.bin"), state = dir.path("state");
+  ::setenv("XDG_STATE_HOME", state.c_str(), 1);
+  write_file(img, read_file(IDPROM_SAMPLE_IMAGE));
+  std::string before = "LC-TEST-01";
+  for (int i = 0; i < 24; ++i) {
+    const std::string after = "LC-KILL-" + std::to_string(i);
+    const pid_t pid = ::fork();
+    if (pid == 0) {
+      const int null = ::open("/dev/null", O_WRONLY);
+      ::dup2(null, 1);
+      ::dup2(null, 2);
+      std::vector<std::string> args = {IDPROM_TOOL, "set", img, "pid=" + after};
+      if (i % 2) args.push_back("--in-place");
+      std::vector<char *> argv;
+      for (std::string &a : args) argv.push_back(a.data());
+      argv.push_back(nullptr);
+      ::execv(argv[0], argv.data());
+      ::_exit(127);
+    }
+    ::usleep(static_cast<useconds_t>(i * 397 % 6000));
+    ::kill(pid, SIGKILL);
+    ::waitpid(pid, nullptr, 0);
+    const Outcome got = run_tool({"get", img, "pid"});
+    ASSERT_TRUE(got.out == before + "\n" || got.out == after + "\n") << i << got.out << got.err;
+    before = got.out.substr(0, got.out.size() - 1);
+  }
+  ASSERT_EQ(run_tool({"set", img, "pid=LC-LAST"}).status, 0);
+  for (const std::string &name : dir.files()) EXPECT_TRUE(name == "k.bin" || name == "state") << name;
+  std::error_code none;  // the edits of a file take a backup only in place
+  for (const auto &e : std::filesystem::directory_iterator(state + "/idprom/backups", none)) {
+    if (e.path().extension() != ".bin") continue;
+    EXPECT_EQ(run_tool({"check", e.path()}).status, 0) << e.path();
+  }
+}
+
 TEST(ToolSafety, RefusalsKeepTheData) {
   Scratch dir;
   const std::string img = dir.path("board.bin"), at = "idprom: " + img + ": ";
