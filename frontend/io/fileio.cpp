@@ -361,7 +361,8 @@ void sweep_temporaries(const std::string &path) {
   const std::string prefix = temporary_prefix(path);
   std::error_code ec;
   for (const auto &entry : std::filesystem::directory_iterator(parent_of(path), ec)) {
-    if (entry.path().filename().string().starts_with(prefix)) std::filesystem::remove(entry.path(), ec);
+    if (entry.path().filename().string().starts_with(prefix))
+      std::filesystem::remove(entry.path(), ec);
   }
 }
 

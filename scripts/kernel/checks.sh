@@ -345,7 +345,7 @@ killed_then_restored() {
   cp "$a" "$b"
   idprom set "$b" pid=LC-48GE-FX chassis-serial=SN000012345 asset-id=ASSET-0001 || return 1
   file_hex "$a" > "$WORK/a.hex"
-  for try in 1 2 3; do
+  for try in 1 2 3 4 5 6; do
     idprom restore --force "$p" $CHIP "$a" > /dev/null || return 1
     functionality $FUNC_BYTES
     trace_start

@@ -19,8 +19,9 @@ cp /bin/busybox "$root/bin/busybox"
 ! ldd "$root/bin/busybox" >/dev/null 2>&1 ||
   { echo "$0: /bin/busybox is not the static one (install busybox-static)" >&2; exit 1; }
 
-# The tool and every shared object it loads, at the paths the loader
-# searches (the build tree's run path does not exist in the VM).
+# The tool and every shared object it loads (none when it is linked
+# static), at the paths the loader searches (the build tree's run path does
+# not exist in the VM).
 cp "$tool" "$root/usr/bin/idprom"
 ldd "$tool" | awk '/=> \//{print $3} /^\t\/[^ ]*ld-linux/{print $1}' | while read -r lib; do
   case $lib in
@@ -31,7 +32,9 @@ ldd "$tool" | awk '/=> \//{print $3} /^\t\/[^ ]*ld-linux/{print $1}' | while rea
   cp -L "$lib" "$dest"
 done
 # Debug sections only slow the boot down.
-find "$root/usr" "$root/lib" "$root/lib64" -type f -exec strip --strip-debug {} +
+for dir in "$root/usr" "$root/lib" "$root/lib64"; do
+  [ ! -d "$dir" ] || find "$dir" -type f -exec strip --strip-debug {} +
+done
 
 # Modules in load order: each one's dependencies (modules.dep lists them,
 # deepest last) before it.  Compressed ones are unpacked here, since

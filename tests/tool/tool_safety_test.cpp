@@ -91,7 +91,8 @@ TEST(ToolSafety, KillNineAtAnyMomentLeavesAWholeImage) {
     before = got.out.substr(0, got.out.size() - 1);
   }
   ASSERT_EQ(run_tool({"set", img, "pid=LC-LAST"}).status, 0);
-  for (const std::string &name : dir.files()) EXPECT_TRUE(name == "k.bin" || name == "state") << name;
+  for (const std::string &name : dir.files())
+    EXPECT_TRUE(name == "k.bin" || name == "state") << name;
   std::error_code none;  // the edits of a file take a backup only in place
   for (const auto &e : std::filesystem::directory_iterator(state + "/idprom/backups", none)) {
     if (e.path().extension() != ".bin") continue;
