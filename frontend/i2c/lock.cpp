@@ -15,7 +15,8 @@ namespace idprom::tool::i2c {
 
 std::string lock_folder() { return ::access("/run/lock", F_OK) == 0 ? "/run/lock" : "/tmp"; }
 
-Lock::Lock(I2cIo &io, Clock &clock, const Target &target, bool reader, const std::string &folder)
+Lock::Lock(I2cIo &io, Clock &clock, const Target &target, bool reader, double wait,
+           const std::string &folder)
     : io_(io) {
   char name[48];
   std::snprintf(name, sizeof name, "/idprom-i2c-%u-0x%02x.lock", target.bus, target.address);
@@ -24,14 +25,19 @@ Lock::Lock(I2cIo &io, Clock &clock, const Target &target, bool reader, const std
   fd_ = io_.open(path.c_str(), O_RDONLY | O_CREAT | O_CLOEXEC, 0666);
   if (fd_ < 0) throw Failure::about(path, kExitIo, std::strerror(errno));
   const uint64_t start = clock.now_us();
+  const auto wait_us = static_cast<uint64_t>(wait * 1e6);
   const int op = (reader ? LOCK_SH : LOCK_EX) | LOCK_NB;
   while (io_.flock(fd_, op) < 0) {
     const int err = errno;
     if (err == EINTR) continue;
-    if (err != EWOULDBLOCK || clock.now_us() - start >= kLockWaitUs) {
+    if (err != EWOULDBLOCK || clock.now_us() - start >= wait_us) {
       io_.close(fd_);
+      char seconds[32];
+      std::snprintf(seconds, sizeof seconds, "%g", wait);
       if (err == EWOULDBLOCK)
-        throw Failure::about(target.name, Kind::kLocked, "in use by another idprom process");
+        throw Failure::about(target.name, Kind::kLocked,
+                             std::string("in use by another idprom process; gave up after ") +
+                                 seconds + " s (--wait SECONDS)");
       throw Failure::about(target.name, Kind::kIo, std::strerror(err), err);
     }
     clock.sleep_us(50'000);

@@ -17,16 +17,13 @@ namespace idprom::tool::i2c {
 // /run/lock, or /tmp where there is none: chosen by existence, not by
 // permission, so that every process picks the same file.
 std::string lock_folder();
-// How long to wait for another process's edit: a full 64 KiB part takes
-// about 512 pages of 5 ms.
-inline constexpr uint64_t kLockWaitUs = 10'000'000;
 
 class Lock {
  public:
   // Takes the lock of `target`, shared for `readers`, waiting up to
-  // kLockWaitUs.  Throws Failure (I/O) when the lock file cannot be opened
-  // or another process holds the lock for longer.
-  Lock(I2cIo &io, Clock &clock, const Target &target, bool reader,
+  // `wait` seconds (--wait).  Throws Failure (I/O) when the lock file
+  // cannot be opened, (locked) when another process holds the lock longer.
+  Lock(I2cIo &io, Clock &clock, const Target &target, bool reader, double wait,
        const std::string &folder = lock_folder());
   ~Lock();
   Lock(const Lock &) = delete;

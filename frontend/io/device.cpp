@@ -32,11 +32,12 @@ std::unique_ptr<Rehearsal> rehearsal(const std::string &folder, const Target &ta
 
 }  // namespace
 
-Device::Device(const Target &target, const Access &access, const Window &window, bool writer)
+Device::Device(const Target &target, const Access &access, const Window &window, bool writer,
+               double wait)
     : part_(declare_part(access.part, target)),
       window_(checked_window(part_, target, window)),
       simulated_(simulation_folder()),
-      lock_(system_i2c(), system_clock(), target, !writer,
+      lock_(system_i2c(), system_clock(), target, !writer, wait,
             simulated_.empty() ? lock_folder() : simulated_),
       rehearsal_(rehearsal(simulated_, target, part_)),
       bus_(rehearsal_ ? rehearsal_->part() : system_i2c(), target.bus),

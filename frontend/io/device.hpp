@@ -21,7 +21,9 @@ class Device {
   // exclusively and the write-protect line, when one is named.  Throws
   // Failure (usage) for an undeclared part or a window past its end, (I/O)
   // when the lock, the adapter or the line cannot be had.
-  Device(const Target &target, const Access &access, const Window &window, bool writer);
+  // `wait`: seconds to wait for another process's lock on the part.
+  Device(const Target &target, const Access &access, const Window &window, bool writer,
+         double wait);
 
   // The window's bytes.  Throws Failure (I/O) when the part does not answer.
   Bytes read();

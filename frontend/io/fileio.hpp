@@ -48,12 +48,15 @@ struct OptionNames {
   const char *in_place = "--in-place writes into the file itself";  // "": no such option
 };
 
+// Seconds a reader or an editor waits, by default, for another edit's lock.
+inline constexpr double kDefaultWait = 5;
+
 struct WriteOptions {
   bool in_place = false;   // write the changed bytes into the file itself
   bool dry_run = false;    // print what would change, write nothing
   bool no_backup = false;  // skip the backup of an in-place write
   std::string backup;      // backup path (default: a new file in backup_folder())
-  double wait = 5;         // seconds to wait for another edit's lock
+  double wait = kDefaultWait;  // seconds to wait for another edit's lock
   Window window;
   i2c::Access device;      // the part and write-protect line of an i2c: path
   bool backup_always = false;  // also back up before an atomic replacement (restore)
@@ -83,7 +86,7 @@ Window parse_window(std::string_view offset, std::string_view length);
 // sees half of an edit written in place; an i2c: part takes the part's
 // shared lock.
 Bytes read_image(Io &io, const std::string &path, const Window &window = {},
-                 const i2c::Access &device = {}, double wait = 5);
+                 const i2c::Access &device = {}, double wait = kDefaultWait);
 
 // The runs of bytes inside `dirty` where `after` differs from `before`:
 // what an in-place write puts on the medium.

@@ -64,7 +64,7 @@ Window parse_window(std::string_view offset, std::string_view length) {
 Bytes read_image(Io &io, const std::string &path, const Window &window,
                  const i2c::Access &device, double wait) {
   if (const auto target = i2c::parse_target(path))
-    return i2c::Device(*target, device, window, false).read();
+    return i2c::Device(*target, device, window, false, wait).read();
   if (path == "-") return read_window(io, STDIN_FILENO, "standard input", false, window);
   struct stat st {};
   const int fd = open_for_reading(io, path, wait, &st);

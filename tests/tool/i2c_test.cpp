@@ -207,12 +207,13 @@ TEST(I2c, LockSharedByReadersExclusiveForEditors) {
   SimulatedEeprom clock = part({"24c01"});
   const auto dir = std::filesystem::temp_directory_path().string();
   {
-    Lock a(system_i2c(), clock, kTarget, true, dir), b(system_i2c(), clock, kTarget, true, dir);
-    EXPECT_THROW(Lock(system_i2c(), clock, kTarget, false, dir), Failure);
-    EXPECT_EQ(clock.elapsed_us(), kLockWaitUs);
+    Lock a(system_i2c(), clock, kTarget, true, 10, dir);
+    Lock b(system_i2c(), clock, kTarget, true, 10, dir);
+    EXPECT_THROW(Lock(system_i2c(), clock, kTarget, false, 10, dir), Failure);
+    EXPECT_EQ(clock.elapsed_us(), 10'000'000u);  // --wait 10
   }
-  Lock editor(system_i2c(), clock, kTarget, false, dir);
-  EXPECT_THROW(Lock(system_i2c(), clock, kTarget, true, dir), Failure);
+  Lock editor(system_i2c(), clock, kTarget, false, 10, dir);
+  EXPECT_THROW(Lock(system_i2c(), clock, kTarget, true, 10, dir), Failure);
 }
 
 // The README's worked example on the simulated part: each "$ " line a

@@ -29,7 +29,7 @@ void throw_if_malformed(const Loaded &image);
 struct ImageFlags {
   std::string offset;
   std::string length;
-  double wait = 5;
+  double wait = kDefaultWait;
   i2c::Access device;
 
   // The window the flags chose (checked: a length of 1 to 65536 bytes).
