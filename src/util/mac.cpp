@@ -9,6 +9,21 @@
 
 namespace {
 
+#ifdef __OPTIMIZE_SIZE__
+// A build for size (firmware, -Os) decodes by range tests and writes an
+// address pair by pair: the table and the two-store writer cost more flash
+// there than their speed is worth.
+constexpr bool kForSize = true;
+
+uint8_t digit_value(char ch) noexcept {
+  if (ch >= '0' && ch <= '9') return static_cast<uint8_t>(ch - '0');
+  if (ch >= 'a' && ch <= 'f') return static_cast<uint8_t>(ch - 'a' + 10);
+  if (ch >= 'A' && ch <= 'F') return static_cast<uint8_t>(ch - 'A' + 10);
+  return 0xFF;
+}
+#else
+constexpr bool kForSize = false;
+
 // Hex digit values by character, 0xFF for every other one: the decoder of
 // idprom_actoh and of idprom_macbuf_r, which uses it directly (a call to
 // the exported, interposable function would go through the PLT, twelve
@@ -24,6 +39,7 @@ constexpr std::array<uint8_t, 256> kDigitValue = [] {
 }();
 
 uint8_t digit_value(char ch) noexcept { return kDigitValue[static_cast<uint8_t>(ch)]; }
+#endif
 
 // Four bytes, the first in the low byte of `bytes`, as eight lower-case hex
 // digits in a little-endian word, the first byte's high digit first: each
@@ -72,7 +88,7 @@ extern "C" IDPROM_API int32_t idprom_actoh(char ch) noexcept {
 extern "C" IDPROM_API char *idprom_macstring_r(const uint8_t *mac, int32_t length, char *buf,
                                                int32_t size) noexcept {
   constexpr char kHex[] = "0123456789abcdef";
-  if constexpr (std::endian::native == std::endian::little) {
+  if constexpr (std::endian::native == std::endian::little && !kForSize) {
     if (length == 6 && size >= 3) {
       write_address(mac, buf);
       return buf;
