@@ -38,7 +38,7 @@ constexpr uint64_t x_pow_mod(unsigned d) {
   uint32_t r = 1;
   for (; d > 0; --d) {
     r <<= 1;
-    if (r & 0x10000) r ^= kPoly;
+    if ((r & 0x10000) != 0) r ^= kPoly;
   }
   return r;
 }
@@ -77,7 +77,7 @@ IDPROM_FOLD_TARGET const uint8_t *fold_blocks(const uint8_t *p, uint32_t blocks,
     blocks -= 3;
     const __m128i k512 = by_x_pow<512>();
     for (; blocks >= 4; blocks -= 4, p += 64)
-      for (int i = 0; i < 4; ++i) r[i] = _mm_xor_si128(fold(r[i], k512), block(p + 16 * i));
+      for (size_t i = 0; i < 4; ++i) r[i] = _mm_xor_si128(fold(r[i], k512), block(p + 16 * i));
     a = _mm_xor_si128(_mm_xor_si128(fold(r[0], by_x_pow<384>()), fold(r[1], by_x_pow<256>())),
                       _mm_xor_si128(fold(r[2], by_x_pow<128>()), r[3]));
   }

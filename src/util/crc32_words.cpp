@@ -131,7 +131,7 @@ template <typename Wide>
   uint64_t a[kRegs * kLanes], h[kRegs * kLanes];  // the lanes in order
   std::memcpy(a, all, sizeof a);
   std::memcpy(h, high, sizeof h);
-  for (int i = 0; i < kRegs * kLanes; ++i) {
+  for (size_t i = 0; i < size_t{kRegs} * kLanes; ++i) {
     cls[2 * i] += fold(a[i] - (h[i] << 32));
     cls[2 * i + 1] += fold(h[i]);
   }
