@@ -17,7 +17,7 @@
 #include <string>
 #include <vector>
 
-#include "i2c/eeprom.hpp"
+#include "i2c/part.hpp"
 
 namespace idprom::tool::i2c {
 

@@ -44,12 +44,6 @@ namespace idprom::tool::i2c {
 
 using Bytes = std::vector<uint8_t>;
 
-// Bytes sent in one write: at most one page.
-struct Run {
-  uint32_t offset;
-  uint32_t length;
-};
-
 // A write that failed.  `restored` says whether the part again holds its
 // original bytes; when it does not, the caller names its backup.
 class WriteFailure : public Failure {

@@ -14,6 +14,13 @@
 
 namespace idprom::tool::i2c {
 
+// Bytes sent in one write: at most one page.
+struct Run {
+  uint32_t offset;
+  uint32_t length;
+};
+
+
 // "i2c:BUS:ADDR": adapter /dev/i2c-BUS, 7-bit device address ADDR.
 struct Target {
   unsigned bus = 0;
