@@ -10,6 +10,7 @@
 #include "base/errors.hpp"
 #include "idprom.hpp"
 #include "base/numbers.hpp"
+#include "io/system.hpp"
 
 namespace idprom::tool {
 namespace {
@@ -20,10 +21,15 @@ std::string lower(std::string_view s) {
   return out;
 }
 
+// The largest code an image can hold: its extension bytes, type byte and a
+// one-byte value fill the largest image.
+constexpr auto kLargestCode = static_cast<uint32_t>((kMaxImage - 2) * 256 + 0xFE);
 
 uint32_t checked_code(std::string_view text, uint32_t code) {
-  if (code > 0xFFFF)
-    throw Failure(kExitUsage, "type " + std::string(text) + ": codes go up to 0xffff");
+  if (code > kLargestCode)
+    throw Failure(kExitUsage, "type " + std::string(text) + ": codes go up to " + hex(kLargestCode) +
+                                  " (one extension byte per 256, in an image of at most " +
+                                  std::to_string(kMaxImage) + " bytes)");
   if (!has_encoding(code)) {
     throw Failure(kExitUsage, "type " + std::string(text) +
                                   " has no encoding (the low byte of a type code is 0x01 to 0xfe)");

@@ -127,6 +127,23 @@ TEST(ToolValues, DescriptionMembersEditedOneByOne) {
   }
 }
 
+// A code past 16 bits (300 extension bytes before type byte 0x41) is
+// described and built back; the largest code is the one whose extension
+// bytes, type byte and one-byte value fill a 64 KiB image.
+TEST(ToolTypes, CodesAsLargeAsAnImageHolds) {
+  Bytes image(300, 0x00);
+  image.insert(image.end(), {0x41, 0x12, 0x34, 0xFF});
+  EXPECT_EQ(build_image(nlohmann::json::parse(describe(idprom::ImageView(image)).dump()), std::nullopt, "d"), image);
+  EXPECT_EQ(resolve_type("0xfffefe"), 0xFFFEFEU);
+  try {
+    resolve_type("0xfffeff");
+    ADD_FAILURE();
+  } catch (const Failure &f) {
+    EXPECT_STREQ(f.what(), "type 0xfffeff: codes go up to 0xfffefe (one extension byte per 256, in an image of "
+                           "at most 65536 bytes)");
+  }
+}
+
 // The manual page's TYPES list is the catalogue's: short name, code and
 // label of every type the listing shows, in table order ("\\-" is "-").
 TEST(ToolTypes, ManPageListsTheCatalogue) {
