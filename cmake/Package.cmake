@@ -6,7 +6,8 @@
 #                  programs keep running
 #   libidprom-dev  what building against the library needs (one version at
 #                  a time); depends on the exact libidprom0
-#   idprom         the tool; depends on libidprom0
+#   idprom         the tool; depends on libidprom0 unless it is one static
+#                  program (IDPROM_STATIC_TOOL), which carries the library
 #   python3-idprom the Python package (import idprom); depends on
 #                  libidprom0 and the Python it was built for
 set(CPACK_PACKAGE_NAME idprom)
@@ -49,7 +50,9 @@ string(CONCAT CPACK_DEBIAN_LIBIDPROM-DEV_DESCRIPTION
 
 set(CPACK_DEBIAN_IDPROM_PACKAGE_NAME idprom)
 set(CPACK_DEBIAN_IDPROM_PACKAGE_SECTION utils)
-set(CPACK_COMPONENT_IDPROM_DEPENDS ${runtime})
+if(TARGET idprom_tool AND NOT idprom_tool_static)
+  set(CPACK_COMPONENT_IDPROM_DEPENDS ${runtime})
+endif()
 string(CONCAT CPACK_DEBIAN_IDPROM_DESCRIPTION
     "inspect, edit and write back IDPROM images\n"
     "Shows, checks, edits and builds the identification records that boards\n"

@@ -169,6 +169,12 @@ if $have_tool; then
   expect_in idprom "/usr/share/man/man1/idprom\.1.*"
   expect_in idprom /usr/share/bash-completion/completions/idprom
   packages="$packages idprom"
+  # A static tool loads no library, and its package depends on none of ours.
+  if ! readelf -d "$build/tools/idprom/idprom" | grep -q NEEDED; then
+    if dpkg-deb -f "$debs"/idprom_*.deb Depends | grep -q libidprom; then
+      fail "the static tool's package depends on libidprom0"
+    fi
+  fi
 fi
 for p in $packages; do
   echo "$p $(dpkg-deb -f "$debs/$p"_*.deb Version), depends: $(dpkg-deb -f "$debs/$p"_*.deb Depends)"
