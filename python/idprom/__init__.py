@@ -129,14 +129,19 @@ def _window(offset: Any, length: Any) -> Tuple[int, Optional[int]]:
     return offset, length
 
 
-def _how(wait: Any, backup: Any, part: Dict[str, Any]) -> Dict[str, Any]:
-    """How a save or an edit writes: the lock's wait, the backup, the part."""
+def _wait(wait: Any) -> float:
+    """Seconds to wait for another process's lock."""
     if type(wait) not in (int, float) or not 0 <= wait < 1e9:
         raise (TypeError if type(wait) not in (int, float) else ValueError)(
             f"wait={wait!r}: expected seconds, a number from 0")
+    return float(wait)
+
+
+def _how(wait: Any, backup: Any, part: Dict[str, Any]) -> Dict[str, Any]:
+    """How a save or an edit writes: the lock's wait, the backup, the part."""
     if backup is not None and not isinstance(backup, bool):
         backup = _path(backup)
-    return {"wait": float(wait), "backup": backup, "part": part}
+    return {"wait": _wait(wait), "backup": backup, "part": part}
 
 
 def _bytes(data: Any) -> bytes:
@@ -172,8 +177,8 @@ class Image:
         self._read: Optional[bytes] = None  # the bytes stored at _path when read
 
     @classmethod
-    def open(cls, path: PathArg, offset: int = 0, length: Optional[int] = None,
-             **part: Any) -> "Image":
+    def open(cls, path: PathArg, offset: int = 0, length: Optional[int] = None, *,
+             wait: float = 5.0, **part: Any) -> "Image":
         """The image in a file or device, or in the window of ``length`` bytes
         (default: to the end) from ``offset``.  :meth:`save` without a path
         writes it back to the same place.
@@ -184,12 +189,15 @@ class Image:
         ``address_width`` (1 or 2), with ``write_cycle_ms`` to override the
         part's write-cycle deadline; ``wp_gpio`` (``"CHIP:LINE"``) and
         ``wp_active_low`` name its write-protect line.  :meth:`save` back to
-        the part uses the same declaration.  To hold the lock from reading
-        to writing back, use :func:`edit` instead."""
+        the part uses the same declaration.  The read takes the file's
+        shared lock, so that it never sees half of an edit written in place,
+        waiting up to ``wait`` seconds for an edit's lock (else
+        :class:`LockedError`).  To hold the lock from reading to writing
+        back, use :func:`edit` instead."""
         path = _path(path)
         offset, length = _window(offset, length)
         checked = _part(part)
-        img = cls(_idprom.read(path, offset, length, checked))
+        img = cls(_idprom.read(path, offset, length, checked, _wait(wait)))
         img._path, img._offset, img._part, img._read = path, offset, checked, img._data
         return img
 

@@ -50,7 +50,7 @@ class Image:
     def __init__(self, data: Data) -> None: ...
     @classmethod
     def open(cls, path: PathArg, offset: int = ..., length: Optional[int] = ..., *,
-             chip: Optional[str] = ..., size: Optional[int] = ...,
+             wait: float = ..., chip: Optional[str] = ..., size: Optional[int] = ...,
              page_size: Optional[int] = ..., address_width: Optional[int] = ...,
              write_cycle_ms: Optional[int] = ..., wp_gpio: Optional[str] = ...,
              wp_active_low: bool = ...) -> Image: ...

@@ -68,12 +68,12 @@ tool::SessionTerms terms_of(const py::dict &how) {
 
 // The bytes of a file, or of a window of it (length: to the end).
 py::bytes read(const std::string &path, uint64_t offset, std::optional<uint32_t> length,
-               const py::dict &part) {
+               const py::dict &part, double wait) {
   const tool::i2c::Access access = access_of(part);
   Bytes bytes;
   {
     py::gil_scoped_release unlocked;
-    bytes = tool::read_image(tool::system_io(), path, tool::Window{offset, length}, access);
+    bytes = tool::read_image(tool::system_io(), path, tool::Window{offset, length}, access, wait);
   }
   return bytes_of(bytes);
 }
@@ -143,7 +143,8 @@ class Session {
 }  // namespace
 
 void bind_files(py::module_ &m) {
-  m.def("read", &read, py::arg("path"), py::arg("offset"), py::arg("length"), py::arg("part"));
+  m.def("read", &read, py::arg("path"), py::arg("offset"), py::arg("length"), py::arg("part"),
+        py::arg("wait"));
   m.def("save", &save, py::arg("path"), py::arg("data"), py::arg("offset"), py::arg("how"));
   py::class_<Session>(m, "Session")
       .def(py::init<const std::string &, uint64_t, std::optional<uint32_t>, const py::dict &>())

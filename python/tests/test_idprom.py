@@ -1,5 +1,5 @@
 """The package against the tool: same texts, bytes, dirty regions and errors."""
-import doctest, errno, json, os, pathlib, re, shutil, subprocess, sys, time
+import doctest, errno, fcntl, json, os, pathlib, re, shutil, subprocess, sys, time
 import pytest
 import idprom
 
@@ -185,6 +185,23 @@ def test_i2c_part_through_the_simulated_one(tmp_path, monkeypatch, part, error):
     assert memory.read_bytes() == bytes(img) and not (tmp_path / "i2c:1:0x50").exists()
     backups = [p.name for p in (tmp_path / "s" / "idprom" / "backups").glob("*.bin")]
     assert [n.split("@")[0] for n in backups] == [f"{tmp_path}/i2c:1:0x50".replace("/", "%2F")]
+
+
+def test_open_waits_for_an_edits_lock(tmp_path):
+    """A read waits up to wait= seconds for an edit's lock on the file, then
+    raises LockedError; once the lock is gone it reads."""
+    path = tmp_path / "board.bin"
+    shutil.copy(SAMPLE, path)
+    with open(path, "rb") as edit:
+        fcntl.flock(edit, fcntl.LOCK_EX)
+        for wait in (0, 0.4):
+            started = time.monotonic()
+            with pytest.raises(idprom.LockedError):
+                idprom.Image.open(path, wait=wait)
+            assert wait <= time.monotonic() - started < wait + 3
+    assert idprom.Image.open(path, wait=0).get_text("pid") == "LC-TEST-01"
+    with pytest.raises(ValueError):
+        idprom.Image.open(path, wait=-1)
 
 
 WORKER = """
