@@ -94,4 +94,10 @@ std::string count_of(uint64_t n, const char *one, const char *many) {
   return std::to_string(n) + " " + (n == 1 ? one : many);
 }
 
+std::string gave_up_after(double wait, const std::string &option) {
+  char seconds[32];
+  std::snprintf(seconds, sizeof seconds, "%g", wait);
+  return std::string("gave up after ") + seconds + " s (" + option + ")";
+}
+
 }  // namespace idprom::tool

@@ -104,4 +104,9 @@ std::string hex(uint64_t value, int digits = 2);
 // A count and its noun: "1 entry", "2 entries".
 std::string count_of(uint64_t n, const char *one, const char *many);
 
+// How a wait for another process's lock ended: "gave up after N s
+// (OPTION)", the wait as given ("0.2") and the option that sets it, as the
+// front end names it.
+std::string gave_up_after(double wait, const std::string &option);
+
 }  // namespace idprom::tool

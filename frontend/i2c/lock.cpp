@@ -32,12 +32,9 @@ Lock::Lock(I2cIo &io, Clock &clock, const Target &target, bool reader, double wa
     if (err == EINTR) continue;
     if (err != EWOULDBLOCK || clock.now_us() - start >= wait_us) {
       io_.close(fd_);
-      char seconds[32];
-      std::snprintf(seconds, sizeof seconds, "%g", wait);
       if (err == EWOULDBLOCK)
         throw Failure::about(target.name, Kind::kLocked,
-                             std::string("in use by another idprom process; gave up after ") +
-                                 seconds + " s (--wait SECONDS)");
+                             "in use by another idprom process; " + gave_up_after(wait, "--wait SECONDS"));
       throw Failure::about(target.name, Kind::kIo, std::strerror(err), err);
     }
     clock.sleep_us(50'000);

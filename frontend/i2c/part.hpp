@@ -20,7 +20,6 @@ struct Run {
   uint32_t length;
 };
 
-
 // "i2c:BUS:ADDR": adapter /dev/i2c-BUS, 7-bit device address ADDR.
 struct Target {
   unsigned bus = 0;

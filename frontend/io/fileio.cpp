@@ -75,10 +75,8 @@ std::chrono::steady_clock::time_point deadline_after(double wait) {
 }
 
 void locked_fail(const std::string &path, double wait, const std::string &option) {
-  char seconds[32];
-  std::snprintf(seconds, sizeof seconds, "%g", wait);
-  throw Failure::about(path, Kind::kLocked, std::string("the image is locked by another edit; ") +
-                                               "gave up after " + seconds + " s (" + option + ")");
+  throw Failure::about(path, Kind::kLocked,
+                       "the image is locked by another edit; " + gave_up_after(wait, option));
 }
 
 namespace {
