@@ -35,6 +35,7 @@ log=$out/console.log
 start_vm() {
   console=$1
   shift
+  : > "$console"  # there before the tail below follows it
   timeout "${KERNEL_TEST_TIMEOUT:-900}" qemu-system-x86_64 "$@" -m 1024 -smp 2 \
     -nodefaults -no-user-config -display none -serial stdio -no-reboot \
     -kernel "/boot/vmlinuz-$release" -initrd "$out/initramfs.cpio.gz" \
