@@ -11,15 +11,25 @@
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
-#include <regex>
+
+#include <re2/re2.h>
 
 namespace idprom::tool {
 namespace {
 
 namespace fs = std::filesystem;
 
-const std::regex kAdapter("i2c-([0-9]+)");
-const std::regex kClient("([0-9]+)-([0-9a-f]{4})");
+// The names of adapters and clients, compiled on first use: a command that
+// never walks sysfs (most do not) pays nothing for them at start-up.
+const RE2 &adapter_name() {
+  static const RE2 re("i2c-([0-9]+)");
+  return re;
+}
+
+const RE2 &client_name() {
+  static const RE2 re("([0-9]+)-([0-9a-f]{4})");
+  return re;
+}
 
 // The first line of a sysfs attribute, "" when it cannot be read.
 std::string attribute(const fs::path &file) {
@@ -69,11 +79,11 @@ DriverPart client_part(const fs::path &device, const fs::path &file) {
   p.driver = driver_of(device);
   std::error_code ec;
   p.size = fs::file_size(file, ec);
-  std::smatch m;
-  const std::string name = device.filename().string();
-  if (std::regex_match(name, m, kClient)) {
-    p.bus = static_cast<unsigned>(std::stoul(m[1]));
-    p.address = static_cast<uint8_t>(std::stoul(m[2], nullptr, 16));
+  unsigned bus = 0;
+  unsigned address = 0;
+  if (RE2::FullMatch(device.filename().string(), client_name(), &bus, RE2::Hex(&address))) {
+    p.bus = bus;
+    p.address = static_cast<uint8_t>(address);
   }
   return p;
 }
@@ -124,10 +134,9 @@ std::optional<DriverPart> driver_part(const std::string &path) {
 
 std::vector<unsigned> i2c_adapters() {
   std::vector<unsigned> out;
-  std::smatch m;
   for (const fs::path &e : entries(fs::path(sysfs_root()) / "bus/i2c/devices")) {
-    const std::string name = e.filename().string();
-    if (std::regex_match(name, m, kAdapter)) out.push_back(static_cast<unsigned>(std::stoul(m[1])));
+    unsigned bus = 0;
+    if (RE2::FullMatch(e.filename().string(), adapter_name(), &bus)) out.push_back(bus);
   }
   std::sort(out.begin(), out.end());
   return out;
@@ -146,8 +155,8 @@ std::string mux_path(unsigned bus) {
   int adapters = 0;
   for (const fs::path &part : device) {
     const std::string name = part.string();
-    const bool adapter = std::regex_match(name, kAdapter);
-    if (adapter || (!chain.empty() && std::regex_match(name, kClient))) {
+    const bool adapter = RE2::FullMatch(name, adapter_name());
+    if (adapter || (!chain.empty() && RE2::FullMatch(name, client_name()))) {
       chain += (chain.empty() ? "" : "/") + name;
       adapters += adapter ? 1 : 0;
     } else {
