@@ -97,7 +97,8 @@ std::string count_of(uint64_t n, const char *one, const char *many) {
 std::string gave_up_after(double wait, const std::string &option) {
   char seconds[32];
   std::snprintf(seconds, sizeof seconds, "%g", wait);
-  return std::string("gave up after ") + seconds + " s (" + option + ")";
+  const std::string after = std::string("gave up after ") + seconds + " s";
+  return option.empty() ? after : after + " (" + option + ")";
 }
 
 }  // namespace idprom::tool

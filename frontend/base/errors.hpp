@@ -106,7 +106,7 @@ std::string count_of(uint64_t n, const char *one, const char *many);
 
 // How a wait for another process's lock ended: "gave up after N s
 // (OPTION)", the wait as given ("0.2") and the option that sets it, as the
-// front end names it.
+// front end names it; no parentheses where no option sets the wait.
 std::string gave_up_after(double wait, const std::string &option);
 
 }  // namespace idprom::tool

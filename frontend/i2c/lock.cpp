@@ -16,7 +16,7 @@ namespace idprom::tool::i2c {
 std::string lock_folder() { return ::access("/run/lock", F_OK) == 0 ? "/run/lock" : "/tmp"; }
 
 Lock::Lock(I2cIo &io, Clock &clock, const Target &target, bool reader, double wait,
-           const std::string &folder)
+           const std::string &wait_option, const std::string &folder)
     : io_(io) {
   char name[48];
   std::snprintf(name, sizeof name, "/idprom-i2c-%u-0x%02x.lock", target.bus, target.address);
@@ -34,7 +34,7 @@ Lock::Lock(I2cIo &io, Clock &clock, const Target &target, bool reader, double wa
       io_.close(fd_);
       if (err == EWOULDBLOCK)
         throw Failure::about(target.name, Kind::kLocked,
-                             "in use by another idprom process; " + gave_up_after(wait, "--wait SECONDS"));
+                             "in use by another idprom process; " + gave_up_after(wait, wait_option));
       throw Failure::about(target.name, Kind::kIo, std::strerror(err), err);
     }
     clock.sleep_us(50'000);

@@ -21,10 +21,11 @@ std::string lock_folder();
 class Lock {
  public:
   // Takes the lock of `target`, shared for `readers`, waiting up to
-  // `wait` seconds (--wait).  Throws Failure (I/O) when the lock file
-  // cannot be opened, (locked) when another process holds the lock longer.
+  // `wait` seconds, which the front end's `wait_option` sets ("" for
+  // none).  Throws Failure (I/O) when the lock file cannot be opened,
+  // (locked) when another process holds the lock longer.
   Lock(I2cIo &io, Clock &clock, const Target &target, bool reader, double wait,
-       const std::string &folder = lock_folder());
+       const std::string &wait_option, const std::string &folder = lock_folder());
   ~Lock();
   Lock(const Lock &) = delete;
   Lock &operator=(const Lock &) = delete;

@@ -33,11 +33,11 @@ std::unique_ptr<Rehearsal> rehearsal(const std::string &folder, const Target &ta
 }  // namespace
 
 Device::Device(const Target &target, const Access &access, const Window &window, bool writer,
-               double wait)
+               double wait, const std::string &wait_option)
     : part_(declare_part(access.part, target)),
       window_(checked_window(part_, target, window)),
       simulated_(simulation_folder()),
-      lock_(system_i2c(), system_clock(), target, !writer, wait,
+      lock_(system_i2c(), system_clock(), target, !writer, wait, wait_option,
             simulated_.empty() ? lock_folder() : simulated_),
       rehearsal_(rehearsal(simulated_, target, part_)),
       bus_(rehearsal_ ? rehearsal_->part() : system_i2c(), target.bus),

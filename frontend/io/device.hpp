@@ -21,9 +21,10 @@ class Device {
   // exclusively and the write-protect line, when one is named.  Throws
   // Failure (usage) for an undeclared part or a window past its end, (I/O)
   // when the lock, the adapter or the line cannot be had.
-  // `wait`: seconds to wait for another process's lock on the part.
+  // `wait`: seconds to wait for another process's lock on the part, set by
+  // the front end's `wait_option`.
   Device(const Target &target, const Access &access, const Window &window, bool writer,
-         double wait);
+         double wait, const std::string &wait_option);
 
   // The window's bytes.  Throws Failure (I/O) when the part does not answer.
   Bytes read();

@@ -48,8 +48,10 @@ struct OptionNames {
   const char *in_place = "--in-place writes into the file itself";  // "": no such option
 };
 
-// Seconds a reader or an editor waits, by default, for another edit's lock.
+// Seconds a reader or an editor waits, by default, for another edit's lock,
+// and at most (a day).
 inline constexpr double kDefaultWait = 5;
+inline constexpr double kMaxWait = 86400;
 
 struct WriteOptions {
   bool in_place = false;   // write the changed bytes into the file itself
@@ -84,9 +86,10 @@ Window parse_window(std::string_view offset, std::string_view length);
 // A file is read under a shared lock, waiting up to `wait` seconds for an
 // edit's exclusive one (Failure kLocked after that), so that a read never
 // sees half of an edit written in place; an i2c: part takes the part's
-// shared lock.
+// shared lock.  `names` are the front end's names for its options.
 Bytes read_image(Io &io, const std::string &path, const Window &window = {},
-                 const i2c::Access &device = {}, double wait = kDefaultWait);
+                 const i2c::Access &device = {}, double wait = kDefaultWait,
+                 const OptionNames &names = {});
 
 // The runs of bytes inside `dirty` where `after` differs from `before`:
 // what an in-place write puts on the medium.

@@ -21,7 +21,8 @@ namespace {
 // Opens the file a path names with a shared lock: an edit in place holds
 // the exclusive one while it writes, so a reader never sees half an edit.
 // A file renamed over the path while waiting is opened again.
-int open_for_reading(Io &io, const std::string &path, double wait, struct stat *st) {
+int open_for_reading(Io &io, const std::string &path, double wait, const char *wait_option,
+                     struct stat *st) {
   const auto deadline = deadline_after(wait);
   for (;;) {
     const int fd = io.open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NOCTTY, 0);
@@ -44,7 +45,7 @@ int open_for_reading(Io &io, const std::string &path, double wait, struct stat *
                    (now.st_dev == st->st_dev && now.st_ino == st->st_ino)))
       return fd;
     io.close(fd);
-    if (!locked) locked_fail(path, wait);
+    if (!locked) locked_fail(path, wait, wait_option);
   }
 }
 
@@ -62,12 +63,12 @@ Window parse_window(std::string_view offset, std::string_view length) {
 }
 
 Bytes read_image(Io &io, const std::string &path, const Window &window,
-                 const i2c::Access &device, double wait) {
+                 const i2c::Access &device, double wait, const OptionNames &names) {
   if (const auto target = i2c::parse_target(path))
-    return i2c::Device(*target, device, window, false, wait).read();
+    return i2c::Device(*target, device, window, false, wait, names.wait).read();
   if (path == "-") return read_window(io, STDIN_FILENO, "standard input", false, window);
   struct stat st {};
-  const int fd = open_for_reading(io, path, wait, &st);
+  const int fd = open_for_reading(io, path, wait, names.wait, &st);
   // A pipe or socket (a process substitution, /dev/stdin) cannot seek: it
   // is read in order, the window's offset skipped.
   const bool stream = S_ISFIFO(st.st_mode) || S_ISSOCK(st.st_mode);

@@ -56,7 +56,7 @@ EditSession::EditSession(Io &io, std::string path, WriteOptions options, Session
   if (path_ == "-") throw Failure(kExitUsage, "edits need an image file, not standard input");
   if (const auto target = i2c::parse_target(path_)) {
     device_ = std::make_unique<i2c::Device>(*target, options_.device, options_.window,
-                                            !options_.dry_run, options_.wait);
+                                            !options_.dry_run, options_.wait, terms_.names.wait);
     in_place_ = true;
     original_ = device_->read();
   } else {

@@ -131,9 +131,9 @@ def _window(offset: Any, length: Any) -> Tuple[int, Optional[int]]:
 
 def _wait(wait: Any) -> float:
     """Seconds to wait for another process's lock."""
-    if type(wait) not in (int, float) or not 0 <= wait < 1e9:
+    if type(wait) not in (int, float) or not 0 <= wait <= _idprom.MAX_WAIT:
         raise (TypeError if type(wait) not in (int, float) else ValueError)(
-            f"wait={wait!r}: expected seconds, a number from 0")
+            f"wait={wait!r}: expected 0 to {_idprom.MAX_WAIT:g} seconds")
     return float(wait)
 
 

@@ -57,11 +57,13 @@ tool::WriteOptions options_of(const py::dict &how) {
   return options;
 }
 
-// The bytes a save expects to find, and the options named as a script
-// names them.
+// The options as a script names them, in messages.
+const tool::OptionNames kNames = {"wait=SECONDS", "backup=PATH or backup=False", ""};
+
+// The bytes a save expects to find, and the options' names.
 tool::SessionTerms terms_of(const py::dict &how) {
   tool::SessionTerms terms;
-  terms.names = {"wait=SECONDS", "backup=PATH or backup=False", ""};
+  terms.names = kNames;
   if (how.contains("expect")) terms.expect = copy_of(how["expect"]);
   return terms;
 }
@@ -73,7 +75,7 @@ py::bytes read(const std::string &path, uint64_t offset, std::optional<uint32_t>
   Bytes bytes;
   {
     py::gil_scoped_release unlocked;
-    bytes = tool::read_image(tool::system_io(), path, tool::Window{offset, length}, access, wait);
+    bytes = tool::read_image(tool::system_io(), path, tool::Window{offset, length}, access, wait, kNames);
   }
   return bytes_of(bytes);
 }

@@ -3,6 +3,7 @@
 
 #include "binding.hpp"
 #include "base/errors.hpp"
+#include "io/fileio.hpp"
 #include "model/macaddr.hpp"
 #include "model/types.hpp"
 #include "model/values.hpp"
@@ -64,6 +65,7 @@ void bind_util(py::module_ &m) {
   m.def("mac_bytes", &mac_bytes, py::arg("text"));
   m.def("types", &types);
   m.attr("MAX_IMAGE") = tool::kMaxImage;
+  m.attr("MAX_WAIT") = tool::kMaxWait;
   // The library's statuses, ERR_NOT_FOUND and the rest, as Error.status holds them.
   for (Status s = IDPROM_ERR_LENGTH_MISMATCH; std::string(status_name(s)) != "unknown status"; ++s) {
     m.attr(status_name(s) + 7) = py::int_(static_cast<uint64_t>(s));

@@ -196,12 +196,13 @@ def test_open_waits_for_an_edits_lock(tmp_path):
         fcntl.flock(edit, fcntl.LOCK_EX)
         for wait in (0, 0.4):
             started = time.monotonic()
-            with pytest.raises(idprom.LockedError):
+            with pytest.raises(idprom.LockedError, match=rf"after {wait:g} s \(wait=SECONDS\)"):
                 idprom.Image.open(path, wait=wait)
             assert wait <= time.monotonic() - started < wait + 3
     assert idprom.Image.open(path, wait=0).get_text("pid") == "LC-TEST-01"
-    with pytest.raises(ValueError):
-        idprom.Image.open(path, wait=-1)
+    for wait in (-1, 86401):
+        with pytest.raises(ValueError, match="expected 0 to 86400 seconds"):
+            idprom.Image.open(path, wait=wait)
 
 
 WORKER = """

@@ -207,13 +207,13 @@ TEST(I2c, LockSharedByReadersExclusiveForEditors) {
   SimulatedEeprom clock = part({"24c01"});
   const auto dir = std::filesystem::temp_directory_path().string();
   {
-    Lock a(system_i2c(), clock, kTarget, true, 10, dir);
-    Lock b(system_i2c(), clock, kTarget, true, 10, dir);
-    EXPECT_THROW(Lock(system_i2c(), clock, kTarget, false, 10, dir), Failure);
+    Lock a(system_i2c(), clock, kTarget, true, 10, "", dir);
+    Lock b(system_i2c(), clock, kTarget, true, 10, "", dir);
+    EXPECT_THROW(Lock(system_i2c(), clock, kTarget, false, 10, "--wait SECONDS", dir), Failure);
     EXPECT_EQ(clock.elapsed_us(), 10'000'000u);  // --wait 10
   }
-  Lock editor(system_i2c(), clock, kTarget, false, 10, dir);
-  EXPECT_THROW(Lock(system_i2c(), clock, kTarget, true, 10, dir), Failure);
+  Lock editor(system_i2c(), clock, kTarget, false, 10, "", dir);
+  EXPECT_THROW(Lock(system_i2c(), clock, kTarget, true, 10, "--wait SECONDS", dir), Failure);
 }
 
 // The README's worked example on the simulated part: each "$ " line a

@@ -191,7 +191,7 @@ bool read_unbound(const ScanOptions &o, i2c::Bus &bus, const i2c::Target &t, Fou
     f.bytes = read_image(system_io(), t.name, {}, access);
     return true;
   }
-  const i2c::Lock lock(i2c::system_i2c(), i2c::system_clock(), t, true, kDefaultWait);
+  const i2c::Lock lock(i2c::system_i2c(), i2c::system_clock(), t, true, kDefaultWait, "");
   const i2c::Probe p = i2c::probe(bus, t.address, i2c::system_clock());
   if (!p.answered) return false;
   if (!p.error.empty()) {

@@ -29,9 +29,10 @@ const CLI::Validator kSeconds(
     [](const std::string &text) -> std::string {
       double seconds = -1;
       const bool number = std::sscanf(text.c_str(), "%lf", &seconds) == 1;
-      return number && seconds >= 0 && seconds <= 86400
+      return number && seconds >= 0 && seconds <= kMaxWait
                  ? ""
-                 : "expected 0 to 86400 seconds, not '" + text + "'";
+                 : "expected 0 to " + std::to_string(static_cast<int>(kMaxWait)) + " seconds, not '" +
+                       text + "'";
     },
     "SECONDS", "seconds");
 
