@@ -72,7 +72,7 @@ uint64_t hex_digits(uint32_t bytes) noexcept {
 //        c0 c1 c2 c3 .  c4 c5 c6 c7 .  d0 d1 d2 d3 \0
 //        [------- first -------]
 //                             [------- second -------]
-void write_address(const uint8_t *mac, char *buf) noexcept {
+[[maybe_unused]] void write_address(const uint8_t *mac, char *buf) noexcept {
   const uint64_t c = hex_digits(static_cast<uint32_t>(mac[0] | mac[1] << 8 | mac[2] << 16) |
                                 static_cast<uint32_t>(mac[3]) << 24);
   const uint64_t d = hex_digits(static_cast<uint32_t>(mac[4] | mac[5] << 8)) & 0xFFFFFFFF;
