@@ -13,9 +13,7 @@
 #include "base/errors.hpp"
 #include "run_tool.hpp"
 
-using idprom::test::read_file;
-using idprom::test::Scratch;
-using idprom::test::write_file;
+using namespace idprom::test;
 using namespace idprom::tool;
 
 namespace {
@@ -112,40 +110,63 @@ struct StateFolder {  // each test's backups in its own scratch folder
   StateFolder() { ::setenv("XDG_STATE_HOME", dir.path("state").c_str(), 1); }
 };
 
-TEST(FileLayer, InPlaceFaultsAndRetries) {
+// A fault in place or in an atomic replacement: the failure is reported and
+// leaves the original (in place, also its backup; replaced, no temporary).
+TEST(FileLayer, FaultsAndRetries) {
   struct Case {
     const char *what;
+    bool in_place;
     std::function<void(FaultyIo &)> fault;
     const char *message;  // "" for success
     const Bytes *left;    // the image afterwards (null: not known)
   };
-  // pwrite 0 fills the backup's record, 1 the backup; 2 and 3 are the runs;
-  // 4 and 5 write the original back.  fsync 0 flushes the record, 1 its
-  // folder, 2 the backup, 3 the folder again, 4 the runs.
+  // In place, pwrite 0 fills the backup's record, 1 the backup; 2 and 3 are
+  // the runs; 4 and 5 write the original back.  fsync 0 flushes the record,
+  // 1 its folder, 2 the backup, 3 the folder again, 4 the runs.  Replaced,
+  // pwrite 0 and fsync 0 are the new file's.
   const std::vector<Case> cases = {
-      {"run write fails", [](FaultyIo &io) { io.fail_write = 3; }, "were written back", &kOriginal},
-      {"run corrupted", [](FaultyIo &io) { io.corrupt_write = 2; }, "differs from the", &kOriginal},
-      {"flush fails", [](FaultyIo &io) { io.fail_fsync = 4; }, "were written back", &kOriginal},
-      {"read-back fails", [](FaultyIo &io) { io.fail_read_after = 3; }, "FAILED TOO", nullptr},
-      {"restore fails too", [](FaultyIo &io) { io.fail_write = 4, io.corrupt_write = 2; },
+      {"run write fails", true, [](FaultyIo &io) { io.fail_write = 3; }, "were written back",
+       &kOriginal},
+      {"run corrupted", true, [](FaultyIo &io) { io.corrupt_write = 2; }, "differs from the",
+       &kOriginal},
+      {"flush fails", true, [](FaultyIo &io) { io.fail_fsync = 4; }, "were written back",
+       &kOriginal},
+      {"read-back fails", true, [](FaultyIo &io) { io.fail_read_after = 3; }, "FAILED TOO",
+       nullptr},
+      {"restore fails too", true, [](FaultyIo &io) { io.fail_write = 4, io.corrupt_write = 2; },
        "the original image is in ", nullptr},
-      {"short writes", [](FaultyIo &io) { io.short_writes = true; }, "", &kUpdated},
-      {"EINTR", [](FaultyIo &io) { io.interrupt = EINTR; }, "", &kUpdated},
-      {"EAGAIN", [](FaultyIo &io) { io.interrupt = EAGAIN; }, "", &kUpdated},
-      {"device cannot flush", [](FaultyIo &io) { io.fail_fsync = 4, io.fsync_errno = EINVAL; }, "",
-       &kUpdated},
+      {"short writes", true, [](FaultyIo &io) { io.short_writes = true; }, "", &kUpdated},
+      {"EINTR", true, [](FaultyIo &io) { io.interrupt = EINTR; }, "", &kUpdated},
+      {"EAGAIN", true, [](FaultyIo &io) { io.interrupt = EAGAIN; }, "", &kUpdated},
+      {"device cannot flush", true,
+       [](FaultyIo &io) { io.fail_fsync = 4, io.fsync_errno = EINVAL; }, "", &kUpdated},
+      {"write fails", false, [](FaultyIo &io) { io.fail_write = 0; }, "was not changed",
+       &kOriginal},
+      {"write corrupted", false, [](FaultyIo &io) { io.corrupt_write = 0; }, "was not changed",
+       &kOriginal},
+      {"new file's flush fails", false, [](FaultyIo &io) { io.fail_fsync = 0; }, "was not changed",
+       &kOriginal},
+      {"rename fails", false, [](FaultyIo &io) { io.fail_rename = true; }, "was not changed",
+       &kOriginal},
+      {"owner cannot be kept", false, [](FaultyIo &io) { io.fail_fchown = true; },
+       "was not changed", &kOriginal},
   };
   for (const Case &c : cases) {
     StateFolder state;
     const std::string image = state.dir.path("eeprom.bin");
     write_file(image, kOriginal);
+    ASSERT_EQ(::chown(image.c_str(), 4242, 4243), 0);
     FaultyIo io;
     c.fault(io);
-    const auto [code, message] = commit(io, image, WriteOptions{true, false, false, "", 5, {}, {}});
+    const auto [code, message] =
+        commit(io, image, WriteOptions{c.in_place, false, false, "", 5, {}, {}});
     EXPECT_EQ(code, *c.message ? kExitIo : 0) << c.what;
     EXPECT_NE(message.find(c.message), std::string::npos) << c.what << ": " << message;
     EXPECT_EQ(c.left ? read_file(image) : Bytes{}, c.left ? *c.left : Bytes{}) << c.what;
-    EXPECT_EQ(read_file(list_backups(image).at(0)), kOriginal) << c.what;
+    EXPECT_EQ(c.in_place ? read_file(list_backups(image).at(0)) : Bytes{},
+              c.in_place ? kOriginal : Bytes{}) << c.what;
+    EXPECT_EQ(state.dir.files(), (c.in_place ? Args{"eeprom.bin", "state"} : Args{"eeprom.bin"}))
+        << c.what << ": no temporary left";
   }
 }
 
@@ -178,29 +199,6 @@ TEST(FileLayer, WhereEachKindOfFileIsWrittenOwnerAndModeKept) {
     ASSERT_EQ(::stat(image.c_str(), &st), 0);
     EXPECT_EQ(std::tuple(st.st_uid, st.st_gid, st.st_mode & 07777), std::tuple(4242U, 4243U, 0640U))
         << c.what;
-  }
-}
-
-TEST(FileLayer, AtomicReplacementFaultsLeaveTheFileAndNoTemporary) {
-  const std::vector<std::pair<const char *, std::function<void(FaultyIo &)>>> cases = {
-      {"write fails", [](FaultyIo &io) { io.fail_write = 0; }},
-      {"write corrupted", [](FaultyIo &io) { io.corrupt_write = 0; }},
-      {"flush fails", [](FaultyIo &io) { io.fail_fsync = 0; }},
-      {"rename fails", [](FaultyIo &io) { io.fail_rename = true; }},
-      {"owner cannot be kept", [](FaultyIo &io) { io.fail_fchown = true; }},
-  };
-  for (const auto &[what, fault] : cases) {
-    Scratch dir;
-    const std::string image = dir.path("board.bin");
-    write_file(image, kOriginal);
-    ASSERT_EQ(::chown(image.c_str(), 4242, 4243), 0);
-    FaultyIo io;
-    fault(io);
-    const auto [code, message] = commit(io, image, WriteOptions{});
-    EXPECT_EQ(code, kExitIo) << what;
-    EXPECT_NE(message.find("was not changed"), std::string::npos) << what << ": " << message;
-    EXPECT_EQ(read_file(image), kOriginal) << what;
-    EXPECT_EQ(dir.files(), std::vector<std::string>{"board.bin"}) << what;
   }
 }
 

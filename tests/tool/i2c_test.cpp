@@ -15,6 +15,8 @@
 
 using namespace idprom::tool;
 using namespace idprom::tool::i2c;
+using idprom::test::Args;
+using idprom::test::operator+;
 
 namespace {
 
@@ -263,9 +265,8 @@ TEST(I2c, ToolEditsTheSimulatedPart) {
     idprom::test::write_file(file, sample);
     ::setenv("IDPROM_I2C_SIMULATE", dir.path("").c_str(), 1);
     ::setenv("IDPROM_I2C_SIMULATE_DROP", drop, 1);
-    std::vector<std::string> args = {"set", "i2c:1:0x50", "chassis-serial=SN000012345"};
-    args.insert(args.end(), part.begin(), part.end());
-    const auto got = idprom::test::run_tool(args);
+    const auto got =
+        idprom::test::run_tool(Args{"set", "i2c:1:0x50", "chassis-serial=SN000012345"} + part);
     ::unsetenv("IDPROM_I2C_SIMULATE");
     EXPECT_EQ(got.status, status) << what;
     EXPECT_TRUE(err.empty() ? got.err.empty() : got.err.find(err) != std::string::npos) << got.err;
@@ -289,8 +290,7 @@ TEST(I2c, ReportBundlesTheRawImage) {
       {{dir.path("file.bin"), "-o", dir.path("b.tar")}, dir.path("b/image.bin")},
   };
   for (const auto &[args, image] : table) {
-    std::vector<std::string> command = {"report"};
-    command.insert(command.end(), args.begin(), args.end());
+    const Args command = Args{"report"} + args;
     EXPECT_EQ(idprom::test::run_tool(command).status, 0) << args[0];
     if (args.back().ends_with(".tar")) {
       EXPECT_EQ(std::system(("tar -C " + dir.path("") + " -xf " + args.back()).c_str()), 0);
