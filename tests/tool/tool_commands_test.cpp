@@ -36,6 +36,9 @@ TEST(ToolCommands, OutputsAndStatuses) {
   const std::string desc = dir.path("d.json"), ok = dir.path("ok.json");
   write_file(desc, std::string(R"({"size": 3, "entries": [], "tale": "01"})"));
   write_file(ok, std::string(R"({"size": 3, "entries": [{"type": "slots", "text": "5"}]})"));
+  const std::string multicast = dir.path("mc.json");  // refused unless forced
+  write_file(multicast,
+             std::string(R"({"size": 9, "entries": [{"type": "base-mac", "text": "0100.5e00.0001"}]})"));
   const std::string undeclared =
       "idprom: i2c:1:0x50: the part is not declared; declare the part with --chip NAME (see "
       "`idprom chips`), or with --size, --page-size and --address-width 1|2\n";
@@ -62,6 +65,11 @@ TEST(ToolCommands, OutputsAndStatuses) {
        "idprom: --wait: expected 0 to 86400 seconds, not 'nan' (see `idprom help`)\n"},
       {{"build", desc, "-o", "-"}, 2, "", "idprom: " + desc + ": unknown member \"tale\"\n"},
       {{"build", ok, "-o", "-"}, 0, std::string("\x01\x05\xff", 3), ""},
+      {{"build", multicast, "-o", "-"}, 6, "",
+       "idprom: " + multicast + ": Base MAC Address 0100.5e00.0001 is a multicast address; nothing was "
+       "written (--force stores it anyway)\n"},
+      {{"build", multicast, "-o", "-", "--force"}, 0,
+       std::string("\xcf\x06\x01\x00\x5e\x00\x00\x01\xff", 9), ""},
       {{"set", kSample, "--dry-run", "--instance", "3", "pid=X"}, 1, "",  // other types not counted
        "idprom: " + kSample + ": PID (0xcb): --instance 3: the image has 1 instance; --instance 2 "
        "adds one; nothing was written\n"},

@@ -68,6 +68,10 @@ TEST(ToolValues, GroupedFormsReadOneWay) {
       {0x82, "73", std::nullopt},               // a part number needs every group
       {0x82, "73-1234", std::nullopt},
       {0xE2, "0x49", std::nullopt},             // variable class: no integer
+      {0xD7, "42949672.95", Bytes{0xFF, 0xFF, 0xFF, 0xFF}},  // the largest power
+      {0xD7, "42949672.96", std::nullopt},
+      {0xC7, "255.0", Bytes{255, 0}},           // decimal bytes, 0 to 255
+      {0xC7, "256", std::nullopt},
   };
   for (const auto &c : cases) {
     const ValueContext ctx{c.type, 0, std::nullopt, false};
