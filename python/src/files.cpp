@@ -75,7 +75,8 @@ py::bytes read(const std::string &path, uint64_t offset, std::optional<uint32_t>
   Bytes bytes;
   {
     py::gil_scoped_release unlocked;
-    bytes = tool::read_image(tool::system_io(), path, tool::Window{offset, length}, access, wait, kNames);
+    bytes = tool::read_image(tool::system_io(), path, tool::Window{offset, length}, access, wait,
+                             kNames);
   }
   return bytes_of(bytes);
 }

@@ -47,10 +47,6 @@ constexpr std::array<uint8_t, 256> kHighDigit = [] {
   for (size_t i = 0; i < 256; ++i) t[i] = static_cast<uint8_t>(kDigitValue[i] << 4);
   return t;
 }();
-
-uint32_t pair_value(char hi, char lo) noexcept {
-  return uint32_t{kHighDigit[static_cast<uint8_t>(hi)]} | kDigitValue[static_cast<uint8_t>(lo)];
-}
 #endif
 
 // Four bytes, the first in the low byte of `bytes`, as eight lower-case hex
@@ -157,13 +153,13 @@ const MacForm &form_of(const char *text, size_t *length) noexcept {
 
 // Two digits as one byte, unvalidated: 0xFF from a non-hex character sets
 // all the bits it reaches, so "zz" and "5z" give 0xFF and "z5" gives 0xF5.
+uint8_t pair_value(char hi, char lo) noexcept {
 #ifdef __OPTIMIZE_SIZE__
-uint32_t pair_value(char hi, char lo) noexcept {
-  return static_cast<uint32_t>(digit_value(hi) << 4 | digit_value(lo)) & 0xFF;
-}
+  return static_cast<uint8_t>(digit_value(hi) << 4 | digit_value(lo));
+#else
+  return kHighDigit[static_cast<uint8_t>(hi)] | kDigitValue[static_cast<uint8_t>(lo)];
 #endif
-
-uint8_t pair_byte(char hi, char lo) noexcept { return static_cast<uint8_t>(pair_value(hi, lo)); }
+}
 
 // Keeps `value` computed where it stands.  Without this the compiler moves
 // every pair's decoding past the last terminator test, holds all fourteen
@@ -212,11 +208,11 @@ bool read_dotted(const char *text, uint8_t *mac) noexcept {
   size_t n = 0;
   const MacForm &form = form_of(text, &n);
   if (n == form.chars) {
-    for (size_t i = 0; i < 6; ++i) mac[i] = pair_byte(text[form.first[i]], text[form.first[i] + 1]);
+    for (size_t i = 0; i < 6; ++i) mac[i] = pair_value(text[form.first[i]], text[form.first[i] + 1]);
     return;
   }
   const auto at = [&](size_t pos) { return pos < n ? text[pos] : '\0'; };
-  for (size_t i = 0; i < 6; ++i) mac[i] = pair_byte(at(form.first[i]), at(form.first[i] + 1));
+  for (size_t i = 0; i < 6; ++i) mac[i] = pair_value(at(form.first[i]), at(form.first[i] + 1));
 }
 
 }  // namespace
